@@ -1,0 +1,36 @@
+# Front door: `make test` is the whole set-up on a fresh Debian 12 machine.
+.PHONY: deps configure build test run bench demo asan format format-check clean
+
+CMAKE_BUILD := cmake --build --preset default
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake --preset default >/dev/null
+
+build: configure
+	@$(CMAKE_BUILD)
+
+test: build
+	QT_QPA_PLATFORM=offscreen ctest --preset default
+
+asan: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan
+	ctest --preset asan
+
+run: build
+	./build/default/src/app/kelvaro
+
+bench: build
+	./build/default/bench/kelvaro-bench
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+clean:
+	rm -rf build

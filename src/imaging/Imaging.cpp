@@ -1,0 +1,452 @@
+#include "imaging/Imaging.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <QSaveFile>
+
+#include <cgif.h>
+#include <libimagequant.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace kelvaro {
+
+namespace {
+
+QImage::Format constexpr kWorkingFormat = QImage::Format_RGB32;
+
+// The part of a w x h copy from (xSrc, ySrc) of a srcW x srcH image to (x, y) of a dstW x dstH
+// image that lies inside both. Empty when nothing overlaps.
+struct CopyRect {
+    int x, y, w, h, xSrc, ySrc;
+    bool empty() const { return w <= 0 || h <= 0; }
+};
+
+CopyRect ClipCopy(int dstW, int dstH, int x, int y, int w, int h, int srcW, int srcH, int xSrc,
+                  int ySrc) {
+    // Shift the start of the rectangle inside both images, then cut the far sides.
+    const int dx = std::max({0, -x, -xSrc});
+    const int dy = std::max({0, -y, -ySrc});
+    x += dx, xSrc += dx, w -= dx;
+    y += dy, ySrc += dy, h -= dy;
+    w = std::min({w, dstW - x, srcW - xSrc});
+    h = std::min({h, dstH - y, srcH - ySrc});
+    return {x, y, w, h, xSrc, ySrc};
+}
+
+bool IsWorking32(const QImage& image) {
+    return image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32;
+}
+
+struct LiqAttrDeleter {
+    void operator()(liq_attr* p) const { liq_attr_destroy(p); }
+};
+struct LiqImageDeleter {
+    void operator()(liq_image* p) const { liq_image_destroy(p); }
+};
+struct LiqResultDeleter {
+    void operator()(liq_result* p) const { liq_result_destroy(p); }
+};
+using LiqAttr = std::unique_ptr<liq_attr, LiqAttrDeleter>;
+using LiqImage = std::unique_ptr<liq_image, LiqImageDeleter>;
+using LiqResult = std::unique_ptr<liq_result, LiqResultDeleter>;
+
+QString LiqErrorText(liq_error e) {
+    switch (e) {
+    case LIQ_OUT_OF_MEMORY:
+        return QStringLiteral("メモリが足りません");
+    case LIQ_QUALITY_TOO_LOW:
+        return QStringLiteral("減色の品質が足りません");
+    default:
+        return QStringLiteral("減色に失敗しました (libimagequant %1)").arg(int(e));
+    }
+}
+
+// Writes the whole file through a temporary one, so a failed write leaves any old file intact.
+Result WriteFileAtomically(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return Result::Failure(file.errorString());
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return Result::Failure(why);
+    }
+    if (!file.commit())
+        return Result::Failure(file.errorString());
+    return Result::Success();
+}
+
+} // namespace
+
+ImageHandle LoadImageFile(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return ImageHandle::Failure(QStringLiteral("ファイルが見つかりません"));
+    if (info.isDir())
+        return ImageHandle::Failure(QStringLiteral("フォルダーは開けません"));
+    if (info.size() == 0)
+        return ImageHandle::Failure(QStringLiteral("ファイルが空です"));
+
+    QImageReader reader(path);
+    // The extension is tried first and the content after it, so a mislabelled picture opens and
+    // formats without a signature (TGA) are not claimed by another reader.
+    reader.setAutoTransform(true);
+    if (!reader.canRead())
+        return ImageHandle::Failure(QStringLiteral("画像として読めない形式です"));
+
+    // Refuse what would not fit in memory before decoding anything of it.
+    const QSize declared = reader.size();
+    if (declared.isValid() &&
+        (declared.width() > kMaxDecodedSide || declared.height() > kMaxDecodedSide ||
+         qint64(declared.width()) * declared.height() * 4 > kMaxDecodedBytes))
+        return ImageHandle::Failure(QStringLiteral("画像が大きすぎます (%1 × %2)")
+                                        .arg(declared.width())
+                                        .arg(declared.height()));
+
+    QImage image;
+    if (!reader.read(&image) || image.isNull())
+        return ImageHandle::Failure(
+            QStringLiteral("画像を読み込めませんでした (%1)").arg(reader.errorString()));
+    if (image.width() > kMaxDecodedSide || image.height() > kMaxDecodedSide)
+        return ImageHandle::Failure(QStringLiteral("画像が大きすぎます"));
+
+    const QColorSpace cs = image.colorSpace();
+    if (cs.isValid() && cs != QColorSpace(QColorSpace::SRgb)) {
+        if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32 &&
+            image.depth() < 32)
+            image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        image.convertToColorSpace(QColorSpace::SRgb);
+    }
+    return ImageHandle(std::move(image));
+}
+
+void ReleaseImage(ImageHandle& image) {
+    image.reset();
+}
+
+void PrepareImage(ImageHandle& handle) {
+    if (handle.isNull())
+        return;
+    QImage& image = handle.image();
+    if (image.format() == kWorkingFormat)
+        return;
+    if (image.hasAlphaChannel()) {
+        QImage flat(image.size(), kWorkingFormat);
+        flat.fill(Qt::white);
+        QPainter p(&flat);
+        p.drawImage(0, 0, image);
+        p.end();
+        image = std::move(flat);
+    } else {
+        image.convertTo(kWorkingFormat);
+    }
+}
+
+COLORREF GetImagePixel(const QImage& image, int x, int y) {
+    if (image.isNull())
+        return 0;
+    x = std::clamp(x, 0, image.width() - 1);
+    y = std::clamp(y, 0, image.height() - 1);
+    if (IsWorking32(image))
+        return ColorrefFromArgb(reinterpret_cast<const QRgb*>(image.constScanLine(y))[x]);
+    return ColorrefFromArgb(image.pixel(x, y));
+}
+
+COLORREF GetImagePixel(const ImageHandle& image, int x, int y) {
+    return GetImagePixel(image.image(), x, y);
+}
+
+ImageHandle DuplicateImage(const ImageHandle& image) {
+    if (image.isNull())
+        return ImageHandle::Failure(QStringLiteral("画像がありません"));
+    QImage copy = image.image().copy(); // a deep copy, not a shared one
+    if (copy.isNull())
+        return ImageHandle::Failure(QStringLiteral("メモリが足りません"));
+    return ImageHandle(std::move(copy));
+}
+
+ImageHandle CropImage(const ImageHandle& image, int x, int y, int w, int h) {
+    if (image.isNull() || w <= 0 || h <= 0)
+        return ImageHandle::Failure(QStringLiteral("切り出す範囲がありません"));
+    QImage part = image.image().copy(x, y, w, h);
+    if (part.isNull())
+        return ImageHandle::Failure(QStringLiteral("メモリが足りません"));
+    return ImageHandle(std::move(part));
+}
+
+ImageInfo GetImageInfo(const ImageHandle& image) {
+    return {image.width(), image.height()};
+}
+
+void ResizeImage(ImageHandle& handle, int w, int h) {
+    if (handle.isNull())
+        return;
+    QImage& image = handle.image();
+    w = std::max(w, 1);
+    h = std::max(h, 1);
+    if (image.width() == w && image.height() == h)
+        return;
+    const QImage::Format format =
+        image.format() == QImage::Format_Indexed8 ? kWorkingFormat : image.format();
+    QImage scaled = image.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (scaled.format() != format)
+        scaled.convertTo(format);
+    image = std::move(scaled);
+}
+
+void FadeImage(ImageHandle& handle, int level) {
+    if (handle.isNull())
+        return;
+    QImage& image = handle.image();
+    if (!IsWorking32(image))
+        image.convertTo(kWorkingFormat);
+    level = std::clamp(level, 0, 255);
+    // One table for all three channels: c + (255 - c) * level / 255, rounded.
+    std::uint8_t table[256];
+    for (int c = 0; c < 256; ++c)
+        table[c] = std::uint8_t(c + ((255 - c) * level + 127) / 255);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = row[x];
+            row[x] = qRgba(table[qRed(p)], table[qGreen(p)], table[qBlue(p)], qAlpha(p));
+        }
+    }
+}
+
+ImageHandle CaptureImage(const QImage& surface, int x, int y, int w, int h) {
+    if (surface.isNull() || w <= 0 || h <= 0)
+        return ImageHandle::Failure(QStringLiteral("取り込む範囲がありません"));
+    QImage out(w, h, IsWorking32(surface) ? surface.format() : kWorkingFormat);
+    if (out.isNull())
+        return ImageHandle::Failure(QStringLiteral("メモリが足りません"));
+    out.fill(Qt::black);
+    const CopyRect r = ClipCopy(w, h, 0, 0, w, h, surface.width(), surface.height(), x, y);
+    if (!r.empty()) {
+        if (IsWorking32(surface)) {
+            for (int row = 0; row < r.h; ++row)
+                std::memcpy(reinterpret_cast<QRgb*>(out.scanLine(r.y + row)) + r.x,
+                            reinterpret_cast<const QRgb*>(surface.constScanLine(r.ySrc + row)) +
+                                r.xSrc,
+                            size_t(r.w) * sizeof(QRgb));
+        } else {
+            QPainter p(&out);
+            p.setCompositionMode(QPainter::CompositionMode_Source);
+            p.drawImage(r.x, r.y, surface, r.xSrc, r.ySrc, r.w, r.h);
+        }
+    }
+    return ImageHandle(std::move(out));
+}
+
+void DrawImage(QImage& surface, int x, int y, int w, int h, const ImageHandle& handle, int xSrc,
+               int ySrc) {
+    if (surface.isNull() || handle.isNull())
+        return;
+    const QImage& image = handle.image();
+    const CopyRect r = ClipCopy(surface.width(), surface.height(), x, y, w, h, image.width(),
+                                image.height(), xSrc, ySrc);
+    if (r.empty())
+        return;
+    if (IsWorking32(surface) && IsWorking32(image)) {
+        for (int row = 0; row < r.h; ++row)
+            std::memcpy(reinterpret_cast<QRgb*>(surface.scanLine(r.y + row)) + r.x,
+                        reinterpret_cast<const QRgb*>(image.constScanLine(r.ySrc + row)) + r.xSrc,
+                        size_t(r.w) * sizeof(QRgb));
+        return;
+    }
+    QPainter p(&surface);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(r.x, r.y, image, r.xSrc, r.ySrc, r.w, r.h);
+}
+
+void DrawImage(QPainter& surface, int x, int y, int w, int h, const ImageHandle& handle, int xSrc,
+               int ySrc) {
+    if (handle.isNull() || w <= 0 || h <= 0)
+        return;
+    const QImage& image = handle.image();
+    // The painter clips to its device; only the source side needs clipping here.
+    const CopyRect r =
+        ClipCopy(INT_MAX / 2, INT_MAX / 2, x, y, w, h, image.width(), image.height(), xSrc, ySrc);
+    if (r.empty())
+        return;
+    surface.drawImage(r.x, r.y, image, r.xSrc, r.ySrc, r.w, r.h);
+}
+
+Result SaveBitmapFile(const QString& path, const ImageHandle& handle) {
+    if (handle.isNull())
+        return Result::Failure(QStringLiteral("保存する画像がありません"));
+    QImage image = handle.image();
+    if (image.format() != kWorkingFormat)
+        image.convertTo(kWorkingFormat);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "bmp");
+    if (!writer.write(image))
+        return Result::Failure(writer.errorString());
+    return WriteFileAtomically(path, bytes);
+}
+
+Result ReduceImageColors(ImageHandle& handle, int, int) {
+    if (handle.isNull())
+        return Result::Failure(QStringLiteral("減色する画像がありません"));
+    QImage rgba = handle.image().convertToFormat(QImage::Format_RGBA8888);
+    if (rgba.isNull())
+        return Result::Failure(QStringLiteral("メモリが足りません"));
+    const int w = rgba.width(), h = rgba.height();
+
+    LiqAttr attr(liq_attr_create());
+    if (!attr)
+        return Result::Failure(QStringLiteral("メモリが足りません"));
+    if (liq_error e = liq_set_speed(attr.get(), 4); e != LIQ_OK)
+        return Result::Failure(LiqErrorText(e));
+
+    std::vector<unsigned char*> rows(static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y)
+        rows[size_t(y)] = rgba.scanLine(y);
+    LiqImage input(
+        liq_image_create_rgba_rows(attr.get(), reinterpret_cast<void**>(rows.data()), w, h, 0));
+    if (!input)
+        return Result::Failure(QStringLiteral("減色の準備に失敗しました"));
+
+    liq_result* raw = nullptr;
+    if (liq_error e = liq_image_quantize(input.get(), attr.get(), &raw); e != LIQ_OK)
+        return Result::Failure(LiqErrorText(e));
+    LiqResult result(raw);
+    if (liq_error e = liq_set_dithering_level(result.get(), 1.0f); e != LIQ_OK)
+        return Result::Failure(LiqErrorText(e));
+
+    QImage indexed(w, h, QImage::Format_Indexed8);
+    if (indexed.isNull())
+        return Result::Failure(QStringLiteral("メモリが足りません"));
+    std::vector<unsigned char*> out(static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y)
+        out[size_t(y)] = indexed.scanLine(y);
+    if (liq_error e = liq_write_remapped_image_rows(result.get(), input.get(), out.data());
+        e != LIQ_OK)
+        return Result::Failure(LiqErrorText(e));
+
+    // The palette is final only after remapping.
+    const liq_palette* palette = liq_get_palette(result.get());
+    QList<QRgb> table;
+    table.reserve(int(palette->count));
+    for (unsigned i = 0; i < palette->count; ++i)
+        table.append(qRgb(palette->entries[i].r, palette->entries[i].g, palette->entries[i].b));
+    indexed.setColorTable(table);
+    handle.image() = std::move(indexed);
+    return Result::Success();
+}
+
+namespace {
+
+struct CgifCloser {
+    void operator()(CGIF* gif) const { cgif_close(gif); }
+};
+
+int AppendToBytes(void* context, const uint8_t* data, const size_t size) {
+    static_cast<QByteArray*>(context)->append(reinterpret_cast<const char*>(data), qsizetype(size));
+    return 0;
+}
+
+std::vector<uint8_t> PaletteBytes(const QList<QRgb>& table) {
+    std::vector<uint8_t> bytes;
+    bytes.reserve(size_t(table.size()) * 3);
+    for (QRgb c : table) {
+        bytes.push_back(uint8_t(qRed(c)));
+        bytes.push_back(uint8_t(qGreen(c)));
+        bytes.push_back(uint8_t(qBlue(c)));
+    }
+    return bytes;
+}
+
+std::vector<uint8_t> IndexBytes(const QImage& indexed) {
+    std::vector<uint8_t> bytes(size_t(indexed.width()) * size_t(indexed.height()));
+    for (int y = 0; y < indexed.height(); ++y)
+        std::memcpy(bytes.data() + size_t(y) * size_t(indexed.width()), indexed.constScanLine(y),
+                    size_t(indexed.width()));
+    return bytes;
+}
+
+} // namespace
+
+Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames, int count,
+                        int delay) {
+    if (count <= 0 || size_t(count) > frames.size())
+        return Result::Failure(QStringLiteral("書き出すフレームがありません"));
+    frames = frames.first(size_t(count));
+    const int w = frames[0].width(), h = frames[0].height();
+    if (w <= 0 || h <= 0 || w > 0xffff || h > 0xffff)
+        return Result::Failure(QStringLiteral("フレームの大きさが不正です"));
+
+    for (const ImageHandle& frame : frames)
+        if (frame.isNull() || frame.width() != w || frame.height() != h)
+            return Result::Failure(QStringLiteral("フレームの大きさがそろっていません"));
+
+    // Frames that already share one palette are written with a global table; otherwise every
+    // frame is reduced on its own and carries a local table.
+    const QImage& first = frames[0].image();
+    const bool shared = std::all_of(frames.begin(), frames.end(), [&](const ImageHandle& f) {
+        return f.image().format() == QImage::Format_Indexed8 &&
+               f.image().colorTable() == first.colorTable() && first.colorCount() <= 256;
+    });
+    std::vector<QImage> indexed;
+    indexed.reserve(frames.size());
+    for (const ImageHandle& frame : frames) {
+        if (frame.image().format() == QImage::Format_Indexed8 &&
+            frame.image().colorCount() <= 256) {
+            indexed.push_back(frame.image());
+            continue;
+        }
+        ImageHandle copy = DuplicateImage(frame);
+        if (Result r = ReduceImageColors(copy); !r)
+            return r;
+        indexed.push_back(copy.image());
+    }
+
+    // The GIF is built in memory (a few MB at most) and written in one piece.
+    QByteArray bytes;
+    std::vector<uint8_t> globalPalette = PaletteBytes(indexed.front().colorTable());
+    CGIF_Config config{};
+    config.attrFlags = CGIF_ATTR_IS_ANIMATED | (shared ? 0 : CGIF_ATTR_NO_GLOBAL_TABLE);
+    config.width = uint16_t(w);
+    config.height = uint16_t(h);
+    if (shared) {
+        config.pGlobalPalette = globalPalette.data();
+        config.numGlobalPaletteEntries = uint16_t(globalPalette.size() / 3);
+    }
+    config.numLoops = CGIF_INFINITE_LOOP;
+    config.pWriteFn = AppendToBytes;
+    config.pContext = &bytes;
+
+    std::unique_ptr<CGIF, CgifCloser> gif(cgif_newgif(&config));
+    if (!gif)
+        return Result::Failure(QStringLiteral("GIFの書き出しを始められませんでした"));
+    for (const QImage& frame : indexed) {
+        std::vector<uint8_t> pixels = IndexBytes(frame);
+        std::vector<uint8_t> local;
+        CGIF_FrameConfig fc{};
+        fc.pImageData = pixels.data();
+        fc.delay = uint16_t(std::clamp(delay, 0, 0xffff));
+        if (!shared) {
+            local = PaletteBytes(frame.colorTable());
+            fc.attrFlags = CGIF_FRAME_ATTR_USE_LOCAL_TABLE;
+            fc.pLocalPalette = local.data();
+            fc.numLocalPaletteEntries = uint16_t(local.size() / 3);
+        }
+        if (cgif_addframe(gif.get(), &fc) != CGIF_OK)
+            return Result::Failure(QStringLiteral("GIFのフレームを書き出せませんでした"));
+    }
+    if (cgif_close(gif.release()) != CGIF_OK)
+        return Result::Failure(QStringLiteral("GIFを書き終えられませんでした"));
+    return WriteFileAtomically(path, bytes);
+}
+
+} // namespace kelvaro

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "imaging/ImageHandle.h"
+
+#include <QString>
+
+#include <span>
+
+class QPainter;
+
+namespace kelvaro {
+
+// The image operations the rest of the program works through. Images live in ImageHandles;
+// "surfaces" are the QImages that play the part of drawing targets (the depth map, a frame).
+// Every rectangle is clipped to both images, so no call reads or writes out of bounds.
+
+// Largest picture LoadImageFile accepts, before any shrinking by its callers.
+inline constexpr int kMaxDecodedSide = 16384;
+inline constexpr qint64 kMaxDecodedBytes = qint64(256) * 1024 * 1024;
+
+// Decodes a picture file (every format Qt's readers know; the first frame of an animation),
+// applies its orientation tag and converts it to sRGB. A null handle with a reason on failure.
+ImageHandle LoadImageFile(const QString& path);
+
+// Frees the image; a null handle is left as it is.
+void ReleaseImage(ImageHandle& image);
+
+// Brings a decoded picture into the working 32-bit RGB format, transparency flattened on white.
+void PrepareImage(ImageHandle& image);
+
+// Pixel (x, y) as 0x00BBGGRR. Positions outside the image read the nearest edge pixel.
+COLORREF GetImagePixel(const ImageHandle& image, int x, int y);
+COLORREF GetImagePixel(const QImage& image, int x, int y);
+
+ImageHandle DuplicateImage(const ImageHandle& image);
+ImageHandle CropImage(const ImageHandle& image, int x, int y, int w, int h);
+
+struct ImageInfo {
+    int width = 0;
+    int height = 0;
+};
+ImageInfo GetImageInfo(const ImageHandle& image);
+
+// Rescales in place to exactly w x h with smooth (area-averaging when shrinking) filtering.
+void ResizeImage(ImageHandle& image, int w, int h);
+
+// In place: blends every colour towards white by level / 255 (192 gives clearly paler colours).
+void FadeImage(ImageHandle& image, int level);
+
+// Copies the rectangle (x, y, w, h) of a surface into a new image of that size.
+ImageHandle CaptureImage(const QImage& surface, int x, int y, int w, int h);
+
+// Copies the w x h rectangle of image at (xSrc, ySrc) onto the surface at (x, y), unscaled.
+void DrawImage(QImage& surface, int x, int y, int w, int h, const ImageHandle& image, int xSrc,
+               int ySrc);
+void DrawImage(QPainter& surface, int x, int y, int w, int h, const ImageHandle& image, int xSrc,
+               int ySrc);
+
+struct Result {
+    bool ok = true;
+    QString reason;
+    static Result Success() { return {}; }
+    static Result Failure(QString why) { return {false, std::move(why)}; }
+    explicit operator bool() const { return ok; }
+};
+
+// Writes a Windows bitmap that keeps every colour exactly. Goes through a temporary file, so a
+// failed write leaves any existing file untouched.
+Result SaveBitmapFile(const QString& path, const ImageHandle& image);
+
+// In place: one palette of at most 256 colours for the whole image, Floyd-Steinberg dithered.
+// The image then holds palette indices; crops of it share the palette.
+Result ReduceImageColors(ImageHandle& image, int reserved1 = 0, int reserved2 = 0);
+
+// Writes the frames in order as one animated GIF that loops forever, delay in 1/100 s a frame.
+// Frames sharing one palette get a global colour table. Written atomically like bitmaps.
+Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames, int count,
+                        int delay);
+
+} // namespace kelvaro

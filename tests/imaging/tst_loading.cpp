@@ -1,0 +1,250 @@
+#include "imaging/Imaging.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kelvaro;
+
+namespace {
+
+// 6 x 4: the left half red, the right half blue, so orientation and channel order both show.
+QImage Fixture() {
+    QImage image(6, 4, QImage::Format_RGB32);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x)
+            image.setPixel(x, y, x < 3 ? qRgb(255, 0, 0) : qRgb(0, 0, 255));
+    return image;
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QByteArray Encode(const QImage& image, const char* format, int quality = -1) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    if (!writer.write(image))
+        qWarning() << "cannot write" << format << writer.errorString();
+    return bytes;
+}
+
+void Le16(QByteArray& b, int v) {
+    b.append(char(v & 0xff));
+    b.append(char((v >> 8) & 0xff));
+}
+void Le32(QByteArray& b, quint32 v) {
+    Le16(b, int(v & 0xffff));
+    Le16(b, int(v >> 16));
+}
+void Be32(QByteArray& b, quint32 v) {
+    for (int s = 24; s >= 0; s -= 8)
+        b.append(char((v >> s) & 0xff));
+}
+
+// An uncompressed, top-left origin TGA (Qt reads TGA but does not write it).
+QByteArray Tga(const QImage& image) {
+    QByteArray b(2, 0);
+    b.append(char(2)); // true colour
+    b.append(QByteArray(9, 0));
+    Le16(b, image.width());
+    Le16(b, image.height());
+    b.append(char(24));
+    b.append(char(0x20));
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            b.append(char(qBlue(p)));
+            b.append(char(qGreen(p)));
+            b.append(char(qRed(p)));
+        }
+    b.append(QByteArray(8, 0));
+    b.append(QByteArray("TRUEVISION-XFILE.\0", 18));
+    return b;
+}
+
+// A JPEG with an EXIF orientation tag of 6: the stored picture is to be turned 90 degrees right.
+QByteArray OrientedJpeg(const QImage& stored) {
+    QByteArray jpeg = Encode(stored, "jpg", 95);
+    QByteArray exif("Exif\0\0MM\0\x2a", 10);
+    Be32(exif, 8);
+    exif.append(QByteArray("\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0", 14));
+    Be32(exif, 0);
+    QByteArray app1("\xff\xe1", 2);
+    app1.append(char((exif.size() + 2) >> 8));
+    app1.append(char((exif.size() + 2) & 0xff));
+    app1.append(exif);
+    return jpeg.insert(2, app1);
+}
+
+quint32 Crc32(const QByteArray& data) {
+    quint32 crc = 0xffffffffu;
+    for (char ch : data) {
+        crc ^= quint8(ch);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// Headers that declare a 100,000 x 100,000 picture and carry almost nothing after them.
+QByteArray DeclaredPng(quint32 w, quint32 h) {
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    QByteArray ihdr("IHDR");
+    Be32(ihdr, w);
+    Be32(ihdr, h);
+    ihdr.append(QByteArray("\x08\x02\0\0\0", 5));
+    Be32(png, 13);
+    png.append(ihdr);
+    Be32(png, Crc32(ihdr));
+    return png;
+}
+QByteArray HugeBmp() {
+    QByteArray b("BM");
+    Le32(b, 54);
+    Le32(b, 0);
+    Le32(b, 54);
+    Le32(b, 40);
+    Le32(b, 100000);
+    Le32(b, 100000);
+    Le16(b, 1);
+    Le16(b, 24);
+    b.append(QByteArray(24, 0));
+    return b;
+}
+
+bool Near(COLORREF a, COLORREF b, int tolerance) {
+    return qAbs(RedOf(a) - RedOf(b)) <= tolerance && qAbs(GreenOf(a) - GreenOf(b)) <= tolerance &&
+           qAbs(BlueOf(a) - BlueOf(b)) <= tolerance;
+}
+
+} // namespace
+
+class TestLoading : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir_;
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+
+private slots:
+    void everyFormatDecodes_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("tolerance");
+        const QImage f = Fixture();
+        QTest::newRow("png") << "a.png" << Encode(f, "png") << 0;
+        QTest::newRow("jpeg") << "a.jpg" << Encode(f, "jpg", 100) << 40;
+        QTest::newRow("bmp") << "a.bmp" << Encode(f, "bmp") << 0;
+        QTest::newRow("webp") << "a.webp" << Encode(f, "webp", 100) << 40;
+        QTest::newRow("tiff") << "a.tif" << Encode(f, "tiff") << 0;
+        QTest::newRow("ico") << "a.ico" << Encode(f, "ico") << 0;
+        QTest::newRow("ppm") << "a.ppm" << Encode(f, "ppm") << 0;
+        QTest::newRow("tga") << "a.tga" << Tga(f) << 0;
+        QTest::newRow("palette png")
+            << "p.png" << Encode(f.convertToFormat(QImage::Format_Indexed8), "png") << 0;
+        QTest::newRow("16-bit png")
+            << "16.png" << Encode(f.convertToFormat(QImage::Format_RGBA64), "png") << 0;
+        QTest::newRow("jpeg named png") << "mislabelled.png" << Encode(f, "jpg", 100) << 40;
+        QTest::newRow("japanese path") << "写真 ファイル.png" << Encode(f, "png") << 0;
+    }
+    void everyFormatDecodes() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, tolerance);
+        QVERIFY(!bytes.isEmpty());
+        WriteBytes(Path(name), bytes);
+        ImageHandle h = LoadImageFile(Path(name));
+        QVERIFY2(!h.isNull(), qPrintable(h.reason()));
+        PrepareImage(h);
+        QCOMPARE(h.image().format(), QImage::Format_RGB32);
+        QCOMPARE(h.width(), 6);
+        QCOMPARE(h.height(), 4);
+        QVERIFY(Near(GetImagePixel(h, 0, 0), Rgb(255, 0, 0), tolerance));
+        QVERIFY(Near(GetImagePixel(h, 5, 3), Rgb(0, 0, 255), tolerance));
+    }
+
+    void gifGivesItsFirstFrame() {
+        std::vector<ImageHandle> frames;
+        frames.emplace_back(Fixture());
+        frames.emplace_back(Fixture().mirrored(true, false));
+        QVERIFY(WriteAnimatedGif(Path("anim.gif"), frames, 2, 6));
+        const ImageHandle h = LoadImageFile(Path("anim.gif"));
+        QVERIFY(!h.isNull());
+        QCOMPARE(GetImagePixel(h, 0, 0), Rgb(255, 0, 0));
+    }
+
+    void greyscaleAndTransparency() {
+        QImage grey(3, 3, QImage::Format_Grayscale8);
+        grey.fill(100);
+        WriteBytes(Path("grey.png"), Encode(grey, "png"));
+        ImageHandle g = LoadImageFile(Path("grey.png"));
+        QVERIFY(!g.isNull());
+        PrepareImage(g);
+        QCOMPARE(GetImagePixel(g, 1, 1), Rgb(100, 100, 100));
+
+        QImage alpha(2, 2, QImage::Format_ARGB32);
+        alpha.fill(qRgba(0, 0, 0, 0));
+        alpha.setPixel(1, 1, qRgba(0, 255, 0, 255));
+        WriteBytes(Path("alpha.png"), Encode(alpha, "png"));
+        ImageHandle a = LoadImageFile(Path("alpha.png"));
+        PrepareImage(a);
+        QCOMPARE(GetImagePixel(a, 0, 0), Rgb(255, 255, 255)); // transparent becomes white
+        QCOMPARE(GetImagePixel(a, 1, 1), Rgb(0, 255, 0));
+    }
+
+    void orientationTagIsApplied() {
+        WriteBytes(Path("phone.jpg"), OrientedJpeg(Fixture()));
+        ImageHandle h = LoadImageFile(Path("phone.jpg"));
+        QVERIFY2(!h.isNull(), qPrintable(h.reason()));
+        PrepareImage(h);
+        QCOMPARE(h.width(), 4);
+        QCOMPARE(h.height(), 6);
+        // Turned right: the red left half is now on top.
+        QVERIFY(Near(GetImagePixel(h, 0, 0), Rgb(255, 0, 0), 40));
+        QVERIFY(Near(GetImagePixel(h, 3, 5), Rgb(0, 0, 255), 40));
+    }
+
+    void badFilesFailWithAReason_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray png = Encode(Fixture(), "png");
+        QTest::newRow("empty") << "empty.png" << QByteArray();
+        QTest::newRow("text") << "notes.png" << QByteArray("これは画像ではありません\n");
+        QTest::newRow("truncated png") << "cut.png" << png.left(png.size() / 2);
+        QTest::newRow("huge png") << "huge.png" << DeclaredPng(100000, 100000);
+        QImage wide(20000, 2, QImage::Format_RGB32);
+        wide.fill(Qt::gray);
+        QTest::newRow("too wide png") << "wide.png" << Encode(wide, "png");
+        QTest::newRow("huge bmp") << "huge.bmp" << HugeBmp();
+        QTest::newRow("huge ppm") << "huge.ppm" << QByteArray("P6\n100000 100000\n255\n");
+    }
+    void badFilesFailWithAReason() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        WriteBytes(Path(name), bytes);
+        const ImageHandle h = LoadImageFile(Path(name));
+        QVERIFY(h.isNull());
+        QVERIFY(!h.reason().isEmpty());
+        // A side over our limit is refused from the header, before any pixel memory is taken.
+        if (name == QStringLiteral("wide.png"))
+            QVERIFY2(h.reason().contains(QStringLiteral("大きすぎ")), qPrintable(h.reason()));
+    }
+
+    void missingFilesAndFoldersFail() {
+        QVERIFY(!LoadImageFile(Path("none.png")).reason().isEmpty());
+        QDir(dir_.path()).mkdir(QStringLiteral("folder.png"));
+        QVERIFY(LoadImageFile(Path("folder.png")).isNull());
+        QVERIFY(LoadImageFile(QString()).isNull());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLoading)
+#include "tst_loading.moc"
