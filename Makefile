@@ -21,10 +21,10 @@ asan: deps
 	ctest --preset asan
 
 run: build
-	./build/default/src/app/kelvaro
+	./build/default/src/app/editor/kelvaro
 
 bench: build
-	./build/default/bench/kelvaro-bench
+	@for b in build/default/bench/*/bench-*; do echo "== $$b"; "$$b" || exit 1; done
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

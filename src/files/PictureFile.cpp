@@ -1,0 +1,51 @@
+#include "files/PictureFile.h"
+
+#include <algorithm>
+
+namespace kelvaro {
+
+PictureSize FitPictureSize(int w0, int h0) {
+    PictureSize s{w0, h0, false};
+    if (w0 > PictureSizeLimit) {
+        s.width = PictureSizeLimit;
+        s.height = int(qint64(h0) * PictureSizeLimit / w0);
+        s.shrunk = true;
+    }
+    if (s.height > PictureSizeLimit) {
+        s.width = int(qint64(s.width) * PictureSizeLimit / s.height);
+        s.height = PictureSizeLimit;
+        s.shrunk = true;
+    }
+    // A very elongated picture would otherwise lose a side altogether (2000 x 2 -> 640 x 0).
+    s.width = std::max(s.width, 1);
+    s.height = std::max(s.height, 1);
+    return s;
+}
+
+LoadedPicture LoadPicture(const QString& path) {
+    LoadedPicture loaded;
+    loaded.image = LoadImageFile(path);
+    if (loaded.image.isNull())
+        return loaded;
+    PrepareImage(loaded.image);
+    const ImageInfo info = GetImageInfo(loaded.image);
+    const PictureSize size = FitPictureSize(info.width, info.height);
+    loaded.shrunk = size.shrunk;
+    ResizeImage(loaded.image, size.width, size.height);
+    return loaded;
+}
+
+Result LoadDepthMapFile(const QString& path, DepthMap& map) {
+    ImageHandle file = LoadImageFile(path);
+    if (file.isNull())
+        return Result::Failure(file.reason());
+    PrepareImage(file);
+    map.CopyIn(file);
+    return Result::Success();
+}
+
+Result SaveDepthMapFile(const QString& path, const DepthMap& map) {
+    return SaveBitmapFile(path, map.CopyOut());
+}
+
+} // namespace kelvaro

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "depth/DepthMap.h"
+#include "imaging/Imaging.h"
+
+#include <array>
+#include <functional>
+#include <vector>
+
+namespace kelvaro {
+
+enum class SwayDirection { Horizontal, Vertical };
+
+// One sway cycle: eight frames at 0, 6.5, 8, 6.5, 0, -6.5, -8, -6.5 degrees (exact doubles).
+inline constexpr int FrameCount = 8;
+inline constexpr std::array<double, FrameCount> SwayAngleTable = {
+    0.0,  0.11344640210185028,  0.1396263410484311,  0.11344640210185028,
+    0.0, -0.11344640210185028, -0.1396263410484311, -0.11344640210185028,
+};
+
+// The frame quadrilateral: its first edge across the sway axis at u0 runs along v from v0a to
+// v0b, its last edge at u1 from v1a to v1b.
+struct FrameGeometry {
+    int u0 = 0, v0a = 0, v0b = 0, u1 = 0, v1a = 0, v1b = 0;
+    friend bool operator==(const FrameGeometry&, const FrameGeometry&) = default;
+};
+
+// The quadrilateral of a frame turned by theta radians, for extents lu along and lv across the
+// sway axis.
+FrameGeometry ComputeFrameGeometry(double theta, int lu, int lv);
+
+// Draws one frame of the picture turned about a vertical axis into `frame` (the picture's size,
+// Format_RGB32), displacing every pixel by the level the depth map holds under it. Only the
+// pixels it draws change.
+void RenderHorizontalSwayFrame(const QImage& picture, const QImage& depth, int left, int leftTop,
+                               int leftBottom, int right, int rightTop, int rightBottom,
+                               QImage& frame);
+// The same about a horizontal axis, with x and y exchanged.
+void RenderVerticalSwayFrame(const QImage& picture, const QImage& depth, int topLeft, int topRight,
+                             int top, int bottomLeft, int bottomRight, int bottom, QImage& frame);
+
+// Renders the FrameCount frames of one cycle at the picture's size, in one frame image that
+// starts black and is not cleared between frames. beforeFrame(k) is called before frame k.
+std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const DepthMap& depth,
+                                          SwayDirection direction,
+                                          const std::function<void(int)>& beforeFrame = {});
+
+} // namespace kelvaro

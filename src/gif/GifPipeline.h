@@ -1,0 +1,45 @@
+#pragma once
+
+#include "gif/FrameSynthesis.h"
+
+#include <QSize>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace kelvaro {
+
+// The output-size choices: 0 full, 1 two thirds, 2 half, 3 a third, 4 (and above) a quarter.
+inline constexpr int OutputSizeChoices = 5;
+
+// The output size of choice `choice` for a w x h picture, in truncating integer arithmetic, never
+// below 1 pixel a side.
+QSize OutputSizeFor(int choice, int w, int h);
+
+// What a run of the GIF pipeline needs from whoever drives it (the editor or the command line).
+struct GenerationHooks {
+    // Progress steps 0..8 and hiding; called from whichever thread runs the step.
+    std::function<void(int)> showProgress;
+    std::function<void()> hideProgress;
+    // Asked on the caller's thread once the frames exist; nullopt abandons the run.
+    std::function<std::optional<int>()> askOutputSize;
+    // Runs a heavy step to completion (the editor moves it off the GUI thread); inline if unset.
+    std::function<void(const std::function<void()>&)> runHeavy;
+};
+
+enum class GenerationOutcome { Written, Cancelled, WriteFailed };
+
+struct GenerationResult {
+    GenerationOutcome outcome = GenerationOutcome::Written;
+    QString reason; // why the write failed
+};
+
+// Renders the sway frames of picture and depth map, asks for the output size, scales the frames,
+// reduces their colours together to one palette and writes the looping GIF to path. Nothing is
+// written when the run is abandoned, and a failed write leaves any existing file intact.
+GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture,
+                                 const DepthMap& depth, SwayDirection direction,
+                                 const GenerationHooks& hooks);
+
+} // namespace kelvaro
