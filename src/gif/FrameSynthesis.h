@@ -14,7 +14,7 @@ enum class SwayDirection { Horizontal, Vertical };
 // One sway cycle: eight frames at 0, 6.5, 8, 6.5, 0, -6.5, -8, -6.5 degrees (exact doubles).
 inline constexpr int FrameCount = 8;
 inline constexpr std::array<double, FrameCount> SwayAngleTable = {
-    0.0,  0.11344640210185028,  0.1396263410484311,  0.11344640210185028,
+    0.0, 0.11344640210185028,  0.1396263410484311,  0.11344640210185028,
     0.0, -0.11344640210185028, -0.1396263410484311, -0.11344640210185028,
 };
 

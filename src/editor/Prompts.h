@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace kelvaro {
+
+// The file dialogs of the program, each with its own title, mode, filter and default extension.
+enum class FileDialogUse { OpenPicture, SaveDepthMap, LoadDepthMap, GenerateGif };
+
+// Every modal question and message of the editor goes through here, so that tests can answer
+// them from a script. The Qt implementation shows real dialogs and message boxes.
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+
+    // A message box with the application's name as caption and an OK button.
+    virtual void ShowMessage(const QString& text) = 0;
+    // A Yes/No question; true for Yes.
+    virtual bool AskYesNo(const QString& caption, const QString& text) = 0;
+    // The chosen file's full path; nullopt when cancelled. Save dialogs ask before replacing.
+    virtual std::optional<QString> AskFilePath(FileDialogUse use) = 0;
+    // 0 horizontal, 1 vertical; nullopt when cancelled.
+    virtual std::optional<int> AskSwayDirection() = 0;
+    // 0 full, 1 two thirds, 2 half, 3 a third, 4 a quarter; nullopt when cancelled.
+    virtual std::optional<int> AskOutputSize() = 0;
+};
+
+} // namespace kelvaro
