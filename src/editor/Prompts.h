@@ -1,13 +1,12 @@
 #pragma once
 
+#include "files/FileDialogs.h"
+
 #include <QString>
 
 #include <optional>
 
 namespace kelvaro {
-
-// The file dialogs of the program, each with its own title, mode, filter and default extension.
-enum class FileDialogUse { OpenPicture, SaveDepthMap, LoadDepthMap, GenerateGif };
 
 // Every modal question and message of the editor goes through here, so that tests can answer
 // them from a script. The Qt implementation shows real dialogs and message boxes.
