@@ -1,1 +1,105 @@
-#
+#include "gif/GifPipeline.h"
+
+#include <algorithm>
+
+namespace kelvaro {
+
+QSize OutputSizeFor(int choice, int w, int h) {
+    int ow = 0, oh = 0;
+    switch (choice) {
+    case 0:
+        ow = w, oh = h;
+        break;
+    case 1:
+        ow = (2 * w) / 3, oh = (2 * h) / 3;
+        break;
+    case 2:
+        ow = w / 2, oh = h / 2;
+        break;
+    case 3:
+        ow = w / 3, oh = h / 3;
+        break;
+    default: // every other choice is the quarter size
+        ow = w / 4, oh = h / 4;
+        break;
+    }
+    // Tiny pictures would otherwise give frames without pixels.
+    return {std::max(ow, 1), std::max(oh, 1)};
+}
+
+GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture,
+                                 const DepthMap& depth, SwayDirection direction,
+                                 const GenerationHooks& hooks) {
+    const auto show = [&](int step) {
+        if (hooks.showProgress)
+            hooks.showProgress(step);
+    };
+    const auto hide = [&] {
+        if (hooks.hideProgress)
+            hooks.hideProgress();
+    };
+    const auto heavy = [&](const std::function<void()>& work) {
+        if (hooks.runHeavy)
+            hooks.runHeavy(work);
+        else
+            work();
+    };
+
+    std::vector<ImageHandle> rendered;
+    show(0);
+    heavy([&] { rendered = RenderSwayFrames(picture, depth, direction, show); });
+    hide();
+
+    const std::optional<int> choice = hooks.askOutputSize ? hooks.askOutputSize() : 0;
+    if (!choice) {
+        rendered.clear(); // every frame released, nothing written
+        return {GenerationOutcome::Cancelled, {}};
+    }
+
+    show(0);
+    const QSize out = OutputSizeFor(*choice, picture.width(), picture.height());
+    const int count = int(rendered.size());
+    Result written;
+    heavy([&] {
+        for (ImageHandle& frame : rendered)
+            ResizeImage(frame, out.width(), out.height());
+        show(2);
+
+        // All frames are stacked into one strip so that one colour reduction serves them all and
+        // every frame of the GIF shares one palette.
+        QImage strip(out.width(), out.height() * count, QImage::Format_RGB32);
+        if (strip.isNull()) {
+            written = Result::Failure(QStringLiteral("メモリが足りません"));
+            return;
+        }
+        for (int k = 0; k < count; ++k) {
+            DrawImage(strip, 0, k * out.height(), out.width(), out.height(), rendered[size_t(k)], 0,
+                      0);
+            ReleaseImage(rendered[size_t(k)]);
+        }
+        show(4);
+
+        ImageHandle frameStrip(std::move(strip));
+        if (Result reduced = ReduceImageColors(frameStrip, 0, 0); !reduced) {
+            written = reduced;
+            return;
+        }
+        show(6);
+
+        std::vector<ImageHandle> output;
+        output.reserve(size_t(count));
+        for (int k = 0; k < count; ++k)
+            output.push_back(CropImage(frameStrip, 0, k * out.height(), out.width(), out.height()));
+        ReleaseImage(frameStrip);
+        show(8);
+
+        written = WriteAnimatedGif(path, output, count, 6);
+    });
+    hide();
+
+    if (!written)
+        return {GenerationOutcome::WriteFailed, written.reason};
+    return {GenerationOutcome::Written, {}};
+}
+
+} // namespace kelvaro

@@ -1,0 +1,23 @@
+#include "files/dialogs/CFileDialogTitle.h"
+
+namespace kelvaro {
+
+CFileDialogTitle::CFileDialogTitle(FileDialogUse use, QWidget* parent)
+    : QFileDialog(parent) {
+    const FileDialogSettings s = SettingsFor(use);
+    setWindowTitle(s.title);
+    setAcceptMode(s.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    setFileMode(s.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    setNameFilter(s.filter);
+    setDefaultSuffix(s.defaultSuffix);
+    setOption(QFileDialog::DontConfirmOverwrite, !s.save);
+}
+
+std::optional<QString> CFileDialogTitle::Ask(FileDialogUse use, QWidget* parent) {
+    CFileDialogTitle dialog(use, parent);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return WithDefaultSuffix(dialog.selectedFiles().constFirst(), use);
+}
+
+} // namespace kelvaro

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDialog>
+#include <QRect>
+#include <QStringList>
+
+class QComboBox;
+
+namespace kelvaro {
+
+// A small modal dialog with one labelled drop-down list and OK / Cancel, laid out from a dialog
+// template in dialog units. The list opens on its first item every time.
+class OptionDialog : public QDialog {
+    Q_OBJECT
+public:
+    struct Template {
+        QString caption;
+        QSize size; // dialog units
+        QString label;
+        QRect labelRect; // dialog units
+        int comboId = 0;
+        QPoint comboPos; // dialog units
+        int comboWidth = 0;
+        int buttonsY = 0; // dialog units
+        QStringList items;
+    };
+
+    OptionDialog(const Template& dialogTemplate, QWidget* parent = nullptr);
+
+    int selectedIndex() const;
+    QComboBox* combo() const { return combo_; }
+
+private:
+    QComboBox* combo_ = nullptr;
+};
+
+// Asks the sway direction: 0 "横揺れ", 1 "縦揺れ".
+class CSwayDirectionDlg : public OptionDialog {
+    Q_OBJECT
+public:
+    static constexpr int ComboId = 1021;
+    explicit CSwayDirectionDlg(QWidget* parent = nullptr);
+};
+
+// Asks the output size: 0 "原寸", 1 "2/3", 2 "1/2", 3 "1/3", 4 "1/4".
+class COutputSizeDlg : public OptionDialog {
+    Q_OBJECT
+public:
+    static constexpr int ComboId = 1018;
+    explicit COutputSizeDlg(QWidget* parent = nullptr);
+};
+
+} // namespace kelvaro
