@@ -1,0 +1,164 @@
+#include "files/FileDialogs.h"
+#include "files/PictureFile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace kelvaro;
+
+namespace {
+
+QString WritePng(const QTemporaryDir& dir, const QString& name, int w, int h, QRgb colour) {
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(colour);
+    const QString path = dir.filePath(name);
+    image.save(path, "png");
+    return path;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestPictureFile : public QObject {
+    Q_OBJECT
+private slots:
+    void shrinkTable_data() {
+        QTest::addColumn<int>("w0");
+        QTest::addColumn<int>("h0");
+        QTest::addColumn<int>("w");
+        QTest::addColumn<int>("h");
+        QTest::addColumn<bool>("shrunk");
+        QTest::newRow("640x640") << 640 << 640 << 640 << 640 << false;
+        QTest::newRow("1280x960") << 1280 << 960 << 640 << 480 << true;
+        QTest::newRow("800x1200") << 800 << 1200 << 426 << 640 << true;
+        QTest::newRow("1000x3000") << 1000 << 3000 << 213 << 640 << true;
+        QTest::newRow("100x100") << 100 << 100 << 100 << 100 << false;
+        QTest::newRow("641x1") << 641 << 1 << 640 << 1 << true;
+        QTest::newRow("2000x2 keeps a row") << 2000 << 2 << 640 << 1 << true;
+        QTest::newRow("2x2000 keeps a column") << 2 << 2000 << 1 << 640 << true;
+        QTest::newRow("16384 square") << 16384 << 16384 << 640 << 640 << true;
+    }
+    void shrinkTable() {
+        QFETCH(int, w0);
+        QFETCH(int, h0);
+        QFETCH(int, w);
+        QFETCH(int, h);
+        QFETCH(bool, shrunk);
+        const PictureSize s = FitPictureSize(w0, h0);
+        QCOMPARE(s.width, w);
+        QCOMPARE(s.height, h);
+        QCOMPARE(s.shrunk, shrunk);
+    }
+
+    void loadPictureFitsAndPrepares() {
+        QTemporaryDir dir;
+        const LoadedPicture big =
+            LoadPicture(WritePng(dir, QStringLiteral("大きい写真.png"), 1280, 960, qRgb(9, 8, 7)));
+        QVERIFY2(!big.image.isNull(), qPrintable(big.image.reason()));
+        QVERIFY(big.shrunk);
+        QCOMPARE(big.image.width(), 640);
+        QCOMPARE(big.image.height(), 480);
+        QCOMPARE(big.image.image().format(), QImage::Format_RGB32);
+        QCOMPARE(GetImagePixel(big.image, 10, 10), Rgb(9, 8, 7));
+
+        const LoadedPicture small =
+            LoadPicture(WritePng(dir, QStringLiteral("s.png"), 100, 100, qRgb(1, 2, 3)));
+        QVERIFY(!small.shrunk);
+        QCOMPARE(small.image.width(), 100);
+
+        QFile text(dir.filePath(QStringLiteral("メモ.png")));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("not a picture");
+        text.close();
+        const LoadedPicture bad = LoadPicture(text.fileName());
+        QVERIFY(bad.image.isNull());
+        QVERIFY(!bad.image.reason().isEmpty());
+    }
+
+    void depthMapSavedAndLoadedBackIsIdentical() {
+        QTemporaryDir dir;
+        DepthMap map;
+        QVERIFY(map.Create(7, 5));
+        for (int x = 0; x < 7; ++x)
+            map.surface().setPixel(x, 1, ArgbFromColorref(DepthPalette[size_t(x)]));
+        map.surface().setPixel(3, 3, ArgbFromColorref(0x123456)); // not a palette colour
+        const QString path = dir.filePath(QStringLiteral("立体情報.bmp"));
+        QVERIFY(SaveDepthMapFile(path, map));
+
+        DepthMap back;
+        QVERIFY(back.Create(7, 5));
+        QVERIFY(LoadDepthMapFile(path, back));
+        QCOMPARE(back.surface(), map.surface());
+    }
+
+    void depthFilesOfOtherSizesCoverTopLeft() {
+        QTemporaryDir dir;
+        DepthMap large;
+        QVERIFY(large.Create(6, 6));
+        large.surface().fill(ArgbFromColorref(DepthPalette[2]));
+        large.surface().setPixel(1, 1, ArgbFromColorref(DepthPalette[0]));
+        const QString largePath = dir.filePath(QStringLiteral("large.bmp"));
+        QVERIFY(SaveDepthMapFile(largePath, large));
+
+        DepthMap map;
+        QVERIFY(map.Create(3, 2));
+        QVERIFY(LoadDepthMapFile(largePath, map));
+        QCOMPARE(map.width(), 3); // the map keeps its size
+        QCOMPARE(map.Pixel(1, 1), DepthPalette[0]);
+        QCOMPARE(map.Pixel(2, 0), DepthPalette[2]);
+
+        DepthMap wide;
+        QVERIFY(wide.Create(10, 10));
+        QVERIFY(LoadDepthMapFile(largePath, wide));
+        QCOMPARE(wide.Pixel(5, 5), DepthPalette[2]);
+        QCOMPARE(wide.Pixel(6, 0), DepthPalette[BaseLevel]); // beyond the file: kept
+        QCOMPARE(wide.Pixel(0, 9), DepthPalette[BaseLevel]);
+    }
+
+    void badDepthFilesChangeNothing() {
+        QTemporaryDir dir;
+        DepthMap map;
+        QVERIFY(map.Create(4, 4));
+        map.surface().setPixel(0, 0, ArgbFromColorref(DepthPalette[4]));
+        const QImage before = map.surface().copy();
+        QFile text(dir.filePath(QStringLiteral("x.bmp")));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("BM but not really");
+        text.close();
+        QVERIFY(!LoadDepthMapFile(text.fileName(), map).ok);
+        QVERIFY(!LoadDepthMapFile(dir.filePath(QStringLiteral("none.bmp")), map).ok);
+        QCOMPARE(map.surface(), before);
+
+        // A save that cannot happen reports it and keeps the old file.
+        const QString path = dir.filePath(QStringLiteral("keep.bmp"));
+        QVERIFY(SaveDepthMapFile(path, map));
+        const QByteArray old = ReadAll(path);
+        DepthMap none;
+        QVERIFY(!SaveDepthMapFile(path, none).ok);
+        QCOMPARE(ReadAll(path), old);
+    }
+
+    void fileDialogSettings() {
+        QCOMPARE(SettingsFor(FileDialogUse::OpenPicture).title, QStringLiteral("画像ファイルを開く"));
+        QVERIFY(!SettingsFor(FileDialogUse::OpenPicture).save);
+        QCOMPARE(SettingsFor(FileDialogUse::SaveDepthMap).filter,
+                 QStringLiteral("ビットマップファイル (*.bmp)"));
+        QVERIFY(SettingsFor(FileDialogUse::GenerateGif).save);
+        QCOMPARE(WithDefaultSuffix(QStringLiteral("/tmp/map"), FileDialogUse::SaveDepthMap),
+                 QStringLiteral("/tmp/map.bmp"));
+        QCOMPARE(WithDefaultSuffix(QStringLiteral("/tmp/anim"), FileDialogUse::GenerateGif),
+                 QStringLiteral("/tmp/anim.gif"));
+        QCOMPARE(WithDefaultSuffix(QStringLiteral("/tmp/map.dat"), FileDialogUse::SaveDepthMap),
+                 QStringLiteral("/tmp/map.dat"));
+        QCOMPARE(WithDefaultSuffix(QStringLiteral("/tmp/pic"), FileDialogUse::OpenPicture),
+                 QStringLiteral("/tmp/pic"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPictureFile)
+#include "tst_picturefile.moc"

@@ -1,0 +1,69 @@
+#include "gif/dialogs/OptionDialogs.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace kelvaro;
+
+namespace {
+
+QStringList Items(const QComboBox* combo) {
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    return items;
+}
+
+} // namespace
+
+class TestOptionDialogs : public QObject {
+    Q_OBJECT
+private slots:
+    void swayDirectionDialog() {
+        CSwayDirectionDlg dlg;
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("揺れ方向の設定"));
+        QVERIFY(dlg.findChild<QLabel*>()->text() == QStringLiteral("揺れの方向:"));
+        auto* combo = dlg.findChild<QComboBox*>(QStringLiteral("control1021"));
+        QVERIFY(combo);
+        QCOMPARE(Items(combo), QStringList({QStringLiteral("横揺れ"), QStringLiteral("縦揺れ")}));
+        QCOMPARE(dlg.selectedIndex(), 0);
+        QVERIFY(!(dlg.windowFlags() & Qt::WindowSystemMenuHint));
+        QVERIFY(!(dlg.windowFlags() & Qt::WindowCloseButtonHint));
+    }
+
+    void outputSizeDialog() {
+        COutputSizeDlg dlg;
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("出力サイズの設定"));
+        auto* combo = dlg.findChild<QComboBox*>(QStringLiteral("control1018"));
+        QVERIFY(combo);
+        QCOMPARE(Items(combo), QStringList({QStringLiteral("原寸"), QStringLiteral("2/3"),
+                                            QStringLiteral("1/2"), QStringLiteral("1/3"),
+                                            QStringLiteral("1/4")}));
+        auto* ok = dlg.findChild<QPushButton*>(QStringLiteral("control1"));
+        auto* cancel = dlg.findChild<QPushButton*>(QStringLiteral("control2"));
+        QVERIFY(ok->isDefault());
+        QCOMPARE(cancel->text(), QStringLiteral("ｷｬﾝｾﾙ"));
+        // Buttons lie inside the dialog, side by side.
+        QVERIFY(dlg.rect().contains(cancel->geometry()));
+        QVERIFY(ok->geometry().right() < cancel->geometry().left());
+    }
+
+    void enterAcceptsTheChoiceAndEscapeCancels() {
+        COutputSizeDlg dlg;
+        dlg.combo()->setCurrentIndex(3);
+        QTimer::singleShot(0, &dlg, [&] { QTest::keyClick(&dlg, Qt::Key_Return); });
+        QCOMPARE(dlg.exec(), int(QDialog::Accepted));
+        QCOMPARE(dlg.selectedIndex(), 3);
+
+        CSwayDirectionDlg again; // a new run starts from the first item
+        QCOMPARE(again.selectedIndex(), 0);
+        QTimer::singleShot(0, &again, [&] { QTest::keyClick(&again, Qt::Key_Escape); });
+        QCOMPARE(again.exec(), int(QDialog::Rejected));
+    }
+};
+
+QTEST_MAIN(TestOptionDialogs)
+#include "tst_optiondialogs.moc"
