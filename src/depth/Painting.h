@@ -1,0 +1,79 @@
+#pragma once
+
+#include "depth/DepthMap.h"
+#include "depth/DepthPalette.h"
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+#include <functional>
+#include <optional>
+
+namespace kelvaro {
+
+// The raster operations of the painting tools and the pure rules around them. Nothing here knows
+// of widgets: the editor turns mouse events into these calls and repaints the rectangles they
+// return.
+//
+// Rectangles in client coordinates follow the window's convention of the canvas and palette
+// rectangles: a QRect built from (left, top, right - left, bottom - top), so that x() + width() is
+// the exclusive right edge and y() + height() the exclusive bottom edge.
+
+// The tools, numbered as the tool buttons are.
+enum class PaintTool : int { Pen = 0, Eraser = 1, Fill = 2 };
+
+inline constexpr int kMaxThickness = 5; // the thickness choices 1, 2, 4, 8, 16, 32
+inline constexpr int kPaletteCellWidth = 16;
+
+// Pen width in pixels for a thickness index: 2 to the power of the index (kept within 0..5).
+int PenWidthForThickness(int thickness);
+
+// The colour a stroke of the tool paints: the selected level for the pen, the base level for the
+// eraser (whatever level is selected).
+COLORREF StrokeColour(PaintTool tool, DepthLevel level);
+
+// Strict hit test: left < x < right and top < y < bottom, right and bottom being the exclusive
+// edges. A point on the first column or row of the rectangle is outside; the last ones are inside.
+bool PointInRectStrict(QPoint p, const QRect& rect);
+
+// The map point under a client point when it lies strictly inside the canvas rectangle.
+std::optional<QPoint> CanvasPointAt(QPoint client, const QRect& canvasRect);
+
+// A stroke point clamped into a map of the given size: a drag beyond the canvas runs along its
+// border.
+QPoint ClampToMap(QPoint p, QSize mapSize);
+
+// The level a left click on the palette bar selects, when it lies strictly inside the bar.
+// An empty bar rectangle (before the first paint) is never hit.
+std::optional<DepthLevel> PaletteLevelAt(QPoint client, const QRect& paletteRect);
+
+// The level of the map colour at a map point (the right-button pick); none for a colour outside
+// the palette or a point off the map, in which case the selection stays.
+std::optional<DepthLevel> LevelAt(const DepthMap& map, QPoint mapPoint);
+
+// The client rectangle to repaint after a stroke segment from a to b (map points) of the given
+// width, on a canvas whose top-left is at canvasTopLeft: the segment's bounding box grown by
+// width + 1 on every side. A press is the segment from a point to itself.
+QRect StrokeInvalidRect(QPoint a, QPoint b, int width, QPoint canvasTopLeft);
+
+// Calls span(y, x0, x1) for every row run [x0, x1] (both inclusive) of the pixels a solid pen of
+// the given width covers from `from` to `to`, clipped to `clip`. Each pixel is reported once.
+// Width 1 (or less) is the one-pixel line without its end point, so a zero-length segment covers
+// nothing and chained segments share no pixel. A wider pen covers every pixel whose centre lies
+// within width / 2 of the segment, round ends included; for an even width the pen's centre sits
+// half a pixel up and left of the point, so a dot of width w is exactly w pixels across and
+// symmetric. The same rule draws the selection mark of the palette bar.
+void ForEachStrokeSpan(QPoint from, QPoint to, int width, const QRect& clip,
+                       const std::function<void(int y, int x0, int x1)>& span);
+
+// Paints one segment of a stroke on the map in exactly the colour, no blending. Returns the map
+// rectangle of the pixels it may have changed (empty when nothing was painted).
+QRect DrawStrokeSegment(DepthMap& map, QPoint from, QPoint to, int width, COLORREF colour);
+
+// Flood fill: every pixel of exactly the seed's colour that is connected to the seed through
+// horizontal and vertical neighbours takes the colour. Returns the map rectangle of the changed
+// pixels, empty when nothing changed (seed off the map, or already of that colour).
+QRect Fill(DepthMap& map, QPoint seed, COLORREF colour);
+
+} // namespace kelvaro
