@@ -156,7 +156,7 @@ private slots:
         QVERIFY(cut.isDetached());
 
         // Everything at a reset.
-        QVERIFY(!held.back().isDetached());
+        QVERIFY(!held[3].isDetached()); // edit 4, still held
         history.Reset(map);
         for (const QImage& image : held)
             QVERIFY(image.isDetached());
