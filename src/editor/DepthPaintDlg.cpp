@@ -1,0 +1,361 @@
+#include "editor/DepthPaintDlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QThread>
+#include <QtConcurrent/QtConcurrentRun>
+
+// The icons are compiled into this static library; register them before first use.
+static void InitEditorResources() {
+    Q_INIT_RESOURCE(kelvaro);
+}
+
+namespace kelvaro {
+
+namespace {
+
+// Icons of the tool buttons: normal and selected twin, by tool.
+const char* const NormalToolIcon[3] = {":/icons/130.png", ":/icons/131.png", ":/icons/136.png"};
+const char* const SelectedToolIcon[3] = {":/icons/132.png", ":/icons/133.png", ":/icons/137.png"};
+const int ToolButtonId[3] = {ctrl::Pen, ctrl::Eraser, ctrl::Fill};
+
+enum class KeyAction { None, Swallow, Undo, Redo };
+
+// What a key press means to the editor, decided from the event's own modifier state alone, so a
+// Ctrl released while another window had the focus cannot turn a later plain Z into an undo.
+KeyAction ActionOf(const QKeyEvent& e) {
+    switch (e.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        return KeyAction::Swallow; // the editor is never ended or committed from the keyboard
+    default:
+        break;
+    }
+    if (e.matches(QKeySequence::Undo))
+        return KeyAction::Undo;
+    if (e.matches(QKeySequence::Redo))
+        return KeyAction::Redo;
+    if (e.modifiers() & Qt::ControlModifier) {
+        if (e.key() == Qt::Key_Z)
+            return KeyAction::Undo;
+        if (e.key() == Qt::Key_Y)
+            return KeyAction::Redo;
+    }
+    return KeyAction::None;
+}
+
+} // namespace
+
+CDepthPaintDlg::CDepthPaintDlg(Prompts& prompts, QWidget* parent)
+    : QDialog(parent), prompts_(prompts) {
+    InitEditorResources();
+    m_hIcon = QIcon(QStringLiteral(":/icons/128.png"));
+    // A close box, no minimise or maximise box, no resizing by the user.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFont(QFont(QStringLiteral("IPAPGothic"), 9));
+    setWindowTitle(QStringLiteral("Kelvaro ver.4"));
+    setWindowIcon(m_hIcon);
+    CreateControls();
+    UpdateData(false);
+    SetOuterSize(layout::StartOuterSize);
+    CentreOnScreen();
+    m_nPenWidth = 1 << m_nThickness;
+    UpdateToolIcons();
+    // Shortcuts must work whichever control has the focus, so the filter sits on the application
+    // and picks out the key events of this window's widgets.
+    qApp->installEventFilter(this);
+}
+
+CDepthPaintDlg::~CDepthPaintDlg() {
+    qApp->removeEventFilter(this);
+}
+
+void CDepthPaintDlg::CreateControls() {
+    using layout::DuRect;
+    const auto button = [this](int id, const QString& text, QRect r) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(ControlName(id));
+        b->setAutoDefault(false); // Enter on a focused button must not press it
+        b->setGeometry(r);
+        return b;
+    };
+    const auto label = [this](int id, const QString& text, QRect r) {
+        auto* l = new QLabel(text, this);
+        if (id > 0)
+            l->setObjectName(ControlName(id));
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        l->setGeometry(r);
+        return l;
+    };
+    const auto check = [this](int id, const QString& text, QRect r) {
+        auto* c = new QCheckBox(text, this);
+        c->setObjectName(ControlName(id));
+        c->setGeometry(r);
+        return c;
+    };
+
+    // Created in tab order.
+    menuButton_ = button(ctrl::Menu, QStringLiteral("メニュー"), DuRect(7, 7, 35, 14));
+    toolButtons_[Pen] = button(ctrl::Pen, QString(), DuRect(52, 7, 15, 14));
+    toolButtons_[Eraser] = button(ctrl::Eraser, QString(), DuRect(67, 7, 15, 14));
+    toolButtons_[Fill] = button(ctrl::Fill, QString(), DuRect(81, 7, 15, 14));
+    label(-1, QStringLiteral("太さ"), DuRect(101, 9, 15, 8));
+    thickness_ = new QComboBox(this);
+    thickness_->setObjectName(ControlName(ctrl::Thickness));
+    thickness_->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("4"),
+                          QStringLiteral("8"), QStringLiteral("16"), QStringLiteral("32")});
+    // The template's 130 units of height are the dropped list's; the closed box is a button high.
+    thickness_->setGeometry(DuRect(116, 7, 25, 14));
+    label(ctrl::RaisedLabel, QStringLiteral("凸"), DuRect(147, 9, 8, 8));
+    label(ctrl::SunkenLabel, QStringLiteral("凹"), DuRect(239, 9, 8, 8));
+    showDepth_ = check(ctrl::ShowDepth, QStringLiteral("立体情報"), DuRect(251, 8, 40, 10));
+    showPicture_ = check(ctrl::ShowPicture, QStringLiteral("画像"), DuRect(292, 8, 27, 10));
+    QPushButton* undo = button(ctrl::Undo, QStringLiteral("戻す"), DuRect(318, 5, 21, 14));
+    QPushButton* redo = button(ctrl::Redo, QStringLiteral("やり直す"), DuRect(339, 5, 31, 14));
+
+    for (int tool : {Pen, Eraser, Fill}) {
+        QPushButton* b = toolButtons_[tool];
+        b->setFlat(true);
+        b->setIconSize(QSize(32, 32));
+        connect(b, &QPushButton::clicked, this, [this, tool] { SelectTool(tool); });
+    }
+    connect(menuButton_, &QPushButton::clicked, this, &CDepthPaintDlg::ShowPopupMenu);
+    // clicked, not toggled: UpdateData(false) sets the boxes without running these.
+    connect(showDepth_, &QCheckBox::clicked, this, &CDepthPaintDlg::OnShowDepthClicked);
+    connect(showPicture_, &QCheckBox::clicked, this, &CDepthPaintDlg::OnShowPictureClicked);
+    connect(undo, &QPushButton::clicked, this, &CDepthPaintDlg::OnUndo);
+    connect(redo, &QPushButton::clicked, this, &CDepthPaintDlg::OnRedo);
+}
+
+void CDepthPaintDlg::CentreOnScreen() {
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s)
+        return;
+    // The outer frame is centred on the desktop, as the original places its 656 x 552 window.
+    const QRect desktop = s->geometry();
+    const QSize outer = OuterSize();
+    move(desktop.x() + (desktop.width() - outer.width()) / 2,
+         desktop.y() + (desktop.height() - outer.height()) / 2);
+}
+
+void CDepthPaintDlg::SetOuterSize(QSize outer) {
+    setFixedSize(layout::OuterToClient(outer));
+}
+
+QWidget* CDepthPaintDlg::Control(int id) const {
+    return findChild<QWidget*>(ControlName(id), Qt::FindDirectChildrenOnly);
+}
+
+void CDepthPaintDlg::UpdateData(bool saveAndValidate) {
+    if (saveAndValidate) {
+        m_nThickness = thickness_->currentIndex();
+        m_bShowDepth = showDepth_->isChecked();
+        m_bShowPicture = showPicture_->isChecked();
+    } else {
+        thickness_->setCurrentIndex(m_nThickness);
+        showDepth_->setChecked(m_bShowDepth);
+        showPicture_->setChecked(m_bShowPicture);
+    }
+}
+
+void CDepthPaintDlg::UpdateToolIcons() {
+    for (int tool : {Pen, Eraser, Fill}) {
+        const char* path = tool == m_nTool ? SelectedToolIcon[tool] : NormalToolIcon[tool];
+        toolButtons_[tool]->setIcon(QIcon(QString::fromLatin1(path)));
+    }
+}
+
+void CDepthPaintDlg::SelectTool(int tool) {
+    m_nTool = tool;
+    UpdateToolIcons();
+}
+
+std::unique_ptr<QMenu> CDepthPaintDlg::BuildPopupMenu() {
+    auto menu = std::make_unique<QMenu>(this);
+    const auto item = [this](QMenu* m, int id, const QString& text, bool needsPicture) {
+        QAction* a = m->addAction(text);
+        a->setData(id);
+        a->setObjectName(CommandName(id));
+        a->setEnabled(!needsPicture || m_bLoaded);
+        return a;
+    };
+    const auto checkItem = [&item](QMenu* m, int id, const QString& text, bool checked) {
+        QAction* a = item(m, id, text, true);
+        a->setCheckable(true);
+        a->setChecked(checked);
+    };
+
+    item(menu.get(), cmd::OpenPicture, QStringLiteral("画像を開く..."), false);
+    menu->addSeparator();
+    item(menu.get(), cmd::Undo, QStringLiteral("元に戻す"), true);
+    item(menu.get(), cmd::Redo, QStringLiteral("やり直す"), true);
+    item(menu.get(), cmd::Clear, QStringLiteral("クリア..."), true);
+    QMenu* view = menu->addMenu(QStringLiteral("表示"));
+    checkItem(view, cmd::ToggleDepth, QStringLiteral("立体情報"), (m_nView & ViewDepth) != 0);
+    checkItem(view, cmd::TogglePicture, QStringLiteral("画像"), (m_nView & ViewPicture) != 0);
+    view->addSeparator();
+    checkItem(view, cmd::ToggleFaint, QStringLiteral("立体情報の色を薄く表示"), m_bFaint);
+    menu->addSeparator();
+    QMenu* depth = menu->addMenu(QStringLiteral("立体情報"));
+    item(depth, cmd::SaveDepth, QStringLiteral("保存..."), true);
+    item(depth, cmd::LoadDepth, QStringLiteral("読み込み..."), true);
+    menu->addSeparator();
+    item(menu.get(), cmd::GenerateGif, QStringLiteral("GIFを生成"), true);
+    menu->addSeparator();
+    item(menu.get(), cmd::Exit, QStringLiteral("終了"), false);
+    return menu;
+}
+
+void CDepthPaintDlg::ShowPopupMenu() {
+    const std::unique_ptr<QMenu> menu = BuildPopupMenu();
+    const QAction* chosen = menu->exec(menuButton_->mapToGlobal(QPoint(0, menuButton_->height())));
+    if (chosen)
+        OnCommand(chosen->data().toInt());
+}
+
+void CDepthPaintDlg::OnCommand(int id) {
+    switch (id) {
+    case cmd::ToggleDepth:
+        ToggleView(ViewDepth);
+        break;
+    case cmd::TogglePicture:
+        ToggleView(ViewPicture);
+        break;
+    case cmd::ToggleFaint:
+        m_bFaint = !m_bFaint;
+        update(CanvasRect);
+        break;
+    case cmd::Exit:
+        done(0);
+        break;
+    default:
+        RunHandler(id);
+        break;
+    }
+}
+
+void CDepthPaintDlg::SetCommandHandler(int id, std::function<void()> handler) {
+    if (handler)
+        handlers_[id] = std::move(handler);
+    else
+        handlers_.erase(id);
+}
+
+void CDepthPaintDlg::RunHandler(int id) {
+    const auto it = handlers_.find(id);
+    if (it != handlers_.end())
+        it->second();
+}
+
+// A view switch from the menu sets both check boxes from m_nView. The exchange writes all three
+// bound values, so the thickness list also goes back to the last thickness read.
+void CDepthPaintDlg::ToggleView(int bit) {
+    m_nView ^= bit;
+    m_bShowDepth = (m_nView & ViewDepth) != 0;
+    m_bShowPicture = (m_nView & ViewPicture) != 0;
+    UpdateData(false);
+    update(CanvasRect);
+}
+
+void CDepthPaintDlg::OnShowDepthClicked() {
+    UpdateData(true);
+    m_nView = m_bShowDepth ? (m_nView | ViewDepth) : (m_nView & ViewPicture);
+    update(CanvasRect);
+}
+
+void CDepthPaintDlg::OnShowPictureClicked() {
+    UpdateData(true);
+    m_nView = m_bShowPicture ? (m_nView | ViewPicture) : (m_nView & ViewDepth);
+    update(CanvasRect);
+}
+
+void CDepthPaintDlg::SendProgressCommand(int command) {
+    if (!progressSink_)
+        return;
+    if (QThread::currentThread() == thread()) {
+        progressSink_(command);
+        return;
+    }
+    // The GUI thread is in RunBusy's event loop and runs this before the caller continues.
+    QMetaObject::invokeMethod(
+        this, [this, command] { progressSink_(command); }, Qt::BlockingQueuedConnection);
+}
+
+void CDepthPaintDlg::RunBusy(const std::function<void()>& work) {
+    busy_ = true;
+    QEventLoop loop;
+    QFutureWatcher<void> watcher;
+    connect(&watcher, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
+    watcher.setFuture(QtConcurrent::run(work));
+    // If the work ended before exec, the watcher's queued finished still ends the loop.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    watcher.waitForFinished();
+    busy_ = false;
+}
+
+void CDepthPaintDlg::ReleaseCanvas() {
+    SourceImage.reset();
+    m_depthMap.Release();
+    m_bLoaded = false;
+}
+
+void CDepthPaintDlg::done(int result) {
+    ReleaseCanvas();
+    QDialog::done(result);
+}
+
+bool CDepthPaintDlg::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    // isAncestorOf stops at windows, so the combo box list and the popup menu keep their keys.
+    if (!widget || (widget != this && !isAncestorOf(widget)))
+        return QDialog::eventFilter(watched, event);
+
+    const KeyAction action = ActionOf(*static_cast<QKeyEvent*>(event));
+    if (action == KeyAction::None)
+        return QDialog::eventFilter(watched, event);
+    if (type == QEvent::ShortcutOverride) {
+        // Claim the key so that no shortcut takes it; it then arrives here as a key press.
+        event->accept();
+        return true;
+    }
+    if (action == KeyAction::Undo)
+        OnUndo();
+    else if (action == KeyAction::Redo)
+        OnRedo();
+    return true;
+}
+
+void CDepthPaintDlg::paintEvent(QPaintEvent*) {
+    // The window system has filled the repainted region with the dialog background, so a canvas
+    // area with both views off shows the background whatever switched them off.
+    if (!paintHandler_)
+        return;
+    QPainter painter(this);
+    paintHandler_(painter);
+}
+
+void CDepthPaintDlg::closeEvent(QCloseEvent* event) {
+    if (busy_) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+} // namespace kelvaro

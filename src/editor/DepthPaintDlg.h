@@ -1,0 +1,149 @@
+#pragma once
+
+#include "depth/DepthMap.h"
+#include "editor/DialogLayout.h"
+#include "editor/Prompts.h"
+#include "imaging/ImageHandle.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <QPoint>
+#include <QRect>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QMenu;
+class QPainter;
+class QPushButton;
+
+namespace kelvaro {
+
+// The editor window: the row of controls, the palette bar and the canvas, with all editing state.
+// Commands that belong to other parts of the program (opening a picture, the depth-map files,
+// clearing, undo and redo, GIF generation) are plugged in with SetCommandHandler; until then they
+// do nothing. Every modal question goes through the Prompts given at construction.
+class CDepthPaintDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    // Paint tools, the values of m_nTool.
+    enum Tool { Pen = 0, Eraser = 1, Fill = 2 };
+    // Bits of m_nView.
+    static constexpr int ViewDepth = 1;
+    static constexpr int ViewPicture = 2;
+    // Progress commands: 0 ... 8 show that step, HideCommand hides the progress window.
+    static constexpr int HideCommand = 256;
+
+    explicit CDepthPaintDlg(Prompts& prompts, QWidget* parent = nullptr);
+    ~CDepthPaintDlg() override;
+
+    // ---- Editing state, read and written by the commands of the other parts ----
+    int m_nTool = Pen;
+    int m_nLevel = 0;        // selected depth level, 0 ... 8
+    QRect PaletteRect;       // the palette bar in client coordinates; empty until the first paint
+    DepthMap m_depthMap;     // exists while m_bLoaded
+    bool m_bLoaded = false;  // a picture and its depth map exist
+    ImageHandle SourceImage; // the loaded picture, or null
+    int m_nWidth = 0;        // picture and depth map size in pixels
+    int m_nHeight = 0;       //
+    QRect CanvasRect;        // where picture and map are shown one to one, client coordinates
+    int m_nView = ViewDepth | ViewPicture;
+    bool m_bFaint = false;              // depth colours shown faintly
+    bool m_bDrawing = false;            // a pen or eraser stroke is in progress
+    QPoint m_ptLast;                    // last stroke point, depth-map coordinates
+    int m_nPenWidth = 8;                // 2 to the power m_nThickness
+    std::vector<ImageHandle> m_history; // undo snapshots
+    int m_nHistoryPos = -1;             // current snapshot in m_history
+    int m_nThickness = 3;       // index in the thickness list ("8"), exchanged by UpdateData
+    bool m_bShowDepth = true;   // check box "立体情報", exchanged by UpdateData
+    bool m_bShowPicture = true; // check box "画像", exchanged by UpdateData
+    QIcon m_hIcon;              // the program icon
+
+    Prompts& prompts() const { return prompts_; }
+
+    // The control with that id (ctrl::...), or null.
+    QWidget* Control(int id) const;
+
+    // Data exchange of the thickness list and the two check boxes: true reads the controls into
+    // m_nThickness, m_bShowDepth and m_bShowPicture, false writes the members to the controls.
+    void UpdateData(bool saveAndValidate);
+    // Shows the selected twin of the current tool's icon and the normal icons of the others.
+    void UpdateToolIcons();
+    void SelectTool(int tool);
+
+    // The popup menu as it would open now: check marks from m_nView and m_bFaint, picture commands
+    // greyed while no picture is loaded. Each action carries its command id as data.
+    std::unique_ptr<QMenu> BuildPopupMenu();
+    // Opens the popup menu at the bottom-left corner of the menu button and runs the choice.
+    void ShowPopupMenu();
+    // Runs a menu command. View switches and exit are handled here; any other command goes to its
+    // handler, if one is set.
+    void OnCommand(int id);
+    // Installs (or, with an empty function, removes) the handler of a menu command; undo and redo
+    // also come from the buttons and the keyboard.
+    void SetCommandHandler(int id, std::function<void()> handler);
+    void OnUndo() { RunHandler(cmd::Undo); }
+    void OnRedo() { RunHandler(cmd::Redo); }
+
+    // Progress window commands. Callable from any thread: from a worker thread the call waits
+    // until the GUI thread has handled the command, so commands take effect in the order sent.
+    void ShowProgress(int step) { SendProgressCommand(step); }
+    void HideProgress() { SendProgressCommand(HideCommand); }
+    // Where progress commands go (the progress window's command handler).
+    void SetProgressSink(std::function<void(int)> sink) { progressSink_ = std::move(sink); }
+
+    // Runs work on a worker thread and returns when it is done. Meanwhile the GUI thread keeps
+    // handling paint and timer events and queued calls (progress commands among them) but takes
+    // no user input, and the window cannot be closed. Call on the GUI thread only.
+    void RunBusy(const std::function<void()>& work);
+    bool IsBusy() const { return busy_; }
+
+    // The window size in the original's outer measure (see layout::OuterToClient).
+    QSize OuterSize() const { return layout::ClientToOuter(size()); }
+    // Gives the window this outer size; it keeps its position and cannot be resized by the user.
+    void SetOuterSize(QSize outer);
+
+    // Draws the palette bar and the canvas over the dialog background at every paint; the
+    // painter is open on the whole window and clipped to the region being repainted.
+    void SetPaintHandler(std::function<void(QPainter&)> handler) {
+        paintHandler_ = std::move(handler);
+    }
+
+    // Releases the picture and the depth map (the undo history stays).
+    void ReleaseCanvas();
+
+    // Ends the dialog; the picture and depth map are released, nothing is saved.
+    void done(int result) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls();
+    void CentreOnScreen();
+    void OnShowDepthClicked();
+    void OnShowPictureClicked();
+    void ToggleView(int bit);
+    void RunHandler(int id);
+    void SendProgressCommand(int command);
+
+    Prompts& prompts_;
+    QPushButton* menuButton_ = nullptr;
+    QPushButton* toolButtons_[3] = {};
+    QComboBox* thickness_ = nullptr;
+    QCheckBox* showDepth_ = nullptr;
+    QCheckBox* showPicture_ = nullptr;
+    std::map<int, std::function<void()>> handlers_;
+    std::function<void(int)> progressSink_;
+    std::function<void(QPainter&)> paintHandler_;
+    bool busy_ = false;
+};
+
+} // namespace kelvaro

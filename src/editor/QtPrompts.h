@@ -1,0 +1,37 @@
+#pragma once
+
+#include "editor/Prompts.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+namespace kelvaro {
+
+// Prompts shown as real Qt dialogs over the editor window. Messages and Yes/No questions are
+// message boxes captioned "Kelvaro" with no icon. The file dialog and the two option dialogs are
+// supplied by their own parts of the program through the three functions below; a question whose
+// function is not set is answered as cancelled.
+class QtPrompts : public Prompts {
+public:
+    explicit QtPrompts(QWidget* parent = nullptr) : parent_(parent) {}
+
+    void SetParent(QWidget* parent) { parent_ = parent; }
+    QWidget* parent() const { return parent_; }
+
+    std::function<std::optional<QString>(QWidget* parent, FileDialogUse use)> askFilePath;
+    std::function<std::optional<int>(QWidget* parent)> askSwayDirection;
+    std::function<std::optional<int>(QWidget* parent)> askOutputSize;
+
+    void ShowMessage(const QString& text) override;
+    bool AskYesNo(const QString& caption, const QString& text) override;
+    std::optional<QString> AskFilePath(FileDialogUse use) override;
+    std::optional<int> AskSwayDirection() override;
+    std::optional<int> AskOutputSize() override;
+
+private:
+    QPointer<QWidget> parent_;
+};
+
+} // namespace kelvaro
