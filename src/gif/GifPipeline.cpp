@@ -27,6 +27,45 @@ QSize OutputSizeFor(int choice, int w, int h) {
     return {std::max(ow, 1), std::max(oh, 1)};
 }
 
+Result WriteSwayGif(const QString& path, std::vector<ImageHandle> frames, QSize out,
+                    const std::function<void(int)>& showProgress) {
+    const auto show = [&](int step) {
+        if (showProgress)
+            showProgress(step);
+    };
+    const int count = int(frames.size());
+    if (count == 0)
+        return Result::Failure(QStringLiteral("フレームがありません"));
+    for (ImageHandle& frame : frames)
+        ResizeImage(frame, out.width(), out.height());
+    show(2);
+
+    // All frames are stacked into one strip so that one colour reduction serves them all and
+    // every frame of the GIF shares one palette.
+    QImage strip(out.width(), out.height() * count, QImage::Format_RGB32);
+    if (strip.isNull())
+        return Result::Failure(QStringLiteral("メモリが足りません"));
+    for (int k = 0; k < count; ++k) {
+        DrawImage(strip, 0, k * out.height(), out.width(), out.height(), frames[size_t(k)], 0, 0);
+        ReleaseImage(frames[size_t(k)]);
+    }
+    show(4);
+
+    ImageHandle frameStrip(std::move(strip));
+    if (Result reduced = ReduceImageColors(frameStrip, 0, 0); !reduced)
+        return reduced;
+    show(6);
+
+    std::vector<ImageHandle> output;
+    output.reserve(size_t(count));
+    for (int k = 0; k < count; ++k)
+        output.push_back(CropImage(frameStrip, 0, k * out.height(), out.width(), out.height()));
+    ReleaseImage(frameStrip);
+    show(8);
+
+    return WriteAnimatedGif(path, output, count, 6);
+}
+
 GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture,
                                  const DepthMap& depth, SwayDirection direction,
                                  const GenerationHooks& hooks) {
@@ -58,43 +97,8 @@ GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture
 
     show(0);
     const QSize out = OutputSizeFor(*choice, picture.width(), picture.height());
-    const int count = int(rendered.size());
     Result written;
-    heavy([&] {
-        for (ImageHandle& frame : rendered)
-            ResizeImage(frame, out.width(), out.height());
-        show(2);
-
-        // All frames are stacked into one strip so that one colour reduction serves them all and
-        // every frame of the GIF shares one palette.
-        QImage strip(out.width(), out.height() * count, QImage::Format_RGB32);
-        if (strip.isNull()) {
-            written = Result::Failure(QStringLiteral("メモリが足りません"));
-            return;
-        }
-        for (int k = 0; k < count; ++k) {
-            DrawImage(strip, 0, k * out.height(), out.width(), out.height(), rendered[size_t(k)], 0,
-                      0);
-            ReleaseImage(rendered[size_t(k)]);
-        }
-        show(4);
-
-        ImageHandle frameStrip(std::move(strip));
-        if (Result reduced = ReduceImageColors(frameStrip, 0, 0); !reduced) {
-            written = reduced;
-            return;
-        }
-        show(6);
-
-        std::vector<ImageHandle> output;
-        output.reserve(size_t(count));
-        for (int k = 0; k < count; ++k)
-            output.push_back(CropImage(frameStrip, 0, k * out.height(), out.width(), out.height()));
-        ReleaseImage(frameStrip);
-        show(8);
-
-        written = WriteAnimatedGif(path, output, count, 6);
-    });
+    heavy([&] { written = WriteSwayGif(path, std::move(rendered), out, show); });
     hide();
 
     if (!written)

@@ -35,6 +35,11 @@ struct GenerationResult {
     QString reason; // why the write failed
 };
 
+// The second half of a run: scales the rendered frames to `out`, reduces their colours together
+// and writes the GIF, reporting progress steps 2, 4, 6 and 8 on the way.
+Result WriteSwayGif(const QString& path, std::vector<ImageHandle> frames, QSize out,
+                    const std::function<void(int)>& showProgress = {});
+
 // Renders the sway frames of picture and depth map, asks for the output size, scales the frames,
 // reduces their colours together to one palette and writes the looping GIF to path. Nothing is
 // written when the run is abandoned, and a failed write leaves any existing file intact.
