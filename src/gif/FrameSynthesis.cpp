@@ -1,17 +1,389 @@
 #include "gif/FrameSynthesis.h"
 
-// Frame synthesis is being written; these definitions keep the library linkable until then.
+#include <QRgb>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+// Every result here is defined bit for bit: doubles are combined in the grouping written, running
+// positions grow by repeated addition, and this file is compiled without fused multiply-adds.
 namespace kelvaro {
 
-FrameGeometry ComputeFrameGeometry(double, int, int) {
-    return {};
+namespace {
+
+// Occupancy of one frame pixel: empty, copied unmoved from a fixed region, or drawn with a lift.
+constexpr std::int8_t EmptyCell = -2;
+constexpr std::int8_t FixedCell = -1;
+
+// The lift (7 - level) of every depth-map pixel, FixedCell for the fixed level; any colour that
+// is not one of the palette's counts as level 0.
+std::vector<std::int8_t> LiftMap(const QImage& depth) {
+    const int w = depth.width();
+    const int h = depth.height();
+    std::vector<std::int8_t> lifts(std::size_t(w) * std::size_t(h));
+    // Depth maps are large areas of one colour; remember the last colour looked up.
+    QRgb lastColour = 0;
+    std::int8_t lastLift = 0;
+    bool haveLast = false;
+    for (int y = 0; y < h; ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(depth.constScanLine(y));
+        std::int8_t* out = lifts.data() + std::size_t(y) * std::size_t(w);
+        for (int x = 0; x < w; ++x) {
+            const QRgb colour = line[x] & 0xffffff;
+            if (!haveLast || colour != lastColour) {
+                const DepthLevel level = LevelOfColour(ColorrefFromArgb(colour)).value_or(0);
+                lastLift = level == FixedLevel ? FixedCell : std::int8_t(BaseLevel - level);
+                lastColour = colour;
+                haveLast = true;
+            }
+            out[x] = lastLift;
+        }
+    }
+    return lifts;
 }
-void RenderHorizontalSwayFrame(const QImage&, const QImage&, int, int, int, int, int, int,
-                               QImage&) {}
-void RenderVerticalSwayFrame(const QImage&, const QImage&, int, int, int, int, int, int, QImage&) {}
-std::vector<ImageHandle> RenderSwayFrames(const ImageHandle&, const DepthMap&, SwayDirection,
-                                          const std::function<void(int)>&) {
-    return {};
+
+// The largest integer not above z, for z well inside the range of int64.
+inline std::int64_t FloorToInt(double z) {
+    auto i = static_cast<std::int64_t>(z);
+    if (double(i) > z)
+        --i;
+    return i;
+}
+
+// The picture and the lift of every pixel under it, shared by all frames of a run.
+struct SwaySource {
+    const QImage& picture; // Format_RGB32
+    const std::vector<std::int8_t>& lifts;
+    int width;
+    int height;
+};
+
+// Renders one frame. Vertical exchanges the roles of x and y: u (the sway coordinate) is x for
+// horizontal sway and y for vertical sway. frame is Format_RGB32 of the picture's size. When
+// drawnLines is given, entry v is set to 1 if line v (across u) was drawn, and then every pixel
+// of it was; the pixels of the other lines are untouched.
+template <bool Vertical>
+void RenderSwayFrame(const SwaySource& src, const FrameGeometry& g, QImage& frame,
+                     std::vector<std::uint8_t>* drawnLines) {
+    const int w = src.width;
+    const int h = src.height;
+    const int lu = Vertical ? h : w;
+    const int lv = Vertical ? w : h;
+    if (drawnLines)
+        drawnLines->assign(std::size_t(lv), 0);
+
+    const std::int64_t u0 = g.u0, u1 = g.u1;
+    const std::int64_t v0a = g.v0a, v0b = g.v0b, v1a = g.v1a, v1b = g.v1b;
+    if (u1 - u0 < 2 || v0b - v0a < 2 || v1b - v1a < 2)
+        return;
+
+    const double n = double(u1 - u0 + 1);
+    const double stepU = double(lu) / n;
+    const double dA = double(v1a - v0a + 1) / n;
+    const double dB = double(v1b - v0b + 1) / n;
+
+    // Where a sample of each lift lands relative to its line: the level shift plus p.
+    const std::int64_t p = SwayDisplacement(g);
+    std::array<std::int64_t, 8> targetOffset = LevelShiftTable(p);
+    for (std::int64_t& offset : targetOffset)
+        offset += p;
+
+    // Pixel (x, y) of the picture, the lift map, the frame and the occupancy grid.
+    const QRgb* pic = reinterpret_cast<const QRgb*>(src.picture.constBits());
+    const qsizetype picStride = src.picture.bytesPerLine() / qsizetype(sizeof(QRgb));
+    QRgb* out = reinterpret_cast<QRgb*>(frame.bits());
+    const qsizetype outStride = frame.bytesPerLine() / qsizetype(sizeof(QRgb));
+    const std::int8_t* lifts = src.lifts.data();
+    std::vector<std::int8_t> cells(std::size_t(w) * std::size_t(h), EmptyCell);
+
+    // Strides of one step along u and along v, in the frame and in the grid.
+    const qsizetype outStepU = Vertical ? outStride : 1;
+    const qsizetype outStepV = Vertical ? 1 : outStride;
+    const qsizetype cellStepU = Vertical ? w : 1;
+    const qsizetype cellStepV = Vertical ? 1 : w;
+
+    // Pass 1: fixed regions are copied in place.
+    for (int y = 0; y < h; ++y) {
+        const QRgb* picLine = pic + y * picStride;
+        QRgb* outLine = out + y * outStride;
+        const std::int8_t* liftLine = lifts + std::size_t(y) * std::size_t(w);
+        std::int8_t* cellLine = cells.data() + std::size_t(y) * std::size_t(w);
+        for (int x = 0; x < w; ++x) {
+            if (liftLine[x] == FixedCell) {
+                cellLine[x] = FixedCell;
+                outLine[x] = picLine[x] | 0xff000000u;
+            }
+        }
+    }
+
+    // Pass 2: every frame line takes its span of bilinear samples and displaces each along u by
+    // the lift under its source position; of two samples on one pixel the greater lift wins.
+    double vA = double(v0a);
+    double vB = double(v0b);
+    double su = 0.0;
+    const std::int64_t uLast = std::min<std::int64_t>(u1, lu - 1);
+    for (std::int64_t u = u0; u <= uLast; ++u) {
+        if (u >= 0) {
+            const double stepV = double(lv) / (vB - vA + 1.0);
+            double sv = 0.0;
+            const std::int64_t iu = FloorToInt(su);
+            const double fu = su - double(iu);
+            const std::int64_t vStart = static_cast<std::int64_t>(vA);
+            const std::int64_t vEnd = std::min<std::int64_t>(static_cast<std::int64_t>(vB), lv - 1);
+            for (std::int64_t v = vStart; v <= vEnd; ++v) {
+                if (v >= 0) {
+                    const std::int64_t iv = FloorToInt(sv);
+                    const std::int64_t sxRaw = Vertical ? iv : iu;
+                    const std::int64_t syRaw = Vertical ? iu : iv;
+                    // Positions beyond the picture read its nearest edge pixel.
+                    const int sx = int(std::clamp<std::int64_t>(sxRaw, 0, w - 1));
+                    const int sy = int(std::clamp<std::int64_t>(syRaw, 0, h - 1));
+                    const std::int8_t lift = lifts[std::size_t(sy) * std::size_t(w) + sx];
+                    if (lift != FixedCell) {
+                        const std::int64_t target = u + targetOffset[std::size_t(lift)];
+                        if (target >= 0 && target < lu) {
+                            std::int8_t& cell =
+                                cells[std::size_t(target * cellStepU + v * cellStepV)];
+                            if (cell < lift) {
+                                const double fv = sv - double(iv);
+                                const double fx = Vertical ? fv : fu;
+                                const double fy = Vertical ? fu : fv;
+                                const double gx = 1.0 - fx;
+                                const double gy = 1.0 - fy;
+                                const std::int64_t sx1 = std::min<std::int64_t>(sxRaw + 1, w - 1);
+                                const std::int64_t sy1 = std::min<std::int64_t>(syRaw + 1, h - 1);
+                                const QRgb* row0 = pic + sy * picStride;
+                                const QRgb* row1 = pic + std::max<std::int64_t>(sy1, 0) * picStride;
+                                const QRgb p00 = row0[sx];
+                                const QRgb p10 = row0[std::max<std::int64_t>(sx1, 0)];
+                                const QRgb p01 = row1[sx];
+                                const QRgb p11 = row1[std::max<std::int64_t>(sx1, 0)];
+                                const auto blend = [&](int shift) {
+                                    const double c00 = double((p00 >> shift) & 0xff);
+                                    const double c10 = double((p10 >> shift) & 0xff);
+                                    const double c01 = double((p01 >> shift) & 0xff);
+                                    const double c11 = double((p11 >> shift) & 0xff);
+                                    return QRgb(static_cast<int>((c11 * fx + c01 * gx) * fy +
+                                                                 (c10 * fx + c00 * gx) * gy));
+                                };
+                                out[target * outStepU + v * outStepV] =
+                                    0xff000000u | (blend(16) << 16) | (blend(8) << 8) | blend(0);
+                                cell = lift;
+                            }
+                        }
+                    }
+                }
+                sv = sv + stepV;
+            }
+        }
+        vA = vA + dA;
+        vB = vB + dB;
+        su = su + stepU;
+    }
+
+    // Pass 3: along every line, empty positions take the colour of the drawn pixel before them,
+    // leading ones that of the first drawn pixel. A line with nothing drawn stays as it was.
+    for (int v = 0; v < lv; ++v) {
+        QRgb* outLine = out + v * outStepV;
+        const std::int8_t* cellLine = cells.data() + v * cellStepV;
+        int first = 0;
+        while (first < lu && cellLine[first * cellStepU] == EmptyCell)
+            ++first;
+        if (first == lu)
+            continue;
+        if (drawnLines)
+            (*drawnLines)[std::size_t(v)] = 1;
+        QRgb colour = outLine[first * outStepU];
+        for (int u = 0; u < first; ++u)
+            outLine[u * outStepU] = colour;
+        for (int u = first + 1; u < lu; ++u) {
+            if (cellLine[u * cellStepU] == EmptyCell)
+                outLine[u * outStepU] = colour;
+            else
+                colour = outLine[u * outStepU];
+        }
+    }
+}
+
+// The picture, depth map and frame must share one size; the picture and frame are brought into
+// the working format when they are not in it.
+bool PrepareFrameInputs(const QImage& picture, const QImage& depth, QImage& frame,
+                        QImage& pictureRgb32) {
+    if (picture.isNull() || picture.size() != depth.size() || picture.size() != frame.size())
+        return false;
+    pictureRgb32 = picture.format() == QImage::Format_RGB32
+                       ? picture
+                       : picture.convertToFormat(QImage::Format_RGB32);
+    if (frame.format() != QImage::Format_RGB32)
+        frame = frame.convertToFormat(QImage::Format_RGB32);
+    return !pictureRgb32.isNull() && !frame.isNull();
+}
+
+template <bool Vertical>
+void RenderOneFrame(const QImage& picture, const QImage& depth, const FrameGeometry& g,
+                    QImage& frame) {
+    QImage pictureRgb32;
+    if (!PrepareFrameInputs(picture, depth, frame, pictureRgb32))
+        return;
+    const QImage depthRgb32 = depth.format() == QImage::Format_RGB32
+                                  ? depth
+                                  : depth.convertToFormat(QImage::Format_RGB32);
+    const std::vector<std::int8_t> lifts = LiftMap(depthRgb32);
+    const SwaySource src{pictureRgb32, lifts, picture.width(), picture.height()};
+    RenderSwayFrame<Vertical>(src, g, frame, nullptr);
+}
+
+} // namespace
+
+FrameGeometry ComputeFrameGeometry(double theta, int lu, int lv) {
+    const double ld = double(lu);
+    const int a = static_cast<int>((ld - ld * std::cos(theta)) * 0.5);
+    const double t = ld * std::sin(theta) * 0.125;
+    const int b = static_cast<int>(-(t * 0.5));
+    const int e = static_cast<int>(t * 0.5);
+    return {a, b, lv - b, lu - a, e, lv - e};
+}
+
+std::int64_t SwayDisplacement(const FrameGeometry& g) {
+    const std::int64_t firstLength = std::int64_t(g.v0b) - g.v0a;
+    const std::int64_t lastLength = std::int64_t(g.v1b) - g.v1a;
+    if (firstLength < lastLength)
+        return g.u0;
+    if (firstLength > lastLength)
+        return -std::int64_t(g.u0);
+    return 0;
+}
+
+std::array<std::int64_t, 8> LevelShiftTable(std::int64_t p) {
+    std::array<std::int64_t, 8> shifts{};
+    for (std::int64_t k = 0; k < 8; ++k)
+        shifts[std::size_t(k)] = -2 * p * k / 3;
+    return shifts;
+}
+
+void RenderHorizontalSwayFrame(const QImage& picture, const QImage& depth, int left, int leftTop,
+                               int leftBottom, int right, int rightTop, int rightBottom,
+                               QImage& frame) {
+    RenderOneFrame<false>(picture, depth, {left, leftTop, leftBottom, right, rightTop, rightBottom},
+                          frame);
+}
+
+void RenderVerticalSwayFrame(const QImage& picture, const QImage& depth, int topLeft, int topRight,
+                             int top, int bottomLeft, int bottomRight, int bottom, QImage& frame) {
+    RenderOneFrame<true>(picture, depth, {top, topLeft, topRight, bottom, bottomLeft, bottomRight},
+                         frame);
+}
+
+std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const DepthMap& depth,
+                                          SwayDirection direction,
+                                          const std::function<void(int)>& beforeFrame) {
+    const int w = picture.width();
+    const int h = picture.height();
+    if (picture.isNull() || depth.width() != w || depth.height() != h)
+        return {};
+    const QImage pictureRgb32 = picture.image().format() == QImage::Format_RGB32
+                                    ? picture.image()
+                                    : picture.image().convertToFormat(QImage::Format_RGB32);
+    const std::vector<std::int8_t> lifts = LiftMap(depth.surface());
+    const SwaySource src{pictureRgb32, lifts, w, h};
+    const bool vertical = direction == SwayDirection::Vertical;
+
+    // Each frame is rendered on its own into a black image, recording which lines it drew. A frame
+    // of the one reused frame bitmap is then that image, with every line it left alone taken from
+    // the frame before; so the frames can be rendered in parallel with the same result.
+    std::vector<QImage> frames(FrameCount);
+    std::vector<std::vector<std::uint8_t>> drawnLines(FrameCount);
+    const auto render = [&](int k) {
+        QImage image(w, h, QImage::Format_RGB32);
+        image.fill(0xff000000u);
+        const double theta = SwayAngleTable[std::size_t(k)];
+        if (vertical) {
+            // The driver's argument order: (b, W - b, a, e, W - e, H - a).
+            const FrameGeometry g = ComputeFrameGeometry(theta, h, w);
+            RenderSwayFrame<true>(src, g, image, &drawnLines[std::size_t(k)]);
+        } else {
+            const FrameGeometry g = ComputeFrameGeometry(theta, w, h);
+            RenderSwayFrame<false>(src, g, image, &drawnLines[std::size_t(k)]);
+        }
+        frames[std::size_t(k)] = std::move(image);
+    };
+
+    std::atomic<int> next{0};
+    std::mutex mutex;
+    std::condition_variable frameDone;
+    std::array<bool, FrameCount> done{};
+    const auto renderNext = [&]() {
+        const int k = next.fetch_add(1);
+        if (k >= FrameCount)
+            return false;
+        render(k);
+        {
+            const std::lock_guard lock(mutex);
+            done[std::size_t(k)] = true;
+        }
+        frameDone.notify_all();
+        return true;
+    };
+
+    // Helpers render frames in order while this thread reports progress and joins in.
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::jthread> helpers;
+    for (unsigned i = 1; i < std::min<unsigned>(cores, FrameCount); ++i) {
+        try {
+            helpers.emplace_back([&renderNext] {
+                while (renderNext()) {
+                }
+            });
+        } catch (const std::system_error&) {
+            break; // fewer threads only means slower
+        }
+    }
+
+    std::vector<ImageHandle> result;
+    result.reserve(FrameCount);
+    for (int k = 0; k < FrameCount; ++k) {
+        if (beforeFrame)
+            beforeFrame(k);
+        for (;;) {
+            {
+                const std::lock_guard lock(mutex);
+                if (done[std::size_t(k)])
+                    break;
+            }
+            if (!renderNext()) {
+                std::unique_lock lock(mutex);
+                frameDone.wait(lock, [&] { return done[std::size_t(k)]; });
+                break;
+            }
+        }
+        QImage& image = frames[std::size_t(k)];
+        if (k > 0) {
+            const QImage& previous = frames[std::size_t(k - 1)];
+            const std::vector<std::uint8_t>& drawn = drawnLines[std::size_t(k)];
+            for (int v = 0; v < int(drawn.size()); ++v) {
+                if (drawn[std::size_t(v)])
+                    continue;
+                if (vertical) {
+                    for (int y = 0; y < h; ++y)
+                        reinterpret_cast<QRgb*>(image.scanLine(y))[v] =
+                            reinterpret_cast<const QRgb*>(previous.constScanLine(y))[v];
+                } else {
+                    std::copy_n(reinterpret_cast<const QRgb*>(previous.constScanLine(v)), w,
+                                reinterpret_cast<QRgb*>(image.scanLine(v)));
+                }
+            }
+        }
+    }
+    helpers.clear(); // joins; every frame is done by now
+    for (QImage& image : frames)
+        result.emplace_back(std::move(image));
+    return result;
 }
 
 } // namespace kelvaro

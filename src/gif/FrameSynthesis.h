@@ -4,6 +4,7 @@
 #include "imaging/Imaging.h"
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -28,6 +29,14 @@ struct FrameGeometry {
 // The quadrilateral of a frame turned by theta radians, for extents lu along and lv across the
 // sway axis.
 FrameGeometry ComputeFrameGeometry(double theta, int lu, int lv);
+
+// How far every sample of a frame moves along the sway axis before its level shift: u0 when the
+// first edge is the shorter, -u0 when it is the longer, 0 when both are equal.
+std::int64_t SwayDisplacement(const FrameGeometry& g);
+
+// The level shift of each lift 0..7 (lift = 7 - level) for displacement p: -2 * p * lift / 3,
+// truncated toward zero.
+std::array<std::int64_t, 8> LevelShiftTable(std::int64_t p);
 
 // Draws one frame of the picture turned about a vertical axis into `frame` (the picture's size,
 // Format_RGB32), displacing every pixel by the level the depth map holds under it. Only the
