@@ -24,6 +24,7 @@ run: build
 	./build/default/src/app/editor/kelvaro
 
 bench: build
+	@scripts/install-deps bench
 	@for b in build/default/bench/*/bench-*; do echo "== $$b"; "$$b" || exit 1; done
 
 format:
