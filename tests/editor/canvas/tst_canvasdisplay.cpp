@@ -1,0 +1,209 @@
+#include "depth/Painting.h"
+#include "editor/canvas/CanvasDisplay.h"
+#include "imaging/Imaging.h"
+
+#include <QPainter>
+#include <QTest>
+
+using namespace kelvaro;
+
+namespace {
+
+constexpr QRgb kBackground = 0xffd4d0c8;
+constexpr QRgb kGrey = 0xff808080;
+const QRect kLabel(100, 20, 16, 16); // R = 116, T = 20
+constexpr int R = 116, T = 20;
+
+QRgb Argb(DepthLevel level) {
+    return ArgbFromColorref(DepthPalette[size_t(level)]);
+}
+
+// A window-sized image painted as the editor's paint event would, over a plain background.
+struct Screen {
+    QImage image{420, 260, QImage::Format_RGB32};
+    QRect paletteRect;
+
+    Screen() { image.fill(kBackground); }
+    void Paint(const CanvasState& state, QRect dirty = QRect(0, 0, 420, 260)) {
+        QPainter painter(&image);
+        painter.setClipRect(dirty);
+        DrawCanvas(painter, state, paletteRect, dirty);
+    }
+    QRgb at(int x, int y) const { return image.pixel(x, y); }
+};
+
+struct Picture {
+    DepthMap map;
+    ImageHandle picture;
+    CanvasState state;
+
+    Picture(int w, int h, QPoint at = {50, 60}) {
+        if (!map.Create(w, h))
+            qFatal("no map");
+        QImage grey(w, h, QImage::Format_RGB32);
+        grey.fill(kGrey);
+        picture = ImageHandle(grey);
+        state.raisedLabel = kLabel;
+        state.map = &map;
+        state.picture = &picture;
+        state.loaded = true;
+        state.canvasRect = QRect(at, QSize(w, h));
+    }
+};
+
+} // namespace
+
+class TestCanvasDisplay : public QObject {
+    Q_OBJECT
+private slots:
+    void paletteCellsOutlineAndMark() {
+        Screen screen;
+        CanvasState state;
+        state.raisedLabel = kLabel;
+        state.level = 8;
+        screen.Paint(state);
+        QCOMPARE(screen.paletteRect, QRect(R, T - 2, 144, 17));
+
+        // Cells: 16 wide, 18 high from T - 2, level i at R + 16 i.
+        for (int i = 0; i < 8; ++i) {
+            QCOMPARE(PaletteCellRect(kLabel, i), QRect(R + 16 * i, T - 2, 16, 18));
+            QCOMPARE(screen.at(R + 16 * i + 1, T + 5), Argb(i));
+            QCOMPARE(screen.at(R + 16 * i + 15, T + 5), Argb(i));
+        }
+        QCOMPARE(screen.at(R - 1, T + 5), kBackground);
+        // The outline's bottom row covers the cells' last row.
+        QCOMPARE(screen.at(R + 5, T + 14), Argb(0));
+        QCOMPARE(screen.at(R + 5, T + 16), kBackground);
+
+        // Outline: columns R and R + 144, rows T - 2 and T + 15, corners included.
+        for (int x = R; x <= R + 144; ++x) {
+            QCOMPARE(screen.at(x, T + 15), 0xff000000);
+            if (x < R + 128 || x > R + 130) // the mark's top-left corner reaches the top row
+                QCOMPARE(screen.at(x, T - 2), 0xff000000);
+        }
+        for (int y = T - 2; y <= T + 15; ++y) {
+            QCOMPARE(screen.at(R, y), 0xff000000);
+            QCOMPARE(screen.at(R + 144, y), 0xff000000);
+        }
+        QCOMPARE(screen.at(R + 145, T + 5), kBackground);
+
+        // The mark on the ninth cell (left edge R + 128): a 2-pixel white square outline from
+        // column R + 129 to R + 143 and row T - 1 to T + 14, inside the black cell.
+        for (int y = T - 1; y <= T + 14; ++y)
+            for (int x = R + 129; x <= R + 143; ++x) {
+                const bool side = x <= R + 130 || x >= R + 142 || y <= T || y >= T + 13;
+                QCOMPARE(screen.at(x, y), side ? 0xffffffffu : 0xff000000u);
+            }
+        QCOMPARE(screen.at(R + 128, T + 5), 0xff000000);
+        QCOMPARE(screen.at(R + 127, T + 5), Argb(7));
+
+        // Only exact colours: every bar pixel is black, white or a palette colour.
+        for (int y = T - 2; y <= T + 15; ++y)
+            for (int x = R; x <= R + 144; ++x) {
+                const QRgb p = screen.at(x, y);
+                QVERIFY(p == 0xffffffff || LevelOfColour(ColorrefFromArgb(p)));
+            }
+    }
+
+    void paletteRectIsFixedAtTheFirstPaint() {
+        Screen screen;
+        CanvasState state;
+        state.raisedLabel = kLabel;
+        screen.Paint(state);
+        state.raisedLabel = QRect(10, 10, 16, 16);
+        screen.Paint(state);
+        QCOMPARE(screen.paletteRect, QRect(R, T - 2, 144, 17));
+        // Before any picture: no canvas and no frame.
+        for (int y = 40; y < 260; ++y)
+            for (int x = 0; x < 420; ++x)
+                QCOMPARE(screen.at(x, y), kBackground);
+    }
+
+    void bothViewsInterleaveEveryThirdColumn() {
+        const struct {
+            int width;
+            const char* columns; // 'p' shows the picture, 'm' the map
+        } cases[] = {{1, "p"}, {3, "pmm"}, {4, "pmmp"}, {8, "pmmpmmpm"}};
+        for (const auto& c : cases) {
+            Picture pic(c.width, 5);
+            Screen screen;
+            screen.Paint(pic.state);
+            for (int x = 0; x < c.width; ++x)
+                for (int y = 0; y < 5; ++y)
+                    QCOMPARE(screen.at(50 + x, 60 + y), c.columns[x] == 'p' ? kGrey : Argb(7));
+        }
+    }
+
+    void theFrameLiesOnePixelOutsideForEveryView() {
+        for (int view = 0; view < 4; ++view) {
+            Picture pic(4, 3);
+            pic.state.view = view;
+            Screen screen;
+            screen.Paint(pic.state);
+            // Canvas x 50..53, y 60..62; frame at x 49 and 54, y 59 and 63.
+            for (int x = 49; x <= 54; ++x) {
+                QCOMPARE(screen.at(x, 59), 0xff000000);
+                QCOMPARE(screen.at(x, 63), 0xff000000);
+                QCOMPARE(screen.at(x, 58), kBackground);
+                QCOMPARE(screen.at(x, 64), kBackground);
+            }
+            for (int y = 59; y <= 63; ++y) {
+                QCOMPARE(screen.at(49, y), 0xff000000);
+                QCOMPARE(screen.at(54, y), 0xff000000);
+                QCOMPARE(screen.at(48, y), kBackground);
+                QCOMPARE(screen.at(55, y), kBackground);
+            }
+            const QRgb inside[] = {kBackground, Argb(7), kGrey, kGrey};
+            QCOMPARE(screen.at(50, 60), inside[view]);
+            QCOMPARE(screen.at(53, 62), view == 3 ? kGrey : inside[view]);
+            QCOMPARE(screen.at(52, 61), view == 3 ? Argb(7) : inside[view]);
+        }
+    }
+
+    void faintFadesTheMapButNotThePicture() {
+        Picture pic(6, 2);
+        DrawStrokeSegment(pic.map, {0, 0}, {6, 0}, 1, DepthPalette[0]);
+        ImageHandle expected = pic.map.CopyOut();
+        FadeImage(expected, 192);
+        pic.state.faint = true;
+        Screen screen;
+        screen.Paint(pic.state);
+        for (int x = 0; x < 6; ++x)
+            for (int y = 0; y < 2; ++y)
+                QCOMPARE(screen.at(50 + x, 60 + y),
+                         x % 3 == 0 ? kGrey : expected.image().pixel(x, y));
+        QVERIFY(screen.at(51, 60) != Argb(0));
+
+        pic.state.view = kViewPicture;
+        screen.Paint(pic.state);
+        QCOMPARE(screen.at(51, 60), kGrey);
+    }
+
+    void onlyTheDirtyAreaOfTheCanvasIsComposed() {
+        Picture pic(30, 20);
+        DrawStrokeSegment(pic.map, {0, 0}, {29, 19}, 4, DepthPalette[3]);
+        pic.state.faint = true;
+        Screen full;
+        full.Paint(pic.state);
+
+        // Dirty pieces that straddle the canvas edges and columns of every phase, painted one
+        // after the other, give exactly the full paint; outside them the canvas is untouched.
+        Screen pieces;
+        const QRect dirty[] = {{40, 55, 12, 9}, {51, 62, 10, 5}, {62, 60, 7, 30}, {45, 70, 40, 4}};
+        QRegion covered;
+        for (const QRect& d : dirty) {
+            pieces.Paint(pic.state, d);
+            covered += d;
+        }
+        for (int y = 60; y < 80; ++y)
+            for (int x = 50; x < 80; ++x) {
+                if (covered.contains(QPoint(x, y)))
+                    QCOMPARE(pieces.at(x, y), full.at(x, y));
+                else
+                    QCOMPARE(pieces.at(x, y), kBackground);
+            }
+    }
+};
+
+QTEST_MAIN(TestCanvasDisplay)
+#include "tst_canvasdisplay.moc"
