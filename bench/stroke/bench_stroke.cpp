@@ -1,0 +1,112 @@
+// Replays one long pen stroke of width 32 over a 640 x 640 map, both views and faint colours on,
+// and measures each mouse move as the editor handles it: the segment on the map, then the repaint
+// of the segment's box into a window-sized offscreen image. Prints medians in microseconds.
+
+#include "depth/Painting.h"
+#include "editor/canvas/CanvasDisplay.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+using namespace kelvaro;
+
+namespace {
+
+constexpr int kSide = 640;
+constexpr int kMoves = 2000;
+constexpr int kRuns = 7;
+constexpr int kWidth = 32;
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// A looping path over the whole canvas, a few pixels a move as a quick hand drags.
+std::vector<QPoint> StrokePath() {
+    std::vector<QPoint> points;
+    for (int i = 0; i <= kMoves; ++i) {
+        const double t = i * 0.0125;
+        points.emplace_back(int(320 + 300 * std::sin(t * 1.3)), int(320 + 300 * std::sin(t * 0.9)));
+    }
+    return points;
+}
+
+ImageHandle Photo() {
+    QImage image(kSide, kSide, QImage::Format_RGB32);
+    for (int y = 0; y < kSide; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < kSide; ++x)
+            row[x] = qRgb(x * 255 / kSide, y * 255 / kSide, (x ^ y) & 0xff);
+    }
+    return ImageHandle(image);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    const std::vector<QPoint> path = StrokePath();
+    const ImageHandle photo = Photo();
+    std::vector<double> moves, segments, runMedians;
+
+    for (int run = 0; run < kRuns; ++run) {
+        DepthMap map;
+        if (!map.Create(kSide, kSide))
+            return 1;
+        QImage window(656, 712, QImage::Format_RGB32);
+        window.fill(0xffd4d0c8);
+        QRect paletteRect;
+        CanvasState state;
+        state.raisedLabel = QRect(293, 14, 16, 16);
+        state.level = 2;
+        state.map = &map;
+        state.picture = &photo;
+        state.loaded = true;
+        state.canvasRect = QRect(8, 64, kSide, kSide);
+        state.view = kViewDepth | kViewPicture;
+        state.faint = true;
+        {
+            QPainter painter(&window);
+            DrawCanvas(painter, state, paletteRect, window.rect());
+        }
+
+        std::vector<double> runMoves;
+        const COLORREF colour = StrokeColour(PaintTool::Pen, state.level);
+        for (int i = 1; i <= kMoves; ++i) {
+            const auto t0 = std::chrono::steady_clock::now();
+            DrawStrokeSegment(map, path[size_t(i - 1)], path[size_t(i)], kWidth, colour);
+            const auto t1 = std::chrono::steady_clock::now();
+            const QRect dirty = StrokeInvalidRect(path[size_t(i - 1)], path[size_t(i)], kWidth,
+                                                  state.canvasRect.topLeft());
+            QPainter painter(&window);
+            painter.setClipRect(dirty);
+            DrawCanvas(painter, state, paletteRect, dirty);
+            painter.end();
+            const auto t2 = std::chrono::steady_clock::now();
+            runMoves.push_back(std::chrono::duration<double, std::micro>(t2 - t0).count());
+            segments.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+        }
+        runMedians.push_back(Median(runMoves));
+        moves.insert(moves.end(), runMoves.begin(), runMoves.end());
+    }
+
+    std::sort(runMedians.begin(), runMedians.end());
+    std::printf("stroke: %d moves of width %d over %dx%d, both views, faint, %d runs\n", kMoves,
+                kWidth, kSide, kSide, kRuns);
+    std::printf("  median per move (segment + repaint): %.1f us\n", Median(moves));
+    std::printf("  run medians: %.1f .. %.1f us\n", runMedians.front(), runMedians.back());
+    std::printf("  90th percentile per move: %.1f us\n", [&] {
+        std::vector<double> v = moves;
+        std::sort(v.begin(), v.end());
+        return v[v.size() * 9 / 10];
+    }());
+    std::printf("  median segment alone: %.1f us\n", Median(segments));
+    return 0;
+}
