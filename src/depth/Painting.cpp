@@ -60,9 +60,10 @@ namespace {
 
 using Span = std::function<void(int, int, int)>;
 
-// Far-off points only need to keep their direction roughly; bounding them keeps the exact
-// integer arithmetic below free of overflow.
-constexpr int kCoordinateLimit = 1 << 20;
+// Bounds that keep the exact 64-bit arithmetic below free of overflow; maps are far smaller, and
+// a far-off point only needs to keep its direction roughly.
+constexpr int kCoordinateLimit = 1 << 13;
+constexpr int kWidthLimit = 1 << 10;
 
 QPoint Bounded(QPoint p) {
     return {std::clamp(p.x(), -kCoordinateLimit, kCoordinateLimit),
@@ -192,7 +193,7 @@ void ForEachStrokeSpan(QPoint from, QPoint to, int width, const QRect& clip, con
     if (width <= 1)
         ThinLineSpans(from, to, clip, span);
     else
-        WideLineSpans(from, to, width, clip, span);
+        WideLineSpans(from, to, std::min(width, kWidthLimit), clip, span);
 }
 
 QRect DrawStrokeSegment(DepthMap& map, QPoint from, QPoint to, int width, COLORREF colour) {

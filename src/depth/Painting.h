@@ -63,7 +63,8 @@ QRect StrokeInvalidRect(QPoint a, QPoint b, int width, QPoint canvasTopLeft);
 // nothing and chained segments share no pixel. A wider pen covers every pixel whose centre lies
 // within width / 2 of the segment, round ends included; for an even width the pen's centre sits
 // half a pixel up and left of the point, so a dot of width w is exactly w pixels across and
-// symmetric. The same rule draws the selection mark of the palette bar.
+// symmetric. The same rule draws the selection mark of the palette bar. Points are taken within
+// +-8192 and widths up to 1024, far beyond any map.
 void ForEachStrokeSpan(QPoint from, QPoint to, int width, const QRect& clip,
                        const std::function<void(int y, int x0, int x1)>& span);
 

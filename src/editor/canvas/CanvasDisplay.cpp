@@ -35,7 +35,7 @@ void Outline(QPainter& painter, int left, int top, int right, int bottom, QRgb c
 // One segment of a wide pen, by the same rule the strokes on the map follow.
 void PenSegment(QPainter& painter, QPoint from, QPoint to, int width, QRgb colour) {
     const QColor c = QColor::fromRgb(colour);
-    const QRect everywhere(-(1 << 20), -(1 << 20), 1 << 21, 1 << 21);
+    const QRect everywhere(-(1 << 13), -(1 << 13), 1 << 14, 1 << 14);
     ForEachStrokeSpan(from, to, width, everywhere, [&](int y, int x0, int x1) {
         painter.fillRect(QRect(x0, y, x1 - x0 + 1, 1), c);
     });
