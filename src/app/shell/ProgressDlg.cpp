@@ -46,8 +46,7 @@ void CProgressDlg::ProgressCommand(int command) {
         const int right = r.x() + r.width(), bottom = r.y() + r.height();
         move((left + right - Width) / 2, (top + bottom - Height) / 2);
     }
-    show();
-    raise();
+    show(); // on top by its window flags
     activateWindow();
 }
 

@@ -1,0 +1,129 @@
+#include "ScriptedPrompts.h"
+
+#include "app/shell/DepthPaintApp.h"
+#include "app/shell/ProgressDlg.h"
+#include "editor/DepthPaintDlg.h"
+
+#include <QProgressBar>
+#include <QtTest>
+
+using namespace kelvaro;
+
+class ProgressTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QWidget> main_;
+    std::unique_ptr<CProgressDlg> progress_;
+
+    QPoint CentredOverMain() const {
+        const QRect r = main_->frameGeometry();
+        return QPoint((2 * r.x() + r.width() - 331) / 2, (2 * r.y() + r.height() - 69) / 2);
+    }
+
+private slots:
+    void init() {
+        main_ = std::make_unique<QWidget>();
+        main_->setGeometry(200, 150, 650, 528);
+        main_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+        progress_ = std::make_unique<CProgressDlg>(main_.get());
+    }
+    void cleanup() {
+        progress_.reset();
+        main_.reset();
+    }
+
+    void hiddenUntilTheFirstStep() {
+        QVERIFY(!progress_->isVisible());
+        QCOMPARE(progress_->Step(), 0);
+        QCOMPARE(progress_->size(), QSize(331, 69));
+        const Qt::WindowFlags f = progress_->windowFlags();
+        QCOMPARE(f & Qt::WindowType_Mask, Qt::Tool); // no taskbar entry
+        QVERIFY(f & Qt::FramelessWindowHint);
+        auto* bar = progress_->findChild<QProgressBar*>(ControlName(ctrl::ProgressBar));
+        QVERIFY(bar);
+        QCOMPARE(bar->minimum(), 0);
+        QCOMPARE(bar->maximum(), 8);
+        progress_->ProgressCommand(256); // hiding while hidden keeps it hidden
+        QVERIFY(!progress_->isVisible());
+    }
+
+    void protocol() {
+        progress_->ProgressCommand(8);
+        QVERIFY(progress_->isVisible());
+        QCOMPARE(progress_->Step(), 8);
+        QCOMPARE(progress_->pos(), CentredOverMain());
+        for (int ignored : {9, -1, 255, 257}) {
+            progress_->ProgressCommand(ignored);
+            QVERIFY(progress_->isVisible());
+            QCOMPARE(progress_->Step(), 8);
+        }
+        progress_->ProgressCommand(256);
+        QVERIFY(!progress_->isVisible());
+        QCOMPARE(progress_->Step(), 0);
+        progress_->ProgressCommand(9);
+        QVERIFY(!progress_->isVisible());
+        progress_->ProgressCommand(0);
+        QVERIFY(progress_->isVisible());
+        QCOMPARE(progress_->Step(), 0);
+    }
+
+    void stepRecentresOverAMovedMainWindow() {
+        progress_->ProgressCommand(2);
+        const QPoint first = progress_->pos();
+        QCOMPARE(first, CentredOverMain());
+        main_->move(main_->pos() + QPoint(101, -37));
+        QTRY_VERIFY(main_->frameGeometry().topLeft() != QPoint(200, 150));
+        progress_->ProgressCommand(3);
+        QCOMPARE(progress_->pos(), CentredOverMain());
+        QVERIFY(progress_->pos() != first);
+    }
+
+    void enterAndEscapeDoNothing() {
+        progress_->ProgressCommand(5);
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+            QTest::keyClick(progress_.get(), key);
+        QVERIFY(progress_->isVisible());
+        QVERIFY(!progress_->close());
+        QCOMPARE(progress_->Step(), 5);
+    }
+
+    // The editor's commands from a worker thread drive the real window in the order sent.
+    void commandsFromAWorkerArriveInOrder() {
+        test::ScriptedPrompts prompts;
+        CDepthPaintDlg editor(prompts);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        CProgressDlg progress(&editor);
+        QList<std::pair<int, bool>> states; // step and visibility after each command
+        editor.SetProgressSink([&](int c) {
+            progress.ProgressCommand(c);
+            states << std::pair(progress.Step(), progress.isVisible());
+        });
+        editor.RunBusy([&] {
+            for (int k = 0; k < 5; ++k)
+                editor.ShowProgress(8 * k / 5);
+            editor.HideProgress();
+            editor.ShowProgress(8);
+        });
+        const QList<std::pair<int, bool>> expected = {{0, true}, {1, true},  {3, true}, {4, true},
+                                                      {6, true}, {0, false}, {8, true}};
+        QCOMPARE(states, expected);
+    }
+
+    // Start-up runs the editor modally until "終了"; nothing else is needed to end it.
+    void appRunsUntilExit() {
+        bool sawEditor = false;
+        QTimer::singleShot(0, [&] {
+            auto* editor = qobject_cast<CDepthPaintDlg*>(QApplication::activeModalWidget());
+            sawEditor = editor && editor->windowTitle() == QStringLiteral("Kelvaro ver.4");
+            if (editor)
+                editor->OnCommand(cmd::Exit);
+        });
+        QCOMPARE(CDepthPaintApp().Run(), 0);
+        QVERIFY(sawEditor);
+    }
+};
+
+QTEST_MAIN(ProgressTest)
+#include "tst_progress.moc"

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "editor/Prompts.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <optional>
+#include <vector>
+
+namespace kelvaro::test {
+
+// Prompts answered from a script. Each question takes the next queued answer of its kind; a
+// question with no answer left is counted in `unanswered` and answered as cancelled (No, nullopt).
+// Every call is recorded, in order, in `calls` ("ShowMessage", "AskYesNo", "AskFilePath",
+// "AskSwayDirection", "AskOutputSize"), with its arguments in the lists of its kind.
+class ScriptedPrompts : public Prompts {
+public:
+    struct YesNoCall {
+        QString caption;
+        QString text;
+    };
+
+    // Answers, used front first.
+    std::deque<bool> yesNoAnswers;
+    std::deque<QString> filePaths; // a null QString() answers Cancel
+    std::deque<std::optional<int>> swayDirections;
+    std::deque<std::optional<int>> outputSizes;
+
+    // What was asked.
+    QStringList calls;
+    QStringList messages;
+    std::vector<YesNoCall> yesNoCalls;
+    std::vector<FileDialogUse> fileDialogUses;
+    int unanswered = 0;
+
+    void ShowMessage(const QString& text) override {
+        calls << QStringLiteral("ShowMessage");
+        messages << text;
+    }
+    bool AskYesNo(const QString& caption, const QString& text) override {
+        calls << QStringLiteral("AskYesNo");
+        yesNoCalls.push_back({caption, text});
+        return Next(yesNoAnswers, false);
+    }
+    std::optional<QString> AskFilePath(FileDialogUse use) override {
+        calls << QStringLiteral("AskFilePath");
+        fileDialogUses.push_back(use);
+        const QString path = Next(filePaths, QString());
+        if (path.isNull())
+            return std::nullopt;
+        return path;
+    }
+    std::optional<int> AskSwayDirection() override {
+        calls << QStringLiteral("AskSwayDirection");
+        return Next(swayDirections, std::optional<int>());
+    }
+    std::optional<int> AskOutputSize() override {
+        calls << QStringLiteral("AskOutputSize");
+        return Next(outputSizes, std::optional<int>());
+    }
+
+private:
+    template <typename T> T Next(std::deque<T>& queue, T cancelled) {
+        if (queue.empty()) {
+            ++unanswered;
+            return cancelled;
+        }
+        T answer = queue.front();
+        queue.pop_front();
+        return answer;
+    }
+};
+
+} // namespace kelvaro::test

@@ -1,0 +1,469 @@
+#include "ScriptedPrompts.h"
+
+#include "editor/DepthPaintDlg.h"
+#include "editor/QtPrompts.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace kelvaro;
+using kelvaro::test::ScriptedPrompts;
+
+namespace {
+
+// One row of the expected popup menu: a command id, a separator (id 0) or a submenu (id -1).
+struct MenuRow {
+    int id;
+    QString text;
+};
+
+const QList<MenuRow> TopMenu = {
+    {cmd::OpenPicture, "画像を開く..."},
+    {0, {}},
+    {cmd::Undo, "元に戻す"},
+    {cmd::Redo, "やり直す"},
+    {cmd::Clear, "クリア..."},
+    {-1, "表示"},
+    {0, {}},
+    {-1, "立体情報"},
+    {0, {}},
+    {cmd::GenerateGif, "GIFを生成"},
+    {0, {}},
+    {cmd::Exit, "終了"},
+};
+const QList<MenuRow> ViewMenu = {
+    {cmd::ToggleDepth, "立体情報"},
+    {cmd::TogglePicture, "画像"},
+    {0, {}},
+    {cmd::ToggleFaint, "立体情報の色を薄く表示"},
+};
+const QList<MenuRow> DepthMenu = {
+    {cmd::SaveDepth, "保存..."},
+    {cmd::LoadDepth, "読み込み..."},
+};
+
+void CompareMenu(const QMenu* menu, const QList<MenuRow>& rows) {
+    const QList<QAction*> actions = menu->actions();
+    QCOMPARE(actions.size(), rows.size());
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const QAction* a = actions[i];
+        const MenuRow& row = rows[i];
+        QVERIFY2(a->isSeparator() == (row.id == 0), qPrintable(QString::number(i)));
+        QVERIFY2((a->menu() != nullptr) == (row.id == -1), qPrintable(QString::number(i)));
+        if (row.id == 0)
+            continue;
+        QCOMPARE(a->text(), row.text);
+        if (row.id > 0)
+            QCOMPARE(a->data().toInt(), row.id);
+    }
+}
+
+QAction* Find(QMenu* menu, int id) {
+    QAction* a = menu->findChild<QAction*>(CommandName(id));
+    if (!a)
+        for (QMenu* sub : menu->findChildren<QMenu*>())
+            if ((a = sub->findChild<QAction*>(CommandName(id))))
+                break;
+    return a;
+}
+
+QImage Pixels(const QIcon& icon) {
+    return icon.pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+} // namespace
+
+class EditorWindowTest : public QObject {
+    Q_OBJECT
+
+    ScriptedPrompts prompts_;
+    std::unique_ptr<CDepthPaintDlg> dlg_;
+    int undos_ = 0;
+    int redos_ = 0;
+
+    template <typename T> T* Ctl(int id) {
+        T* w = qobject_cast<T*>(dlg_->Control(id));
+        if (!w)
+            qFatal("control %d missing", id);
+        return w;
+    }
+
+private slots:
+    void init() {
+        dlg_ = std::make_unique<CDepthPaintDlg>(prompts_);
+        undos_ = redos_ = 0;
+        dlg_->SetCommandHandler(cmd::Undo, [this] { ++undos_; });
+        dlg_->SetCommandHandler(cmd::Redo, [this] { ++redos_; });
+        dlg_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    }
+    void cleanup() { dlg_.reset(); }
+
+    void startState() {
+        QCOMPARE(dlg_->windowTitle(), QStringLiteral("Kelvaro ver.4"));
+        QCOMPARE(dlg_->OuterSize(), QSize(656, 552));
+        QCOMPARE(dlg_->size(), QSize(650, 528));
+        const Qt::WindowFlags f = dlg_->windowFlags();
+        QVERIFY(f & Qt::WindowCloseButtonHint);
+        QVERIFY(!(f & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(f & Qt::WindowMaximizeButtonHint));
+        QVERIFY(!dlg_->windowIcon().isNull());
+
+        QCOMPARE(dlg_->m_nTool, 0);
+        QCOMPARE(dlg_->m_nLevel, 0);
+        QVERIFY(dlg_->PaletteRect.isNull());
+        QVERIFY(!dlg_->m_bLoaded);
+        QVERIFY(dlg_->SourceImage.isNull());
+        QVERIFY(!dlg_->m_depthMap.exists());
+        QCOMPARE(dlg_->m_nWidth, 0);
+        QCOMPARE(dlg_->m_nHeight, 0);
+        QVERIFY(dlg_->CanvasRect.isNull());
+        QCOMPARE(dlg_->m_nView, 3);
+        QVERIFY(!dlg_->m_bFaint);
+        QVERIFY(!dlg_->m_bDrawing);
+        QCOMPARE(dlg_->m_ptLast, QPoint(0, 0));
+        QCOMPARE(dlg_->m_nPenWidth, 8);
+        QVERIFY(dlg_->m_history.empty());
+        QCOMPARE(dlg_->m_nHistoryPos, -1);
+        QCOMPARE(dlg_->m_nThickness, 3);
+
+        auto* thickness = Ctl<QComboBox>(ctrl::Thickness);
+        QStringList items;
+        for (int i = 0; i < thickness->count(); ++i)
+            items << thickness->itemText(i);
+        QCOMPARE(items, QStringList({"1", "2", "4", "8", "16", "32"}));
+        QCOMPARE(thickness->currentText(), QStringLiteral("8"));
+        QVERIFY(Ctl<QCheckBox>(ctrl::ShowDepth)->isChecked());
+        QVERIFY(Ctl<QCheckBox>(ctrl::ShowPicture)->isChecked());
+    }
+
+    // Texts and places from the template; the palette bar fits between its two labels and the
+    // row of controls inside the window.
+    void controlsAndPlacement() {
+        QCOMPARE(Ctl<QPushButton>(ctrl::Menu)->text(), QStringLiteral("メニュー"));
+        QCOMPARE(Ctl<QPushButton>(ctrl::Undo)->text(), QStringLiteral("戻す"));
+        QCOMPARE(Ctl<QPushButton>(ctrl::Redo)->text(), QStringLiteral("やり直す"));
+        QCOMPARE(Ctl<QCheckBox>(ctrl::ShowDepth)->text(), QStringLiteral("立体情報"));
+        QCOMPARE(Ctl<QCheckBox>(ctrl::ShowPicture)->text(), QStringLiteral("画像"));
+        QCOMPARE(Ctl<QLabel>(ctrl::RaisedLabel)->text(), QStringLiteral("凸"));
+        QCOMPARE(Ctl<QLabel>(ctrl::SunkenLabel)->text(), QStringLiteral("凹"));
+        for (int id : {ctrl::Pen, ctrl::Eraser, ctrl::Fill})
+            QVERIFY(Ctl<QPushButton>(id)->isFlat());
+
+        QCOMPARE(Ctl<QPushButton>(ctrl::Menu)->geometry(), QRect(12, 11, 61, 21));
+        QCOMPARE(Ctl<QPushButton>(ctrl::Pen)->geometry(), QRect(91, 11, 26, 21));
+        const QRect raised = Ctl<QLabel>(ctrl::RaisedLabel)->geometry();
+        const QRect sunken = Ctl<QLabel>(ctrl::SunkenLabel)->geometry();
+        const int paletteLeft = raised.x() + raised.width();
+        QCOMPARE(paletteLeft, 271);
+        QVERIFY(paletteLeft + 144 < sunken.x());
+        const QRect redo = Ctl<QPushButton>(ctrl::Redo)->geometry();
+        QVERIFY(redo.x() + redo.width() <= dlg_->width());
+
+        // Tab order follows the template.
+        QList<QWidget*> chain;
+        QWidget* w = Ctl<QWidget>(ctrl::Menu);
+        for (int i = 0; i < 9; ++i, w = w->nextInFocusChain())
+            if (w->focusPolicy() & Qt::TabFocus)
+                chain << w;
+        QCOMPARE(chain.value(0)->objectName(), ControlName(ctrl::Menu));
+        QCOMPARE(chain.value(4)->objectName(), ControlName(ctrl::Thickness));
+    }
+
+    void toolButtonsSwapIcons() {
+        const auto icon = [this](int id) {
+            return Pixels(Ctl<QPushButton>(id)->icon());
+        };
+        const auto resource = [](int n) {
+            return QImage(QStringLiteral(":/icons/%1.png").arg(n))
+                .convertToFormat(QImage::Format_ARGB32);
+        };
+        QCOMPARE(icon(ctrl::Pen), resource(132));
+        QCOMPARE(icon(ctrl::Eraser), resource(131));
+        QCOMPARE(icon(ctrl::Fill), resource(136));
+        QTest::mouseClick(Ctl<QPushButton>(ctrl::Fill), Qt::LeftButton);
+        QCOMPARE(dlg_->m_nTool, 2);
+        QCOMPARE(icon(ctrl::Pen), resource(130));
+        QCOMPARE(icon(ctrl::Fill), resource(137));
+        QTest::mouseClick(Ctl<QPushButton>(ctrl::Eraser), Qt::LeftButton);
+        QCOMPARE(dlg_->m_nTool, 1);
+        QCOMPARE(icon(ctrl::Eraser), resource(133));
+        QCOMPARE(icon(ctrl::Fill), resource(136));
+    }
+
+    void menuWithoutPicture() {
+        const std::unique_ptr<QMenu> menu = dlg_->BuildPopupMenu();
+        CompareMenu(menu.get(), TopMenu);
+        CompareMenu(menu->actions()[5]->menu(), ViewMenu);
+        CompareMenu(menu->actions()[7]->menu(), DepthMenu);
+
+        for (int id : {cmd::OpenPicture, cmd::Exit})
+            QVERIFY(Find(menu.get(), id)->isEnabled());
+        for (int id : {cmd::Undo, cmd::Redo, cmd::Clear, cmd::ToggleDepth, cmd::TogglePicture,
+                       cmd::ToggleFaint, cmd::SaveDepth, cmd::LoadDepth, cmd::GenerateGif})
+            QVERIFY2(!Find(menu.get(), id)->isEnabled(), qPrintable(QString::number(id)));
+        QVERIFY(menu->actions()[5]->isEnabled());
+        QVERIFY(menu->actions()[7]->isEnabled());
+        // Check marks show even on greyed items; the undo and redo buttons stay usable.
+        QVERIFY(Find(menu.get(), cmd::ToggleDepth)->isChecked());
+        QVERIFY(Find(menu.get(), cmd::TogglePicture)->isChecked());
+        QVERIFY(!Find(menu.get(), cmd::ToggleFaint)->isChecked());
+        QVERIFY(Ctl<QPushButton>(ctrl::Undo)->isEnabled());
+        QTest::mouseClick(Ctl<QPushButton>(ctrl::Undo), Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(ctrl::Redo), Qt::LeftButton);
+        QCOMPARE(undos_, 1);
+        QCOMPARE(redos_, 1);
+    }
+
+    void menuWithPicture() {
+        dlg_->m_bLoaded = true;
+        dlg_->m_nView = 2;
+        dlg_->m_bFaint = true;
+        const std::unique_ptr<QMenu> menu = dlg_->BuildPopupMenu();
+        for (QAction* a : menu->findChildren<QAction*>())
+            if (!a->isSeparator())
+                QVERIFY2(a->isEnabled(), qPrintable(a->text()));
+        QVERIFY(!Find(menu.get(), cmd::ToggleDepth)->isChecked());
+        QVERIFY(Find(menu.get(), cmd::TogglePicture)->isChecked());
+        QVERIFY(Find(menu.get(), cmd::ToggleFaint)->isChecked());
+        for (int id : {cmd::Undo, cmd::Redo, cmd::Clear, cmd::OpenPicture, cmd::GenerateGif})
+            QVERIFY(!Find(menu.get(), id)->isCheckable());
+    }
+
+    // The menu button opens the menu below its bottom-left corner; the choice runs as a command.
+    void menuButtonRunsTheChoice() {
+        dlg_->m_bLoaded = true;
+        auto* button = Ctl<QPushButton>(ctrl::Menu);
+        QPoint openedAt;
+        QTimer::singleShot(0, this, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            openedAt = menu->pos();
+            menu->setActiveAction(menu->actions()[5]); // "表示"
+            QMenu* view = menu->actions()[5]->menu();
+            QTimer::singleShot(0, view, [view] {
+                view->setActiveAction(view->actions()[0]);
+                QTest::keyClick(view, Qt::Key_Return);
+                while (QWidget* open = QApplication::activePopupWidget())
+                    open->close(); // the choice failed: end the menu, let the checks fail
+            });
+            QTest::keyClick(menu, Qt::Key_Right);
+        });
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(openedAt, button->mapToGlobal(QPoint(0, button->height())));
+        QCOMPARE(dlg_->m_nView, 2);
+        QVERIFY(!Ctl<QCheckBox>(ctrl::ShowDepth)->isChecked());
+    }
+
+    // Commands of other parts run their handler when one is installed, else nothing happens.
+    void commandsReachHandlers() {
+        QList<int> ran;
+        const QList<int> ids = {cmd::OpenPicture, cmd::SaveDepth, cmd::LoadDepth, cmd::GenerateGif,
+                                cmd::Clear};
+        for (int id : ids)
+            dlg_->OnCommand(id); // no handler yet: harmless
+        for (int id : ids)
+            dlg_->SetCommandHandler(id, [&ran, id] { ran << id; });
+        for (int id : ids)
+            dlg_->OnCommand(id);
+        QCOMPARE(ran, ids);
+        dlg_->OnCommand(cmd::Undo);
+        dlg_->OnCommand(cmd::Redo);
+        QCOMPARE(undos_, 1);
+        QCOMPARE(redos_, 1);
+        QVERIFY(dlg_->isVisible());
+    }
+
+    void viewSwitchesBothWays() {
+        auto* depth = Ctl<QCheckBox>(ctrl::ShowDepth);
+        auto* picture = Ctl<QCheckBox>(ctrl::ShowPicture);
+        const auto menuChecks = [this] {
+            const std::unique_ptr<QMenu> m = dlg_->BuildPopupMenu();
+            return std::pair(Find(m.get(), cmd::ToggleDepth)->isChecked(),
+                             Find(m.get(), cmd::TogglePicture)->isChecked());
+        };
+        const auto inStep = [&](int view) {
+            QCOMPARE(dlg_->m_nView, view);
+            QCOMPARE(depth->isChecked(), (view & 1) != 0);
+            QCOMPARE(picture->isChecked(), (view & 2) != 0);
+            QCOMPARE(menuChecks(), std::pair((view & 1) != 0, (view & 2) != 0));
+        };
+
+        dlg_->OnCommand(cmd::ToggleDepth);
+        inStep(2);
+        dlg_->OnCommand(cmd::TogglePicture);
+        inStep(0);
+        QTest::mouseClick(depth, Qt::LeftButton);
+        inStep(1);
+        QTest::mouseClick(picture, Qt::LeftButton);
+        inStep(3);
+        QTest::mouseClick(depth, Qt::LeftButton);
+        inStep(2);
+        dlg_->OnCommand(cmd::ToggleDepth);
+        inStep(3);
+        QTest::mouseClick(picture, Qt::LeftButton);
+        inStep(1);
+        dlg_->OnCommand(cmd::ToggleFaint);
+        QVERIFY(dlg_->m_bFaint);
+        inStep(1);
+    }
+
+    // The three exchanged values travel together: a menu switch puts the thickness last read back
+    // into the list, a check box reads the list.
+    void viewSwitchesExchangeThickness() {
+        auto* thickness = Ctl<QComboBox>(ctrl::Thickness);
+        thickness->setCurrentIndex(5);
+        dlg_->OnCommand(cmd::ToggleDepth);
+        QCOMPARE(thickness->currentIndex(), 3);
+        QCOMPARE(dlg_->m_nThickness, 3);
+        thickness->setCurrentIndex(1);
+        QTest::mouseClick(Ctl<QCheckBox>(ctrl::ShowPicture), Qt::LeftButton);
+        QCOMPARE(dlg_->m_nThickness, 1);
+        QCOMPARE(dlg_->m_nPenWidth, 8); // the pen width follows at the next stroke, not here
+    }
+
+    // With both views off the canvas area is plain dialog background, whichever way it was
+    // switched, even with a picture loaded.
+    void bothViewsOffShowsBackground() {
+        dlg_->m_bLoaded = true;
+        dlg_->CanvasRect = QRect(100, 100, 50, 50);
+        dlg_->SetPaintHandler([this](QPainter& p) {
+            if (dlg_->m_nView != 0)
+                p.fillRect(dlg_->CanvasRect, Qt::red);
+        });
+        const QColor background = dlg_->palette().color(QPalette::Window);
+        const auto centre = [this] {
+            return dlg_->grab().toImage().pixelColor(125, 125);
+        };
+        QCOMPARE(centre(), QColor(Qt::red));
+        dlg_->OnCommand(cmd::ToggleDepth);
+        dlg_->OnCommand(cmd::TogglePicture);
+        QCOMPARE(centre(), background);
+        dlg_->OnCommand(cmd::TogglePicture);
+        QCOMPARE(centre(), QColor(Qt::red));
+        QTest::mouseClick(Ctl<QCheckBox>(ctrl::ShowPicture), Qt::LeftButton);
+        QCOMPARE(centre(), background);
+    }
+
+    void enterAndEscapeKeepTheWindowOpen() {
+        auto* undo = Ctl<QPushButton>(ctrl::Undo);
+        for (QWidget* focus : {static_cast<QWidget*>(undo), Ctl<QWidget>(ctrl::ShowDepth),
+                               static_cast<QWidget*>(dlg_.get())}) {
+            focus->setFocus();
+            for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+                QTest::keyClick(focus, key);
+        }
+        QVERIFY(dlg_->isVisible());
+        QCOMPARE(dlg_->result(), int(QDialog::Rejected));
+        QCOMPARE(undos_, 0); // Enter did not press the focused button
+        QVERIFY(Ctl<QCheckBox>(ctrl::ShowDepth)->isChecked());
+    }
+
+    void undoRedoShortcuts() {
+        auto* thickness = Ctl<QComboBox>(ctrl::Thickness);
+        thickness->setFocus();
+        QVERIFY(thickness->hasFocus());
+        QTest::keyClick(thickness, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(undos_, 1);
+        QTest::keyClick(thickness, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(redos_, 1);
+        QTest::keyClick(thickness, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(redos_, 2); // the platform's other redo sequence
+        QCOMPARE(thickness->currentIndex(), 3);
+
+        auto* depth = Ctl<QCheckBox>(ctrl::ShowDepth);
+        depth->setFocus();
+        QTest::keyClick(depth, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(undos_, 2);
+
+        // Plain keys pass through, also after a Ctrl press whose release went elsewhere.
+        QTest::keyClick(depth, Qt::Key_Z);
+        QTest::keyClick(depth, Qt::Key_Y);
+        QTest::keyPress(depth, Qt::Key_Control);
+        QTest::keyClick(depth, Qt::Key_Z);
+        QTest::keyClick(depth, Qt::Key_Y);
+        QCOMPARE(undos_, 2);
+        QCOMPARE(redos_, 2);
+    }
+
+    void exitEndsAndReleases() {
+        dlg_->SourceImage = ImageHandle(QImage(4, 4, QImage::Format_RGB32));
+        QVERIFY(dlg_->m_depthMap.Create(4, 4));
+        dlg_->m_bLoaded = true;
+        dlg_->OnCommand(cmd::Exit);
+        QVERIFY(!dlg_->isVisible());
+        QCOMPARE(dlg_->result(), 0);
+        QVERIFY(dlg_->SourceImage.isNull());
+        QVERIFY(!dlg_->m_depthMap.exists());
+        QVERIFY(!dlg_->m_bLoaded);
+    }
+
+    void closeBoxEnds() {
+        QVERIFY(dlg_->close());
+        QVERIFY(!dlg_->isVisible());
+    }
+
+    // While work runs the window cannot be closed; commands from the worker reach the GUI thread
+    // in order, each before the worker goes on.
+    void busyWorkAndProgressFromAThread() {
+        QList<int> seen;
+        std::atomic<int> sent = 0;
+        QList<int> sentWhenSeen;
+        QThread* gui = QThread::currentThread();
+        bool allOnGui = true; // and the window stayed open
+        dlg_->SetProgressSink([&](int c) {
+            seen << c;
+            sentWhenSeen << sent.load();
+            allOnGui = allOnGui && QThread::currentThread() == gui;
+            dlg_->close(); // refused while busy
+            allOnGui = allOnGui && dlg_->isVisible();
+        });
+        dlg_->RunBusy([&] {
+            for (int step = 0; step <= 8; ++step) {
+                dlg_->ShowProgress(step);
+                ++sent;
+            }
+            dlg_->HideProgress();
+            ++sent;
+        });
+        QCOMPARE(seen, QList<int>({0, 1, 2, 3, 4, 5, 6, 7, 8, 256}));
+        QCOMPARE(sentWhenSeen, QList<int>({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+        QVERIFY(allOnGui);
+        QVERIFY(!dlg_->IsBusy());
+        QVERIFY(dlg_->isVisible());
+        dlg_->ShowProgress(4); // on the GUI thread: direct
+        QCOMPARE(seen.last(), 4);
+    }
+
+    // Without the real dialogs plugged in, the Qt prompts answer "cancelled" without showing
+    // anything; plugged-in functions get the parent window.
+    void qtPromptsDelegate() {
+        QtPrompts prompts(dlg_.get());
+        QCOMPARE(prompts.AskFilePath(FileDialogUse::OpenPicture), std::optional<QString>());
+        QCOMPARE(prompts.AskSwayDirection(), std::optional<int>());
+        QCOMPARE(prompts.AskOutputSize(), std::optional<int>());
+        QWidget* parentSeen = nullptr;
+        prompts.askFilePath = [&](QWidget* parent, FileDialogUse use) {
+            parentSeen = parent;
+            return use == FileDialogUse::GenerateGif ? std::optional<QString>("/tmp/a.gif")
+                                                     : std::nullopt;
+        };
+        prompts.askOutputSize = [](QWidget*) {
+            return std::optional<int>(2);
+        };
+        QCOMPARE(prompts.AskFilePath(FileDialogUse::GenerateGif),
+                 std::optional<QString>("/tmp/a.gif"));
+        QCOMPARE(parentSeen, dlg_.get());
+        QCOMPARE(prompts.AskOutputSize(), std::optional<int>(2));
+    }
+};
+
+QTEST_MAIN(EditorWindowTest)
+#include "tst_editorwindow.moc"
