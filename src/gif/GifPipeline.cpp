@@ -40,15 +40,29 @@ Result WriteSwayGif(const QString& path, std::vector<ImageHandle> frames, QSize 
         ResizeImage(frame, out.width(), out.height());
     show(2);
 
-    // All frames are stacked into one strip so that one colour reduction serves them all and
-    // every frame of the GIF shares one palette.
-    QImage strip(out.width(), out.height() * count, QImage::Format_RGB32);
+    // The frames are stacked into one strip so that one colour reduction serves them all and
+    // every frame of the GIF shares one palette. A sway cycle repeats its angles, so equal frames
+    // enter the strip once and share their reduced pixels.
+    std::vector<int> stripRow(size_t(count), -1);
+    std::vector<int> distinct;
+    for (int k = 0; k < count; ++k) {
+        for (int j : distinct)
+            if (frames[size_t(j)].image() == frames[size_t(k)].image()) {
+                stripRow[size_t(k)] = stripRow[size_t(j)];
+                break;
+            }
+        if (stripRow[size_t(k)] < 0) {
+            stripRow[size_t(k)] = int(distinct.size());
+            distinct.push_back(k);
+        }
+    }
+    QImage strip(out.width(), out.height() * int(distinct.size()), QImage::Format_RGB32);
     if (strip.isNull())
         return Result::Failure(QStringLiteral("メモリが足りません"));
-    for (int k = 0; k < count; ++k) {
-        DrawImage(strip, 0, k * out.height(), out.width(), out.height(), frames[size_t(k)], 0, 0);
-        ReleaseImage(frames[size_t(k)]);
-    }
+    for (size_t i = 0; i < distinct.size(); ++i)
+        DrawImage(strip, 0, int(i) * out.height(), out.width(), out.height(),
+                  frames[size_t(distinct[i])], 0, 0);
+    frames.clear();
     show(4);
 
     ImageHandle frameStrip(std::move(strip));
@@ -59,7 +73,8 @@ Result WriteSwayGif(const QString& path, std::vector<ImageHandle> frames, QSize 
     std::vector<ImageHandle> output;
     output.reserve(size_t(count));
     for (int k = 0; k < count; ++k)
-        output.push_back(CropImage(frameStrip, 0, k * out.height(), out.width(), out.height()));
+        output.push_back(CropImage(frameStrip, 0, stripRow[size_t(k)] * out.height(), out.width(),
+                                   out.height()));
     ReleaseImage(frameStrip);
     show(8);
 
