@@ -64,6 +64,17 @@ struct SwaySource {
     int height;
 };
 
+// The span of one frame line: its source position along u and, along v, the first and last
+// frame positions it draws, the source position at the first and its advance per position.
+struct SwayLine {
+    std::int64_t vFirst = 1;
+    std::int64_t vLast = 0; // no positions unless set
+    std::int64_t iu = 0;
+    double fu = 0.0;
+    double sv = 0.0;
+    double stepV = 0.0;
+};
+
 // Renders one frame. Vertical exchanges the roles of x and y: u (the sway coordinate) is x for
 // horizontal sway and y for vertical sway. frame is Format_RGB32 of the picture's size. When
 // drawnLines is given, entry v is set to 1 if line v (across u) was drawn, and then every pixel
@@ -124,90 +135,117 @@ void RenderSwayFrame(const SwaySource& src, const FrameGeometry& g, QImage& fram
 
     // Pass 2: every frame line takes its span of bilinear samples and displaces each along u by
     // the lift under its source position; of two samples on one pixel the greater lift wins.
+    // First the span of every line, with its running positions grown as the lines are walked.
+    std::vector<SwayLine> lines(static_cast<std::size_t>(lu));
     double vA = double(v0a);
     double vB = double(v0b);
     double su = 0.0;
     const std::int64_t uLast = std::min<std::int64_t>(u1, lu - 1);
     for (std::int64_t u = u0; u <= uLast; ++u) {
         if (u >= 0) {
-            const double stepV = double(lv) / (vB - vA + 1.0);
+            SwayLine& line = lines[std::size_t(u)];
+            line.stepV = double(lv) / (vB - vA + 1.0);
+            line.iu = FloorToInt(su);
+            line.fu = su - double(line.iu);
+            std::int64_t v = static_cast<std::int64_t>(vA);
+            line.vLast = std::min<std::int64_t>(static_cast<std::int64_t>(vB), lv - 1);
+            // Positions before the frame draw nothing but still advance the source position.
             double sv = 0.0;
-            const std::int64_t iu = FloorToInt(su);
-            const double fu = su - double(iu);
-            const std::int64_t vStart = static_cast<std::int64_t>(vA);
-            const std::int64_t vEnd = std::min<std::int64_t>(static_cast<std::int64_t>(vB), lv - 1);
-            for (std::int64_t v = vStart; v <= vEnd; ++v) {
-                if (v >= 0) {
-                    const std::int64_t iv = FloorToInt(sv);
-                    const std::int64_t sxRaw = Vertical ? iv : iu;
-                    const std::int64_t syRaw = Vertical ? iu : iv;
-                    // Positions beyond the picture read its nearest edge pixel.
-                    const int sx = int(std::clamp<std::int64_t>(sxRaw, 0, w - 1));
-                    const int sy = int(std::clamp<std::int64_t>(syRaw, 0, h - 1));
-                    const std::int8_t lift = lifts[std::size_t(sy) * std::size_t(w) + sx];
-                    if (lift != FixedCell) {
-                        const std::int64_t target = u + targetOffset[std::size_t(lift)];
-                        if (target >= 0 && target < lu) {
-                            std::int8_t& cell =
-                                cells[std::size_t(target * cellStepU + v * cellStepV)];
-                            if (cell < lift) {
-                                const double fv = sv - double(iv);
-                                const double fx = Vertical ? fv : fu;
-                                const double fy = Vertical ? fu : fv;
-                                const double gx = 1.0 - fx;
-                                const double gy = 1.0 - fy;
-                                const std::int64_t sx1 = std::min<std::int64_t>(sxRaw + 1, w - 1);
-                                const std::int64_t sy1 = std::min<std::int64_t>(syRaw + 1, h - 1);
-                                const QRgb* row0 = pic + sy * picStride;
-                                const QRgb* row1 = pic + std::max<std::int64_t>(sy1, 0) * picStride;
-                                const QRgb p00 = row0[sx];
-                                const QRgb p10 = row0[std::max<std::int64_t>(sx1, 0)];
-                                const QRgb p01 = row1[sx];
-                                const QRgb p11 = row1[std::max<std::int64_t>(sx1, 0)];
-                                const auto blend = [&](int shift) {
-                                    const double c00 = double((p00 >> shift) & 0xff);
-                                    const double c10 = double((p10 >> shift) & 0xff);
-                                    const double c01 = double((p01 >> shift) & 0xff);
-                                    const double c11 = double((p11 >> shift) & 0xff);
-                                    return QRgb(static_cast<int>((c11 * fx + c01 * gx) * fy +
-                                                                 (c10 * fx + c00 * gx) * gy));
-                                };
-                                out[target * outStepU + v * outStepV] =
-                                    0xff000000u | (blend(16) << 16) | (blend(8) << 8) | blend(0);
-                                cell = lift;
-                            }
-                        }
-                    }
-                }
-                sv = sv + stepV;
-            }
+            for (; v < 0 && v <= line.vLast; ++v)
+                sv = sv + line.stepV;
+            line.sv = sv;
+            line.vFirst = v;
         }
         vA = vA + dA;
         vB = vB + dB;
         su = su + stepU;
     }
 
+    // Then the samples, in the frame's memory order. Two samples can only meet on one pixel when
+    // they share v, and for each v the lines still come in increasing u, as do the samples of one
+    // line in increasing v: the order of drawing that decides the depth test is kept.
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const std::int64_t u = Vertical ? y : x;
+            const std::int64_t v = Vertical ? x : y;
+            SwayLine& line = lines[std::size_t(u)];
+            if (v < line.vFirst || v > line.vLast)
+                continue;
+            const double sv = line.sv;
+            line.sv = sv + line.stepV;
+
+            const std::int64_t iv = FloorToInt(sv);
+            const std::int64_t sxRaw = Vertical ? iv : line.iu;
+            const std::int64_t syRaw = Vertical ? line.iu : iv;
+            // Positions beyond the picture read its nearest edge pixel.
+            const std::int64_t sx = std::clamp<std::int64_t>(sxRaw, 0, w - 1);
+            const std::int64_t sy = std::clamp<std::int64_t>(syRaw, 0, h - 1);
+            const std::int8_t lift = lifts[sy * w + sx];
+            if (lift == FixedCell)
+                continue;
+            const std::int64_t target = u + targetOffset[std::size_t(lift)];
+            if (target < 0 || target >= lu)
+                continue;
+            std::int8_t& cell = cells[std::size_t(target * cellStepU + v * cellStepV)];
+            if (cell >= lift)
+                continue;
+            const double fv = sv - double(iv);
+            const double fx = Vertical ? fv : line.fu;
+            const double fy = Vertical ? line.fu : fv;
+            const double gx = 1.0 - fx;
+            const double gy = 1.0 - fy;
+            const std::int64_t sx1 = std::clamp<std::int64_t>(sxRaw + 1, 0, w - 1);
+            const std::int64_t sy1 = std::clamp<std::int64_t>(syRaw + 1, 0, h - 1);
+            const QRgb* row0 = pic + sy * picStride;
+            const QRgb* row1 = pic + sy1 * picStride;
+            const QRgb p00 = row0[sx];
+            const QRgb p10 = row0[sx1];
+            const QRgb p01 = row1[sx];
+            const QRgb p11 = row1[sx1];
+            const auto blend = [&](int shift) {
+                const double c00 = double((p00 >> shift) & 0xff);
+                const double c10 = double((p10 >> shift) & 0xff);
+                const double c01 = double((p01 >> shift) & 0xff);
+                const double c11 = double((p11 >> shift) & 0xff);
+                return QRgb(
+                    static_cast<int>((c11 * fx + c01 * gx) * fy + (c10 * fx + c00 * gx) * gy));
+            };
+            out[target * outStepU + v * outStepV] =
+                0xff000000u | (blend(16) << 16) | (blend(8) << 8) | blend(0);
+            cell = lift;
+        }
+    }
+
     // Pass 3: along every line, empty positions take the colour of the drawn pixel before them,
-    // leading ones that of the first drawn pixel. A line with nothing drawn stays as it was.
-    for (int v = 0; v < lv; ++v) {
-        QRgb* outLine = out + v * outStepV;
-        const std::int8_t* cellLine = cells.data() + v * cellStepV;
-        int first = 0;
-        while (first < lu && cellLine[first * cellStepU] == EmptyCell)
-            ++first;
-        if (first == lu)
+    // leading ones that of the first drawn pixel; a line with nothing drawn stays as it was.
+    // Walked in memory order, keeping per line where its first drawn pixel is and the colour of
+    // the last; the leading runs are painted afterwards.
+    std::vector<std::int64_t> firstDrawn(static_cast<std::size_t>(lv), -1);
+    std::vector<QRgb> lastColour(static_cast<std::size_t>(lv));
+    for (int y = 0; y < h; ++y) {
+        QRgb* outLine = out + y * outStride;
+        const std::int8_t* cellLine = cells.data() + std::size_t(y) * std::size_t(w);
+        for (int x = 0; x < w; ++x) {
+            const std::size_t v = std::size_t(Vertical ? x : y);
+            if (cellLine[x] != EmptyCell) {
+                if (firstDrawn[v] < 0)
+                    firstDrawn[v] = Vertical ? y : x;
+                lastColour[v] = outLine[x];
+            } else if (firstDrawn[v] >= 0) {
+                outLine[x] = lastColour[v];
+            }
+        }
+    }
+    for (std::int64_t v = 0; v < lv; ++v) {
+        const std::int64_t first = firstDrawn[std::size_t(v)];
+        if (first < 0)
             continue;
         if (drawnLines)
             (*drawnLines)[std::size_t(v)] = 1;
-        QRgb colour = outLine[first * outStepU];
-        for (int u = 0; u < first; ++u)
+        QRgb* outLine = out + v * outStepV;
+        const QRgb colour = outLine[first * outStepU];
+        for (std::int64_t u = 0; u < first; ++u)
             outLine[u * outStepU] = colour;
-        for (int u = first + 1; u < lu; ++u) {
-            if (cellLine[u * cellStepU] == EmptyCell)
-                outLine[u * outStepU] = colour;
-            else
-                colour = outLine[u * outStepU];
-        }
     }
 }
 
