@@ -1,5 +1,7 @@
 #include "editor/DepthPaintDlg.h"
 
+#include "editor/DialogUnits.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -65,7 +67,7 @@ CDepthPaintDlg::CDepthPaintDlg(Prompts& prompts, QWidget* parent)
     // A close box, no minimise or maximise box, no resizing by the user.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFont(QFont(QStringLiteral("IPAPGothic"), 9));
+    setFont(DialogFont());
     setWindowTitle(QStringLiteral("Kelvaro ver.4"));
     setWindowIcon(m_hIcon);
     CreateControls();
@@ -84,7 +86,9 @@ CDepthPaintDlg::~CDepthPaintDlg() {
 }
 
 void CDepthPaintDlg::CreateControls() {
-    using layout::DuRect;
+    const auto DuRect = [](int x, int y, int w, int h) {
+        return DialogUnitsToPixels(QRect(x, y, w, h));
+    };
     const auto button = [this](int id, const QString& text, QRect r) {
         auto* b = new QPushButton(text, this);
         b->setObjectName(ControlName(id));
@@ -144,7 +148,7 @@ void CDepthPaintDlg::CentreOnScreen() {
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     if (!s)
         return;
-    // The outer frame is centred on the desktop, as the original places its 656 x 552 window.
+    // The outer frame is centred on the desktop.
     const QRect desktop = s->geometry();
     const QSize outer = OuterSize();
     move(desktop.x() + (desktop.width() - outer.width()) / 2,
@@ -295,6 +299,7 @@ void CDepthPaintDlg::SendProgressCommand(int command) {
 }
 
 void CDepthPaintDlg::RunBusy(const std::function<void()>& work) {
+    const bool wasBusy = busy_;
     busy_ = true;
     QEventLoop loop;
     QFutureWatcher<void> watcher;
@@ -303,7 +308,7 @@ void CDepthPaintDlg::RunBusy(const std::function<void()>& work) {
     // If the work ended before exec, the watcher's queued finished still ends the loop.
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     watcher.waitForFinished();
-    busy_ = false;
+    busy_ = wasBusy;
 }
 
 void CDepthPaintDlg::ReleaseCanvas() {

@@ -103,7 +103,7 @@ public:
     void RunBusy(const std::function<void()>& work);
     bool IsBusy() const { return busy_; }
 
-    // The window size in the original's outer measure (see layout::OuterToClient).
+    // The window size as an outer size (see layout::OuterToClient).
     QSize OuterSize() const { return layout::ClientToOuter(size()); }
     // Gives the window this outer size; it keeps its position and cannot be resized by the user.
     void SetOuterSize(QSize outer);

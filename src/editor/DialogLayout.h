@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -46,37 +45,14 @@ inline QString CommandName(int id) {
     return QStringLiteral("cmd_%1").arg(id);
 }
 
-// Dialog units to pixels. The window's font, "IPAPGothic" 9 pt at 96 dpi, stands in for the
-// original's 9-pt gothic, whose dialog base units are 7 px (average character width) and 12 px
-// (line height): a horizontal unit is 7/4 px, a vertical unit 12/8 px, rounded half away from
-// zero. These fixed factors keep the layout independent of which fonts a machine has: the row of
-// controls (up to 370 units) ends at x 647 inside the 650-px client width, and the 144-px palette
-// bar that starts at the right edge of "凸" (x 271) ends at 415, before "凹" (x 418).
 namespace layout {
-inline constexpr int BaseUnitX = 7;
-inline constexpr int BaseUnitY = 12;
 
-constexpr int MulDivRound(int value, int mul, int div) {
-    const int p = value * mul;
-    return p >= 0 ? (p + div / 2) / div : -((-p + div / 2) / div);
-}
-constexpr int DuToPxX(int du) {
-    return MulDivRound(du, BaseUnitX, 4);
-}
-constexpr int DuToPxY(int du) {
-    return MulDivRound(du, BaseUnitY, 8);
-}
-// A control rectangle given in dialog units as x, y, width, height, in client pixels.
-constexpr QRect DuRect(int x, int y, int w, int h) {
-    return QRect(DuToPxX(x), DuToPxY(y), DuToPxX(w), DuToPxY(h));
-}
-
-// Window sizes in this program are given as outer sizes of the original's fixed dialog frame: a
-// 3-px frame on every side and an 18-px caption above the client area. Qt sizes a window by its
+// Window sizes in this program are given as outer sizes of a classic fixed Windows dialog frame:
+// a 3-px frame on every side and an 18-px caption above the client area. Qt sizes a window by its
 // client area and leaves the frame to the window manager, so every outer size goes through these
 // two functions, and formulas written for outer sizes (the canvas placement after a picture load:
-// left (W - w) / 2 - 3, top (H - h - 42) / 2 + 21) give the same client coordinates as in the
-// original. Example: outer 656 x 552 is a client area of 650 x 528.
+// left (W - w) / 2 - 3, top (H - h - 42) / 2 + 21) give the same client coordinates as under that
+// frame. Example: outer 656 x 552 is a client area of 650 x 528.
 inline constexpr int FrameThickness = 3;
 inline constexpr int CaptionHeight = 18;
 

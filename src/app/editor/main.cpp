@@ -1,12 +1,12 @@
 #include "app/shell/DepthPaintApp.h"
+#include "editor/DialogUnits.h"
 
 #include <QApplication>
-#include <QFont>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kelvaro"));
     // Message boxes and dialogs share the editor's Japanese gothic font.
-    QApplication::setFont(QFont(QStringLiteral("IPAPGothic"), 9));
+    QApplication::setFont(kelvaro::DialogFont());
     return kelvaro::CDepthPaintApp().Run();
 }

@@ -2,6 +2,7 @@
 // only argument. Run it with QT_QPA_PLATFORM=offscreen (scripts/screenshot does).
 
 #include "editor/DepthPaintDlg.h"
+#include "editor/DialogUnits.h"
 #include "editor/QtPrompts.h"
 
 #include <QApplication>
@@ -16,7 +17,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication::setApplicationName(QStringLiteral("Kelvaro"));
-    QApplication::setFont(QFont(QStringLiteral("IPAPGothic"), 9));
+    QApplication::setFont(kelvaro::DialogFont());
     kelvaro::QtPrompts prompts;
     kelvaro::CDepthPaintDlg editor(prompts);
     editor.show();

@@ -1,6 +1,7 @@
 #include "app/shell/ProgressDlg.h"
 
 #include "editor/DialogLayout.h"
+#include "editor/DialogUnits.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -12,18 +13,18 @@ namespace kelvaro {
 
 CProgressDlg::CProgressDlg(QWidget* mainWindow) : mainWindow_(mainWindow) {
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    setFont(QFont(QStringLiteral("IPAPGothic"), 9));
+    setFont(DialogFont());
     setFixedSize(Width, Height);
     // Controls sit one pixel further in, inside the window's 1-px border.
     auto* label = new QLabel(QStringLiteral("処理中..."), this);
-    label->setGeometry(layout::DuRect(7, 7, 25, 8).translated(1, 1));
-    label->adjustSize(); // the text may be a little wider than the original font's
+    label->setGeometry(DialogUnitsToPixels(QRect(7, 7, 25, 8)).translated(1, 1));
+    label->adjustSize(); // IPAPGothic sets the text a little wider than 25 units
     bar_ = new QProgressBar(this);
     bar_->setObjectName(ControlName(ctrl::ProgressBar));
     bar_->setRange(0, StepCount);
     bar_->setValue(0);
     bar_->setTextVisible(false);
-    bar_->setGeometry(layout::DuRect(7, 25, 173, 14).translated(1, 1));
+    bar_->setGeometry(DialogUnitsToPixels(QRect(7, 25, 173, 14)).translated(1, 1));
 }
 
 int CProgressDlg::Step() const {

@@ -156,8 +156,8 @@ private slots:
         for (int id : {ctrl::Pen, ctrl::Eraser, ctrl::Fill})
             QVERIFY(Ctl<QPushButton>(id)->isFlat());
 
-        QCOMPARE(Ctl<QPushButton>(ctrl::Menu)->geometry(), QRect(12, 11, 61, 21));
-        QCOMPARE(Ctl<QPushButton>(ctrl::Pen)->geometry(), QRect(91, 11, 26, 21));
+        QCOMPARE(Ctl<QPushButton>(ctrl::Menu)->geometry(), QRect(12, 10, 61, 21));
+        QCOMPARE(Ctl<QPushButton>(ctrl::Pen)->geometry(), QRect(91, 10, 26, 21));
         const QRect raised = Ctl<QLabel>(ctrl::RaisedLabel)->geometry();
         const QRect sunken = Ctl<QLabel>(ctrl::SunkenLabel)->geometry();
         const int paletteLeft = raised.x() + raised.width();
