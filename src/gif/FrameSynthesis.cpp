@@ -361,7 +361,10 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
     const QImage pictureRgb32 = picture.image().format() == QImage::Format_RGB32
                                     ? picture.image()
                                     : picture.image().convertToFormat(QImage::Format_RGB32);
-    const std::vector<std::int8_t> lifts = LiftMap(depth.surface());
+    const QImage& surface = depth.surface();
+    const std::vector<std::int8_t> lifts = LiftMap(
+        surface.format() == QImage::Format_RGB32 ? surface
+                                                 : surface.convertToFormat(QImage::Format_RGB32));
     const SwaySource src{pictureRgb32, lifts, w, h};
     const bool vertical = direction == SwayDirection::Vertical;
 
@@ -372,10 +375,12 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
     std::vector<std::vector<std::uint8_t>> drawnLines(FrameCount);
     const auto render = [&](int k) {
         QImage image(w, h, QImage::Format_RGB32);
+        if (image.isNull())
+            return; // out of memory: the run yields no frames
         image.fill(0xff000000u);
         const double theta = SwayAngleTable[std::size_t(k)];
         if (vertical) {
-            // The driver's argument order: (b, W - b, a, e, W - e, H - a).
+            // Lu = H and Lv = W: the call (b, W - b, a, e, W - e, H - a).
             const FrameGeometry g = ComputeFrameGeometry(theta, h, w);
             RenderSwayFrame<true>(src, g, image, &drawnLines[std::size_t(k)]);
         } else {
@@ -434,7 +439,7 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
             }
         }
         QImage& image = frames[std::size_t(k)];
-        if (k > 0) {
+        if (k > 0 && !image.isNull() && !frames[std::size_t(k - 1)].isNull()) {
             const QImage& previous = frames[std::size_t(k - 1)];
             const std::vector<std::uint8_t>& drawn = drawnLines[std::size_t(k)];
             for (int v = 0; v < int(drawn.size()); ++v) {
@@ -452,6 +457,8 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
         }
     }
     helpers.clear(); // joins; every frame is done by now
+    if (std::any_of(frames.begin(), frames.end(), [](const QImage& f) { return f.isNull(); }))
+        return {};
     for (QImage& image : frames)
         result.emplace_back(std::move(image));
     return result;

@@ -40,7 +40,7 @@ std::array<std::int64_t, 8> LevelShiftTable(std::int64_t p);
 
 // Draws one frame of the picture turned about a vertical axis into `frame` (the picture's size,
 // Format_RGB32), displacing every pixel by the level the depth map holds under it. Only the
-// pixels it draws change.
+// pixels it draws change. Nothing is drawn when the three images differ in size.
 void RenderHorizontalSwayFrame(const QImage& picture, const QImage& depth, int left, int leftTop,
                                int leftBottom, int right, int rightTop, int rightBottom,
                                QImage& frame);
@@ -48,8 +48,11 @@ void RenderHorizontalSwayFrame(const QImage& picture, const QImage& depth, int l
 void RenderVerticalSwayFrame(const QImage& picture, const QImage& depth, int topLeft, int topRight,
                              int top, int bottomLeft, int bottomRight, int bottom, QImage& frame);
 
-// Renders the FrameCount frames of one cycle at the picture's size, in one frame image that
-// starts black and is not cleared between frames. beforeFrame(k) is called before frame k.
+// Renders the FrameCount frames of one cycle at the picture's size (Format_RGB32 copies), exactly
+// as if drawn one after another into one frame image that starts black and is not cleared between
+// frames. The frames are computed on the available cores; beforeFrame(k) is called on the calling
+// thread, in order, before frame k is handed over. Empty when the depth map is not the picture's
+// size.
 std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const DepthMap& depth,
                                           SwayDirection direction,
                                           const std::function<void(int)>& beforeFrame = {});
