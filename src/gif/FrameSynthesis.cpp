@@ -122,13 +122,21 @@ struct SwayLine {
     double stepV = 0.0;
 };
 
+// Working memory of one render, kept by each thread across the frames of a run.
+struct FrameScratch {
+    std::vector<std::int8_t> cells; // the occupancy grid, indexed like the picture
+    std::vector<SwayLine> lines;
+    std::vector<std::int64_t> firstDrawn;
+    std::vector<QRgb> lastColour;
+};
+
 // Renders one frame. Vertical exchanges the roles of x and y: u (the sway coordinate) is x for
 // horizontal sway and y for vertical sway. frame is Format_RGB32 of the picture's size. When
 // drawnLines is given, entry v is set to 1 if line v (across u) was drawn, and then every pixel
 // of it was; the pixels of the other lines are untouched.
 template <bool Vertical>
 void RenderSwayFrame(const SwaySource& src, const FrameGeometry& g, QImage& frame,
-                     std::vector<std::uint8_t>* drawnLines) {
+                     FrameScratch& scratch, std::vector<std::uint8_t>* drawnLines) {
     const int w = src.width;
     const int h = src.height;
     const int lu = Vertical ? h : w;
@@ -158,7 +166,8 @@ void RenderSwayFrame(const SwaySource& src, const FrameGeometry& g, QImage& fram
     QRgb* out = reinterpret_cast<QRgb*>(frame.bits());
     const qsizetype outStride = frame.bytesPerLine() / qsizetype(sizeof(QRgb));
     const std::int8_t* lifts = src.lifts.data();
-    std::vector<std::int8_t> cells(std::size_t(w) * std::size_t(h), EmptyCell);
+    std::vector<std::int8_t>& cells = scratch.cells;
+    cells.assign(std::size_t(w) * std::size_t(h), EmptyCell);
 
     // Strides of one step along u and along v, in the frame and in the grid.
     const qsizetype outStepU = Vertical ? outStride : 1;
@@ -183,7 +192,8 @@ void RenderSwayFrame(const SwaySource& src, const FrameGeometry& g, QImage& fram
     // Pass 2: every frame line takes its span of bilinear samples and displaces each along u by
     // the lift under its source position; of two samples on one pixel the greater lift wins.
     // First the span of every line, with its running positions grown as the lines are walked.
-    std::vector<SwayLine> lines(static_cast<std::size_t>(lu));
+    std::vector<SwayLine>& lines = scratch.lines;
+    lines.assign(std::size_t(lu), SwayLine{});
     double vA = double(v0a);
     double vB = double(v0b);
     double su = 0.0;
@@ -253,8 +263,10 @@ void RenderSwayFrame(const SwaySource& src, const FrameGeometry& g, QImage& fram
     // leading ones that of the first drawn pixel; a line with nothing drawn stays as it was.
     // Walked in memory order, keeping per line where its first drawn pixel is and the colour of
     // the last; the leading runs are painted afterwards.
-    std::vector<std::int64_t> firstDrawn(static_cast<std::size_t>(lv), -1);
-    std::vector<QRgb> lastColour(static_cast<std::size_t>(lv));
+    std::vector<std::int64_t>& firstDrawn = scratch.firstDrawn;
+    firstDrawn.assign(std::size_t(lv), -1);
+    std::vector<QRgb>& lastColour = scratch.lastColour;
+    lastColour.assign(std::size_t(lv), 0);
     for (int y = 0; y < h; ++y) {
         QRgb* outLine = out + y * outStride;
         const std::int8_t* cellLine = cells.data() + std::size_t(y) * std::size_t(w);
@@ -307,7 +319,8 @@ void RenderOneFrame(const QImage& picture, const QImage& depth, const FrameGeome
                                   : depth.convertToFormat(QImage::Format_RGB32);
     const std::vector<std::int8_t> lifts = LiftMap(depthRgb32);
     const SwaySource src{pictureRgb32, lifts, picture.width(), picture.height()};
-    RenderSwayFrame<Vertical>(src, g, frame, nullptr);
+    FrameScratch scratch;
+    RenderSwayFrame<Vertical>(src, g, frame, scratch, nullptr);
 }
 
 } // namespace
@@ -373,7 +386,7 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
     // the frame before; so the frames can be rendered in parallel with the same result.
     std::vector<QImage> frames(FrameCount);
     std::vector<std::vector<std::uint8_t>> drawnLines(FrameCount);
-    const auto render = [&](int k) {
+    const auto render = [&](int k, FrameScratch& scratch) {
         QImage image(w, h, QImage::Format_RGB32);
         if (image.isNull())
             return; // out of memory: the run yields no frames
@@ -382,10 +395,10 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
         if (vertical) {
             // Lu = H and Lv = W: the call (b, W - b, a, e, W - e, H - a).
             const FrameGeometry g = ComputeFrameGeometry(theta, h, w);
-            RenderSwayFrame<true>(src, g, image, &drawnLines[std::size_t(k)]);
+            RenderSwayFrame<true>(src, g, image, scratch, &drawnLines[std::size_t(k)]);
         } else {
             const FrameGeometry g = ComputeFrameGeometry(theta, w, h);
-            RenderSwayFrame<false>(src, g, image, &drawnLines[std::size_t(k)]);
+            RenderSwayFrame<false>(src, g, image, scratch, &drawnLines[std::size_t(k)]);
         }
         frames[std::size_t(k)] = std::move(image);
     };
@@ -394,11 +407,11 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
     std::mutex mutex;
     std::condition_variable frameDone;
     std::array<bool, FrameCount> done{};
-    const auto renderNext = [&]() {
+    const auto renderNext = [&](FrameScratch& scratch) {
         const int k = next.fetch_add(1);
         if (k >= FrameCount)
             return false;
-        render(k);
+        render(k, scratch);
         {
             const std::lock_guard lock(mutex);
             done[std::size_t(k)] = true;
@@ -413,7 +426,8 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
     for (unsigned i = 1; i < std::min<unsigned>(cores, FrameCount); ++i) {
         try {
             helpers.emplace_back([&renderNext] {
-                while (renderNext()) {
+                FrameScratch scratch;
+                while (renderNext(scratch)) {
                 }
             });
         } catch (const std::system_error&) {
@@ -421,8 +435,7 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
         }
     }
 
-    std::vector<ImageHandle> result;
-    result.reserve(FrameCount);
+    FrameScratch scratch;
     for (int k = 0; k < FrameCount; ++k) {
         if (beforeFrame)
             beforeFrame(k);
@@ -432,7 +445,7 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
                 if (done[std::size_t(k)])
                     break;
             }
-            if (!renderNext()) {
+            if (!renderNext(scratch)) {
                 std::unique_lock lock(mutex);
                 frameDone.wait(lock, [&] { return done[std::size_t(k)]; });
                 break;
@@ -459,6 +472,8 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
     helpers.clear(); // joins; every frame is done by now
     if (std::any_of(frames.begin(), frames.end(), [](const QImage& f) { return f.isNull(); }))
         return {};
+    std::vector<ImageHandle> result;
+    result.reserve(FrameCount);
     for (QImage& image : frames)
         result.emplace_back(std::move(image));
     return result;
