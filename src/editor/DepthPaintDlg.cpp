@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -76,6 +77,8 @@ CDepthPaintDlg::CDepthPaintDlg(Prompts& prompts, QWidget* parent)
     CentreOnScreen();
     m_nPenWidth = 1 << m_nThickness;
     UpdateToolIcons();
+    InstallCommandHandlers();
+    setAcceptDrops(true);
     // Shortcuts must work whichever control has the focus, so the filter sits on the application
     // and picks out the key events of this window's widgets.
     qApp->installEventFilter(this);
@@ -346,13 +349,14 @@ bool CDepthPaintDlg::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
-void CDepthPaintDlg::paintEvent(QPaintEvent*) {
+void CDepthPaintDlg::paintEvent(QPaintEvent* event) {
     // The window system has filled the repainted region with the dialog background, so a canvas
     // area with both views off shows the background whatever switched them off.
-    if (!paintHandler_)
-        return;
     QPainter painter(this);
-    paintHandler_(painter);
+    if (paintHandler_)
+        paintHandler_(painter);
+    else
+        DrawCanvasNow(painter, event->rect());
 }
 
 void CDepthPaintDlg::closeEvent(QCloseEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "depth/DepthMap.h"
+#include "depth/UndoHistory.h"
 #include "editor/DialogLayout.h"
 #include "editor/Prompts.h"
 #include "imaging/ImageHandle.h"
@@ -20,13 +21,15 @@ class QComboBox;
 class QMenu;
 class QPainter;
 class QPushButton;
+class QMouseEvent;
+class QDragEnterEvent;
+class QDropEvent;
 
 namespace kelvaro {
 
 // The editor window: the row of controls, the palette bar and the canvas, with all editing state.
-// Commands that belong to other parts of the program (opening a picture, the depth-map files,
-// clearing, undo and redo, GIF generation) are plugged in with SetCommandHandler; until then they
-// do nothing. Every modal question goes through the Prompts given at construction.
+// Menu commands run through OnCommand; each has a handler that SetCommandHandler can replace.
+// Every modal question goes through the Prompts given at construction.
 class CDepthPaintDlg : public QDialog {
     Q_OBJECT
 
@@ -53,12 +56,11 @@ public:
     int m_nHeight = 0;       //
     QRect CanvasRect;        // where picture and map are shown one to one, client coordinates
     int m_nView = ViewDepth | ViewPicture;
-    bool m_bFaint = false;              // depth colours shown faintly
-    bool m_bDrawing = false;            // a pen or eraser stroke is in progress
-    QPoint m_ptLast;                    // last stroke point, depth-map coordinates
-    int m_nPenWidth = 8;                // 2 to the power m_nThickness
-    std::vector<ImageHandle> m_history; // undo snapshots
-    int m_nHistoryPos = -1;             // current snapshot in m_history
+    bool m_bFaint = false;      // depth colours shown faintly
+    bool m_bDrawing = false;    // a pen or eraser stroke is in progress
+    QPoint m_ptLast;            // last stroke point, depth-map coordinates
+    int m_nPenWidth = 8;        // 2 to the power m_nThickness
+    UndoHistory m_history;      // whole-map snapshots for undo and redo
     int m_nThickness = 3;       // index in the thickness list ("8"), exchanged by UpdateData
     bool m_bShowDepth = true;   // check box "立体情報", exchanged by UpdateData
     bool m_bShowPicture = true; // check box "画像", exchanged by UpdateData
@@ -103,12 +105,36 @@ public:
     void RunBusy(const std::function<void()>& work);
     bool IsBusy() const { return busy_; }
 
+    // ---- Pictures and depth-map files ----
+    // "画像を開く...": asks for a file and loads it.
+    void OnOpenPicture();
+    // Decodes the picture first; only when that works are picture, depth map and history replaced
+    // (a file that is not a picture leaves everything as it was). Shrinks it to 640 pixels a side
+    // with one notice, resizes the window around it, places the canvas and repaints.
+    bool LoadPicture(const QString& path);
+    void OnSaveDepthMap();
+    void OnLoadDepthMap();
+
+    // ---- Painting ----
+    void OnClear();
+    void OnLButtonDown(QPoint client);
+    void OnMouseMove(QPoint client);
+    void OnLButtonUp(QPoint client);
+    void OnRButtonUp(QPoint client);
+    // One segment in map coordinates, in the current tool's colour and the stroke's pen width.
+    void DrawStrokeSegment(QPoint from, QPoint to);
+
+    // ---- GIF generation ----
+    void OnGenerateGif();
+    void GenerateHorizontalSwayGif(const QString& path);
+    void GenerateVerticalSwayGif(const QString& path);
+
     // The window size as an outer size (see layout::OuterToClient).
     QSize OuterSize() const { return layout::ClientToOuter(size()); }
     // Gives the window this outer size; it keeps its position and cannot be resized by the user.
     void SetOuterSize(QSize outer);
 
-    // Draws the palette bar and the canvas over the dialog background at every paint; the
+    // Replaces the drawing of the palette bar and the canvas over the dialog background; the
     // painter is open on the whole window and clipped to the region being repainted.
     void SetPaintHandler(std::function<void(QPainter&)> handler) {
         paintHandler_ = std::move(handler);
@@ -124,6 +150,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateControls();
@@ -133,6 +164,9 @@ private:
     void ToggleView(int bit);
     void RunHandler(int id);
     void SendProgressCommand(int command);
+    void InstallCommandHandlers();
+    void DrawCanvasNow(QPainter& painter, const QRect& dirty);
+    void GenerateGif(const QString& path, int direction);
 
     Prompts& prompts_;
     QPushButton* menuButton_ = nullptr;

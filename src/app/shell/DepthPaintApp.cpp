@@ -3,11 +3,29 @@
 #include "app/shell/ProgressDlg.h"
 #include "editor/DepthPaintDlg.h"
 #include "editor/QtPrompts.h"
+#include "files/dialogs/CFileDialogTitle.h"
+#include "gif/dialogs/OptionDialogs.h"
 
 namespace kelvaro {
 
 int CDepthPaintApp::Run() {
     QtPrompts prompts;
+    prompts.askFilePath = [](QWidget* parent, FileDialogUse use) {
+        return CFileDialogTitle::Ask(use, parent);
+    };
+    // The option dialogs have no parent window, as in the original; they are application-modal.
+    prompts.askSwayDirection = [](QWidget*) -> std::optional<int> {
+        CSwayDirectionDlg dialog;
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.selectedIndex();
+    };
+    prompts.askOutputSize = [](QWidget*) -> std::optional<int> {
+        COutputSizeDlg dialog;
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.selectedIndex();
+    };
     CDepthPaintDlg editor(prompts);
     prompts.SetParent(&editor);
     CProgressDlg progress(&editor);

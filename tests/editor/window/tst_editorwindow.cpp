@@ -118,8 +118,11 @@ private slots:
         QCOMPARE(dlg_->m_nView, 3);
         QCOMPARE(dlg_->m_nThickness, 3);
         QCOMPARE(dlg_->m_nPenWidth, 8);
-        QCOMPARE(dlg_->m_nHistoryPos, -1);
-        QVERIFY(!dlg_->m_bLoaded && dlg_->SourceImage.isNull() && dlg_->PaletteRect.isNull());
+        QCOMPARE(dlg_->m_history.position(), -1);
+        QVERIFY(!dlg_->m_bLoaded && dlg_->SourceImage.isNull());
+        // The first paint has fixed the palette bar at the right edge of "凸".
+        const QRect raised = dlg_->Control(ctrl::RaisedLabel)->geometry();
+        QCOMPARE(dlg_->PaletteRect, QRect(raised.x() + raised.width(), raised.y() - 2, 144, 17));
 
         auto* thickness = Ctl<QComboBox>(ctrl::Thickness);
         QStringList items;

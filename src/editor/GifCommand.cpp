@@ -1,0 +1,59 @@
+// "GIFを生成": the file, the sway direction, then the generation run with progress.
+#include "editor/DepthPaintDlg.h"
+
+#include "gif/GifPipeline.h"
+
+namespace kelvaro {
+
+void CDepthPaintDlg::OnGenerateGif() {
+    if (!m_bLoaded)
+        return;
+    const std::optional<QString> path = prompts_.AskFilePath(FileDialogUse::GenerateGif);
+    if (!path)
+        return;
+    const std::optional<int> direction = prompts_.AskSwayDirection();
+    if (!direction)
+        return; // cancelled silently
+    GenerateGif(WithDefaultSuffix(*path, FileDialogUse::GenerateGif), *direction);
+}
+
+void CDepthPaintDlg::GenerateHorizontalSwayGif(const QString& path) {
+    GenerateGif(path, 0);
+}
+
+void CDepthPaintDlg::GenerateVerticalSwayGif(const QString& path) {
+    GenerateGif(path, 1);
+}
+
+void CDepthPaintDlg::GenerateGif(const QString& path, int direction) {
+    GenerationHooks hooks;
+    hooks.showProgress = [this](int step) {
+        ShowProgress(step);
+    };
+    hooks.hideProgress = [this] {
+        HideProgress();
+    };
+    hooks.askOutputSize = [this] {
+        return prompts_.AskOutputSize();
+    };
+    // Rendering and writing run on a worker; the window repaints meanwhile but takes no input.
+    hooks.runHeavy = [this](const std::function<void()>& work) {
+        RunBusy(work);
+    };
+    const GenerationResult result = GenerateSwayGif(
+        path, SourceImage, m_depthMap,
+        direction == 0 ? SwayDirection::Horizontal : SwayDirection::Vertical, hooks);
+    switch (result.outcome) {
+    case GenerationOutcome::Written:
+        prompts_.ShowMessage(QStringLiteral("GIFファイルを生成しました。"));
+        break;
+    case GenerationOutcome::Cancelled:
+        prompts_.ShowMessage(QStringLiteral("GIFファイルの生成を中断しました。"));
+        break;
+    case GenerationOutcome::WriteFailed:
+        prompts_.ShowMessage(QStringLiteral("GIFファイルを保存できませんでした。"));
+        break;
+    }
+}
+
+} // namespace kelvaro
