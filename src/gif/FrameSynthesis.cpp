@@ -154,11 +154,13 @@ void RenderSwayFrame(const SwaySource& src, const FrameGeometry& g, QImage& fram
     const double dA = double(v1a - v0a + 1) / n;
     const double dB = double(v1b - v0b + 1) / n;
 
-    // Where a sample of each lift lands relative to its line: the level shift plus p.
+    // Where a sample of each lift lands relative to its line: the level shift plus p. Indexed by
+    // lift + 1, so that fixed samples (lift -1, never drawn) have an entry too.
     const std::int64_t p = SwayDisplacement(g);
-    std::array<std::int64_t, 8> targetOffset = LevelShiftTable(p);
-    for (std::int64_t& offset : targetOffset)
-        offset += p;
+    const std::array<std::int64_t, 8> shifts = LevelShiftTable(p);
+    std::array<std::int64_t, 9> targetOffset{};
+    for (std::size_t k = 0; k < shifts.size(); ++k)
+        targetOffset[k + 1] = shifts[k] + p;
 
     // Pixel (x, y) of the picture, the lift map, the frame and the occupancy grid.
     const QRgb* pic = reinterpret_cast<const QRgb*>(src.picture.constBits());
@@ -238,14 +240,14 @@ void RenderSwayFrame(const SwaySource& src, const FrameGeometry& g, QImage& fram
             const std::int64_t sx = std::clamp<std::int64_t>(sxRaw, 0, w - 1);
             const std::int64_t sy = std::clamp<std::int64_t>(syRaw, 0, h - 1);
             const std::int8_t lift = lifts[sy * w + sx];
-            if (lift == FixedCell)
-                continue;
-            const std::int64_t target = u + targetOffset[std::size_t(lift)];
-            if (target < 0 || target >= lu)
-                continue;
-            std::int8_t& cell = cells[std::size_t(target * cellStepU + v * cellStepV)];
-            if (cell >= lift)
-                continue;
+            // Without branches, which the depth test would mispredict on a busy map: the colour
+            // is always blended and written back unchanged when the sample is fixed, lands
+            // outside the frame or loses the depth test.
+            const std::int64_t target = u + targetOffset[std::size_t(lift + 1)];
+            const bool inside = std::uint64_t(target) < std::uint64_t(lu);
+            const std::int64_t at = inside ? target : u;
+            std::int8_t& cell = cells[std::size_t(at * cellStepU + v * cellStepV)];
+            const bool draw = inside & (lift != FixedCell) & (cell < lift);
             const double fv = sv - double(iv);
             const double fx = Vertical ? fv : line.fu;
             const double fy = Vertical ? line.fu : fv;
@@ -253,9 +255,10 @@ void RenderSwayFrame(const SwaySource& src, const FrameGeometry& g, QImage& fram
             const std::int64_t sy1 = std::clamp<std::int64_t>(syRaw + 1, 0, h - 1);
             const QRgb* row0 = pic + sy * picStride;
             const QRgb* row1 = pic + sy1 * picStride;
-            out[target * outStepU + v * outStepV] =
-                Bilinear(row0[sx], row0[sx1], row1[sx], row1[sx1], fx, fy);
-            cell = lift;
+            const QRgb colour = Bilinear(row0[sx], row0[sx1], row1[sx], row1[sx1], fx, fy);
+            QRgb& pixel = out[at * outStepU + v * outStepV];
+            pixel = draw ? colour : pixel;
+            cell = draw ? lift : cell;
         }
     }
 
