@@ -2,8 +2,7 @@
 
 namespace kelvaro {
 
-CFileDialogTitle::CFileDialogTitle(FileDialogUse use, QWidget* parent)
-    : QFileDialog(parent) {
+CFileDialogTitle::CFileDialogTitle(FileDialogUse use, QWidget* parent) : QFileDialog(parent) {
     const FileDialogSettings s = SettingsFor(use);
     setWindowTitle(s.title);
     setAcceptMode(s.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);

@@ -144,7 +144,8 @@ private slots:
     }
 
     void fileDialogSettings() {
-        QCOMPARE(SettingsFor(FileDialogUse::OpenPicture).title, QStringLiteral("画像ファイルを開く"));
+        QCOMPARE(SettingsFor(FileDialogUse::OpenPicture).title,
+                 QStringLiteral("画像ファイルを開く"));
         QVERIFY(!SettingsFor(FileDialogUse::OpenPicture).save);
         QCOMPARE(SettingsFor(FileDialogUse::SaveDepthMap).filter,
                  QStringLiteral("ビットマップファイル (*.bmp)"));

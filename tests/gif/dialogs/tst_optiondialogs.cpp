@@ -39,9 +39,9 @@ private slots:
         QCOMPARE(dlg.windowTitle(), QStringLiteral("出力サイズの設定"));
         auto* combo = dlg.findChild<QComboBox*>(QStringLiteral("control1018"));
         QVERIFY(combo);
-        QCOMPARE(Items(combo), QStringList({QStringLiteral("原寸"), QStringLiteral("2/3"),
-                                            QStringLiteral("1/2"), QStringLiteral("1/3"),
-                                            QStringLiteral("1/4")}));
+        QCOMPARE(Items(combo),
+                 QStringList({QStringLiteral("原寸"), QStringLiteral("2/3"), QStringLiteral("1/2"),
+                              QStringLiteral("1/3"), QStringLiteral("1/4")}));
         auto* ok = dlg.findChild<QPushButton*>(QStringLiteral("control1"));
         auto* cancel = dlg.findChild<QPushButton*>(QStringLiteral("control2"));
         QVERIFY(ok->isDefault());

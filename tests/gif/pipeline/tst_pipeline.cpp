@@ -25,8 +25,12 @@ struct Recorder {
     std::optional<int> answer = 0;
     GenerationHooks Hooks() {
         GenerationHooks h;
-        h.showProgress = [this](int step) { calls << QString::number(step); };
-        h.hideProgress = [this] { calls << QStringLiteral("hide"); };
+        h.showProgress = [this](int step) {
+            calls << QString::number(step);
+        };
+        h.hideProgress = [this] {
+            calls << QStringLiteral("hide");
+        };
         h.askOutputSize = [this] {
             calls << QStringLiteral("ask");
             return answer;
@@ -103,12 +107,14 @@ private slots:
         DepthMap depth;
         QVERIFY(depth.Create(32, 24));
         Recorder r;
-        QCOMPARE(GenerateSwayGif(path, Photo(32, 24), depth, SwayDirection::Vertical, r.Hooks())
-                     .outcome,
-                 GenerationOutcome::Written);
+        QCOMPARE(
+            GenerateSwayGif(path, Photo(32, 24), depth, SwayDirection::Vertical, r.Hooks()).outcome,
+            GenerationOutcome::Written);
         // Walk the GIF's blocks: a global colour table, and no frame with a local one.
         const QByteArray bytes = ReadAll(path);
-        const auto at = [&](qsizetype i) { return i < bytes.size() ? quint8(bytes[i]) : 0x3B; };
+        const auto at = [&](qsizetype i) {
+            return i < bytes.size() ? quint8(bytes[i]) : 0x3B;
+        };
         QVERIFY(at(10) & 0x80);
         qsizetype i = 13 + 3 * (qsizetype(1) << ((at(10) & 7) + 1));
         const auto skipSubBlocks = [&] {
