@@ -1,6 +1,7 @@
 # Front door: `make test` is the whole set-up on a fresh Debian 12 machine.
 .PHONY: deps configure build test run bench demo asan format format-check clean
 
+MAKEFLAGS += --no-print-directory
 CMAKE_BUILD := cmake --build --preset default
 
 deps:
