@@ -14,17 +14,11 @@ int CDepthPaintApp::Run() {
         return CFileDialogTitle::Ask(use, parent);
     };
     // The option dialogs have no parent window, as in the original; they are application-modal.
-    prompts.askSwayDirection = [](QWidget*) -> std::optional<int> {
-        CSwayDirectionDlg dialog;
-        if (dialog.exec() != QDialog::Accepted)
-            return std::nullopt;
-        return dialog.selectedIndex();
+    prompts.askSwayDirection = [](QWidget*) {
+        return CSwayDirectionDlg().Ask();
     };
-    prompts.askOutputSize = [](QWidget*) -> std::optional<int> {
-        COutputSizeDlg dialog;
-        if (dialog.exec() != QDialog::Accepted)
-            return std::nullopt;
-        return dialog.selectedIndex();
+    prompts.askOutputSize = [](QWidget*) {
+        return COutputSizeDlg().Ask();
     };
     CDepthPaintDlg editor(prompts);
     prompts.SetParent(&editor);

@@ -44,6 +44,12 @@ int OptionDialog::selectedIndex() const {
     return combo_->currentIndex();
 }
 
+std::optional<int> OptionDialog::Ask() {
+    if (exec() != QDialog::Accepted)
+        return std::nullopt;
+    return selectedIndex();
+}
+
 CSwayDirectionDlg::CSwayDirectionDlg(QWidget* parent)
     : OptionDialog({QStringLiteral("揺れ方向の設定"),
                     {119, 57},

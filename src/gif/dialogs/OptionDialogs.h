@@ -4,6 +4,8 @@
 #include <QRect>
 #include <QStringList>
 
+#include <optional>
+
 class QComboBox;
 
 namespace kelvaro {
@@ -29,6 +31,9 @@ public:
 
     int selectedIndex() const;
     QComboBox* combo() const { return combo_; }
+
+    // Shows the dialog modally; the chosen index, or nullopt unless it ended with OK.
+    std::optional<int> Ask();
 
 private:
     QComboBox* combo_ = nullptr;
