@@ -22,14 +22,14 @@ namespace {
 const QString kShrinkMessage =
     QStringLiteral("画像サイズが処理可能サイズを超えています。\n\n縮小して読み込みます。");
 
-// The first dropped item, if it is a local file.
+// The first dropped item that is a local file; web links and the like are passed over.
 std::optional<QString> FirstLocalFile(const QMimeData* data) {
-    if (!data || !data->hasUrls() || data->urls().isEmpty())
+    if (!data || !data->hasUrls())
         return std::nullopt;
-    const QUrl first = data->urls().constFirst();
-    if (!first.isLocalFile())
-        return std::nullopt;
-    return first.toLocalFile();
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    return std::nullopt;
 }
 
 } // namespace
