@@ -1,0 +1,431 @@
+// The editor's commands driven through the real window: pictures, depth-map files, painting,
+// undo and GIF generation, with every question answered by ScriptedPrompts.
+#include "../window/ScriptedPrompts.h"
+
+#include "editor/DepthPaintDlg.h"
+#include "gif/FrameSynthesis.h"
+
+#include <QComboBox>
+#include <QDropEvent>
+#include <QImageReader>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kelvaro;
+using kelvaro::test::ScriptedPrompts;
+
+namespace {
+
+const QRgb kPurple = ArgbFromColorref(DepthPalette[BaseLevel]);
+const QRgb kRed = ArgbFromColorref(DepthPalette[0]);
+const QRgb kBlack = 0xff000000;
+
+// A picture file; small ones get a pattern of 8-pixel squares in a few colours, which a GIF
+// keeps exactly.
+QString WritePicture(const QString& path, int w, int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(qRgb(90, 140, 60));
+    if (w * h <= 100000)
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                image.setPixel(
+                    x, y, qRgb((x / 8 + y / 8) % 2 * 200 + 20, x / 8 % 3 * 100, y / 8 % 3 * 100));
+    if (!image.save(path))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+QByteArray WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return bytes;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// An existing file that no save can replace: the temporary file written beside it first would
+// need a name beyond the 255 bytes a file system allows.
+QString UnreplaceablePath(const QTemporaryDir& dir, const char* suffix) {
+    return dir.filePath(QString(246, QLatin1Char('x')) + QLatin1String(suffix));
+}
+
+// Mean difference of the red channels of two pictures of one size.
+double MeanDifference(const QImage& a, const QImage& b) {
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            sum += std::abs(qRed(a.pixel(x, y)) - qRed(b.pixel(x, y)));
+    return sum / (a.width() * a.height());
+}
+
+} // namespace
+
+class EditorCommandsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    ScriptedPrompts prompts_;
+    std::unique_ptr<CDepthPaintDlg> dlg_;
+    QList<int> progress_;
+
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+    void Load(int w, int h) {
+        prompts_.messages.clear();
+        QVERIFY(dlg_->LoadPicture(WritePicture(Path(QStringLiteral("写真.png")), w, h)));
+    }
+    QPoint Client(QPoint mapPoint) const { return dlg_->CanvasRect.topLeft() + mapPoint; }
+    const QImage& Map() const { return dlg_->m_depthMap.surface(); }
+    // A pen stroke of the level through map points, by direct calls to the mouse handlers.
+    void Stroke(int level, const QList<QPoint>& points) {
+        dlg_->m_nLevel = level;
+        dlg_->OnLButtonDown(Client(points.first()));
+        for (const QPoint& p : points.mid(1))
+            dlg_->OnMouseMove(Client(p));
+        dlg_->OnLButtonUp(Client(points.last()));
+    }
+    QImage Grab() const { return dlg_->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    void ResetPrompts() {
+        prompts_ = ScriptedPrompts();
+        progress_.clear();
+    }
+    // Runs "GIFを生成" with these answers; a null path or nullopt cancels that question.
+    void GenerateGif(const QString& path, std::optional<int> direction, std::optional<int> size) {
+        ResetPrompts();
+        prompts_.filePaths = {path};
+        prompts_.swayDirections = {direction};
+        prompts_.outputSizes = {size};
+        dlg_->OnGenerateGif();
+    }
+
+private slots:
+    void init() {
+        QVERIFY(dir_.isValid());
+        ResetPrompts();
+        dlg_ = std::make_unique<CDepthPaintDlg>(prompts_);
+        dlg_->SetProgressSink([this](int command) { progress_ << command; });
+        dlg_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dlg_.get()));
+    }
+    void cleanup() { dlg_.reset(); }
+
+    void shrinkTable() {
+        const struct {
+            int w0, h0, messages, w, h, outerHeight, left, top;
+        } rows[] = {
+            {640, 640, 0, 640, 640, 712, 5, 36},    {1280, 960, 1, 640, 480, 552, 5, 36},
+            {800, 1200, 1, 426, 640, 712, 112, 36}, {1000, 3000, 1, 213, 640, 712, 218, 36},
+            {100, 100, 0, 100, 100, 552, 275, 226}, {2000, 2, 1, 640, 1, 552, 5, 275},
+        };
+        for (const auto& r : rows) {
+            Load(r.w0, r.h0);
+            QVERIFY2(prompts_.messages.size() == r.messages, qPrintable(QString::number(r.w0)));
+            QCOMPARE(QSize(dlg_->m_nWidth, dlg_->m_nHeight), QSize(r.w, r.h));
+            QCOMPARE(dlg_->SourceImage.image().size(), QSize(r.w, r.h));
+            QCOMPARE(dlg_->OuterSize(), QSize(656, r.outerHeight));
+            QCOMPARE(dlg_->CanvasRect, QRect(r.left, r.top, r.w, r.h));
+        }
+        QVERIFY(prompts_.messages.constFirst().contains(QStringLiteral("縮小して読み込みます。")));
+    }
+
+    void openDropAndFailedLoads() {
+        Load(40, 30);
+        Stroke(0, {{5, 5}, {20, 5}});
+        const QImage picture = dlg_->SourceImage.image(), painted = Map();
+        const auto unchanged = [&] {
+            return dlg_->m_bLoaded && dlg_->SourceImage.image() == picture && Map() == painted &&
+                   dlg_->m_history.count() == 2;
+        };
+
+        // Cancelled open dialog, then a file that is not a picture: nothing changes.
+        prompts_.filePaths = {QString(), WriteBytes(Path(QStringLiteral("文書.png")), "text")};
+        dlg_->OnOpenPicture();
+        QVERIFY(unchanged());
+        QVERIFY(prompts_.messages.isEmpty());
+        dlg_->OnOpenPicture();
+        QVERIFY(unchanged());
+        QCOMPARE(prompts_.messages,
+                 QStringList(QStringLiteral("画像ファイルを開けませんでした。")));
+
+        // Drops: a link alone is refused; of several items the first local file loads.
+        const auto drop = [this](const QList<QUrl>& urls) {
+            QMimeData data;
+            data.setUrls(urls);
+            QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(dlg_.get(), &enter);
+            QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(dlg_.get(), &drop);
+            return enter.isAccepted();
+        };
+        const auto file = [this](const QString& name, int w, int h) {
+            return QUrl::fromLocalFile(WritePicture(Path(name), w, h));
+        };
+        const QUrl link(QStringLiteral("https://example.com/a.png"));
+        QVERIFY(!drop({link}));
+        QVERIFY(unchanged());
+        QVERIFY(drop({link, file(QStringLiteral("一枚目.png"), 30, 20),
+                      file(QStringLiteral("二枚目.png"), 50, 40),
+                      file(QStringLiteral("三枚目.png"), 60, 10)}));
+        QCOMPARE(QSize(dlg_->m_nWidth, dlg_->m_nHeight), QSize(30, 20));
+        QCOMPARE(dlg_->m_history.count(), 1);
+    }
+
+    void depthMapFiles() {
+        Load(40, 30);
+        const QImage fresh = Map();
+        Stroke(0, {{5, 5}, {30, 20}});
+        const QImage painted = Map();
+
+        // A name typed without extension gets ".bmp"; the file loads back pixel for pixel.
+        prompts_.filePaths = {Path(QStringLiteral("立体情報")), Path(QStringLiteral("無い/x.bmp")),
+                              UnreplaceablePath(dir_, ".bmp")};
+        const QByteArray old = WriteBytes(prompts_.filePaths.back(), "old map");
+        dlg_->OnSaveDepthMap();
+        dlg_->OnSaveDepthMap();
+        dlg_->OnSaveDepthMap();
+        const QString failed = QStringLiteral("立体情報を保存できませんでした。");
+        QCOMPARE(prompts_.messages,
+                 QStringList({QStringLiteral("立体情報をビットマップファイルに保存しました。"),
+                              failed, failed}));
+        QCOMPARE(ReadAll(UnreplaceablePath(dir_, ".bmp")), old);
+
+        // Loading a map file records no undo step: undo goes back past the stroke to the fresh
+        // map, redo to the stroke.
+        QImage blue(40, 30, QImage::Format_RGB32);
+        blue.fill(ArgbFromColorref(DepthPalette[6]));
+        QVERIFY(blue.save(Path(QStringLiteral("青.bmp"))));
+        prompts_.filePaths = {Path(QStringLiteral("青.bmp")), Path(QStringLiteral("立体情報.bmp"))};
+        dlg_->OnLoadDepthMap();
+        QCOMPARE(Map(), blue);
+        QCOMPARE(dlg_->m_history.count(), 2);
+        dlg_->OnUndo();
+        QCOMPARE(Map(), fresh);
+        dlg_->OnRedo();
+        QCOMPARE(Map(), painted);
+        dlg_->OnUndo();
+        dlg_->OnLoadDepthMap();
+        QCOMPARE(Map(), painted);
+    }
+
+    void undoScenarios() {
+        Load(40, 30);
+        const QImage fresh = Map();
+        dlg_->OnUndo();
+        dlg_->OnRedo();
+        QCOMPARE(Map(), fresh);
+        QCOMPARE(dlg_->m_history.position(), 0);
+
+        QList<QImage> after;
+        for (int i = 0; i < 3; ++i) {
+            Stroke(i, {{5, 5 + 8 * i}, {30, 5 + 8 * i}});
+            after << Map();
+        }
+        dlg_->OnUndo();
+        QTest::mouseClick(dlg_->Control(ctrl::Undo), Qt::LeftButton);
+        QCOMPARE(Map(), after[0]);
+        dlg_->OnRedo();
+        QCOMPARE(Map(), after[1]);
+
+        // A new edit after an undo drops the redo states.
+        Stroke(4, {{10, 1}, {10, 28}});
+        const QImage edited = Map();
+        dlg_->OnRedo();
+        QCOMPARE(Map(), edited);
+        QCOMPARE(dlg_->m_history.count(), 4);
+        dlg_->OnUndo();
+        QCOMPARE(Map(), after[1]);
+    }
+
+    void strokesAtTheCanvasEdges() {
+        Load(40, 30);
+        const QRect canvas = dlg_->CanvasRect;
+        const QImage fresh = Map();
+        // The first column and row of the canvas rectangle are outside for a press.
+        for (QPoint p :
+             {QPoint(canvas.left(), canvas.top() + 10), QPoint(canvas.left() + 10, canvas.top())}) {
+            dlg_->OnLButtonDown(p);
+            dlg_->OnMouseMove(p + QPoint(5, 5));
+            dlg_->OnLButtonUp(p + QPoint(5, 5));
+        }
+        QCOMPARE(Map(), fresh);
+        QCOMPARE(dlg_->m_history.count(), 1);
+
+        // A drag from inside reaches column 0. The thickness chosen during the stroke waits for
+        // the next one.
+        auto* thickness = qobject_cast<QComboBox*>(dlg_->Control(ctrl::Thickness));
+        dlg_->OnLButtonDown(Client({5, 10}));
+        dlg_->OnMouseMove(QPoint(canvas.left() - 50, canvas.top() + 10));
+        thickness->setCurrentIndex(0);
+        dlg_->OnMouseMove(QPoint(canvas.left() - 50, canvas.top() + 12));
+        dlg_->OnLButtonUp(QPoint(canvas.left() - 50, canvas.top() + 12));
+        QCOMPARE(Map().pixel(0, 10), kRed);
+        QCOMPARE(Map().pixel(0, 15), kRed); // still 8 pixels wide
+        QCOMPARE(dlg_->m_history.count(), 2);
+
+        // A real mouse drag far beyond the window runs along the border with the new width 1 and
+        // makes one undo step.
+        Load(40, 30);
+        dlg_->m_nLevel = 0;
+        QTest::mousePress(dlg_.get(), Qt::LeftButton, {}, Client({20, 15}));
+        QCOMPARE(dlg_->m_nPenWidth, 1);
+        QTest::mouseMove(dlg_.get(), QPoint(-100, Client({0, 15}).y()));
+        QTest::mouseMove(dlg_.get(), QPoint(-100, -100));
+        QTest::mouseMove(dlg_.get(), QPoint(1000, -100));
+        QTest::mouseRelease(dlg_.get(), Qt::LeftButton, {}, QPoint(1000, -100));
+        QCOMPARE(dlg_->m_history.count(), 2);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x) {
+                // Width-1 segments leave out their end point: the last one stops at x 38.
+                const bool border =
+                    (y == 15 && x <= 20) || (x == 0 && y <= 15) || (y == 0 && x <= 38);
+                QCOMPARE(Map().pixel(x, y), border ? kRed : kPurple);
+            }
+    }
+
+    void paletteClearAndPick() {
+        Load(40, 30);
+        const QRect bar = dlg_->PaletteRect;
+        const int y = bar.top() + 8;
+        // Every pixel strictly inside the bar selects its cell, the last 16 included.
+        for (int level = 0; level < kLevelCount; ++level)
+            for (int dx = level == 0 ? 1 : 0; dx < 16; ++dx) {
+                QTest::mouseClick(dlg_.get(), Qt::LeftButton, {},
+                                  QPoint(bar.left() + 16 * level + dx, y));
+                QCOMPARE(dlg_->m_nLevel, level);
+            }
+
+        // The right button picks a palette colour; any other colour keeps the selection.
+        Stroke(2, {{10, 10}, {12, 10}});
+        const QImage painted = Map();
+        dlg_->m_nLevel = 5;
+        QTest::mouseClick(dlg_.get(), Qt::RightButton, {}, Client({10, 10}));
+        QCOMPARE(dlg_->m_nLevel, 2);
+        dlg_->m_depthMap.surface().setPixel(30, 20, qRgb(1, 2, 3));
+        QTest::mouseClick(dlg_.get(), Qt::RightButton, {}, Client({30, 20}));
+        QCOMPARE(dlg_->m_nLevel, 2);
+
+        // Clear asks first: No changes nothing, Yes clears as one undo step.
+        const QImage before = Map();
+        prompts_.yesNoAnswers = {false, true};
+        dlg_->OnClear();
+        QCOMPARE(Map(), before);
+        QCOMPARE(dlg_->m_history.count(), 2);
+        dlg_->OnClear();
+        QCOMPARE(prompts_.yesNoCalls.at(1).text,
+                 QStringLiteral("立体情報をクリアしてよろしいですか？"));
+        QCOMPARE(Map().pixel(10, 10), kPurple);
+        QCOMPARE(Map().pixel(30, 20), kPurple);
+        QCOMPARE(dlg_->m_history.count(), 3);
+        dlg_->OnUndo();
+        QCOMPARE(Map(), painted);
+    }
+
+    void displayGrab() {
+        // Both views: picture columns 0, 3, 6 ..., the map in between.
+        for (int w : {1, 3, 4}) {
+            Load(w, 5);
+            const QImage shown = Grab();
+            const QRect c = dlg_->CanvasRect;
+            for (int y = 0; y < 5; ++y)
+                for (int x = 0; x < w; ++x)
+                    QCOMPARE(shown.pixel(c.left() + x, c.top() + y),
+                             x % 3 == 0 ? dlg_->SourceImage.image().pixel(x, y) : kPurple);
+            // The black frame lies one pixel outside the canvas.
+            const QRect f = c.adjusted(-1, -1, 1, 1);
+            for (int x = f.left(); x <= f.right(); ++x)
+                QVERIFY(shown.pixel(x, f.top()) == kBlack && shown.pixel(x, f.bottom()) == kBlack);
+            for (int y = f.top(); y <= f.bottom(); ++y)
+                QVERIFY(shown.pixel(f.left(), y) == kBlack && shown.pixel(f.right(), y) == kBlack);
+        }
+
+        // The white selection mark moves onto the ninth, black cell.
+        const QRect bar = dlg_->PaletteRect;
+        QCOMPARE(Grab().pixel(bar.left() + 129, bar.top() + 8), kBlack);
+        QTest::mouseClick(dlg_.get(), Qt::LeftButton, {}, QPoint(bar.left() + 140, bar.top() + 8));
+        const QImage shown = Grab();
+        QCOMPARE(shown.pixel(bar.left() + 129, bar.top() + 8), 0xffffffff);
+        QCOMPARE(shown.pixel(bar.left() + 143, bar.top() + 8), 0xffffffff);
+        QCOMPARE(shown.pixel(bar.left() + 136, bar.top() + 8), kBlack);
+    }
+
+    void gifDirections() {
+        // Below about 210 pixels along its axis a picture does not sway at all.
+        Load(240, 240);
+        Stroke(0, {{60, 60}, {180, 180}});
+        for (int direction : {0, 1}) {
+            const QString path =
+                Path(direction == 0 ? QStringLiteral("横揺れ") : QStringLiteral("縦揺れ.gif"));
+            GenerateGif(path, direction, 0);
+            QCOMPARE(prompts_.messages, QStringList(QStringLiteral("GIFファイルを生成しました。")));
+
+            // The frame at the widest angle is the rendered one of that direction.
+            QImageReader reader(direction == 0 ? path + QStringLiteral(".gif") : path);
+            QImage frame;
+            for (int k = 0; k <= 2; ++k)
+                QVERIFY(reader.read(&frame));
+            frame.convertTo(QImage::Format_RGB32);
+            const auto rendered = [&](SwayDirection d) {
+                return RenderSwayFrames(dlg_->SourceImage, dlg_->m_depthMap, d)[2].image();
+            };
+            const double near = MeanDifference(frame, rendered(SwayDirection(direction)));
+            const double far = MeanDifference(frame, rendered(SwayDirection(1 - direction)));
+            QVERIFY2(near < 2 && far > 4 * near,
+                     qPrintable(QStringLiteral("%1 %2").arg(near).arg(far)));
+        }
+    }
+
+    void gifCancelsProgressAndFailure() {
+        Load(40, 30);
+        const QString gif = Path(QStringLiteral("動き.gif"));
+        const QByteArray old = WriteBytes(gif, "old gif");
+        const QList<int> firstHalf = {0, 0, 1, 2, 3, 4, 5, 6, 7, 256};
+
+        // Cancelling each dialog in turn: nothing is asked after it, nothing written.
+        const struct {
+            int answered; // dialogs answered before the cancel
+            QStringList messages;
+            QList<int> progress;
+        } cancels[] = {
+            {0, {}, {}},
+            {1, {}, {}},
+            {2, {QStringLiteral("GIFファイルの生成を中断しました。")}, firstHalf},
+        };
+        const QStringList asked = {"AskFilePath", "AskSwayDirection", "AskOutputSize"};
+        for (const auto& c : cancels) {
+            GenerateGif(c.answered > 0 ? gif : QString(),
+                        c.answered > 1 ? std::optional(0) : std::nullopt, std::nullopt);
+            QStringList calls = asked.mid(0, c.answered + 1);
+            if (!c.messages.isEmpty())
+                calls << QStringLiteral("ShowMessage");
+            QCOMPARE(prompts_.calls, calls);
+            QCOMPARE(prompts_.messages, c.messages);
+            QCOMPARE(progress_, c.progress);
+            QCOMPARE(ReadAll(gif), old);
+        }
+
+        // A full run replaces the file with 8 frames of the chosen size.
+        GenerateGif(gif, 1, 2);
+        QCOMPARE(progress_, firstHalf + QList<int>({0, 2, 4, 6, 8, 256}));
+        QCOMPARE(prompts_.messages, QStringList(QStringLiteral("GIFファイルを生成しました。")));
+        QImageReader reader(gif);
+        QCOMPARE(reader.imageCount(), 8);
+        for (int k = 0; k < 8; ++k)
+            QCOMPARE(reader.read().size(), QSize(20, 15));
+
+        // A write that fails says so, hides the progress and keeps the old file.
+        const QString locked = UnreplaceablePath(dir_, ".gif");
+        WriteBytes(locked, old);
+        GenerateGif(locked, 0, 4);
+        QCOMPARE(prompts_.messages,
+                 QStringList(QStringLiteral("GIFファイルを保存できませんでした。")));
+        QCOMPARE(progress_.last(), 256);
+        QCOMPARE(ReadAll(locked), old);
+    }
+};
+
+QTEST_MAIN(EditorCommandsTest)
+#include "tst_editorcommands.moc"
