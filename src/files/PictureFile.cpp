@@ -36,7 +36,8 @@ LoadedPicture LoadPicture(const QString& path) {
 }
 
 Result LoadDepthMapFile(const QString& path, DepthMap& map) {
-    ImageHandle file = LoadImageFile(path);
+    // A gamma or profile in the file must not shift the colours: they are levels, not a picture.
+    ImageHandle file = LoadImageFile(path, ColourHandling::AsStored);
     if (file.isNull())
         return Result::Failure(file.reason());
     PrepareImage(file);

@@ -86,7 +86,7 @@ Result WriteFileAtomically(const QString& path, const QByteArray& bytes) {
 
 } // namespace
 
-ImageHandle LoadImageFile(const QString& path) {
+ImageHandle LoadImageFile(const QString& path, ColourHandling colours) {
     const QFileInfo info(path);
     if (!info.exists())
         return ImageHandle::Failure(QStringLiteral("ファイルが見つかりません"));
@@ -119,7 +119,8 @@ ImageHandle LoadImageFile(const QString& path) {
         return ImageHandle::Failure(QStringLiteral("画像が大きすぎます"));
 
     const QColorSpace cs = image.colorSpace();
-    if (cs.isValid() && cs != QColorSpace(QColorSpace::SRgb)) {
+    if (colours == ColourHandling::ConvertToSrgb && cs.isValid() &&
+        cs != QColorSpace(QColorSpace::SRgb)) {
         if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32 &&
             image.depth() < 32)
             image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);

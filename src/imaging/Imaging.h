@@ -18,9 +18,16 @@ namespace kelvaro {
 inline constexpr int kMaxDecodedSide = 16384;
 inline constexpr qint64 kMaxDecodedBytes = qint64(256) * 1024 * 1024;
 
-// Decodes a picture file (every format Qt's readers know; the first frame of an animation),
-// applies its orientation tag and converts it to sRGB. A null handle with a reason on failure.
-ImageHandle LoadImageFile(const QString& path);
+// What LoadImageFile does with a colour profile or gamma the file carries.
+enum class ColourHandling {
+    ConvertToSrgb, // pictures: shown and rendered as sRGB
+    AsStored,      // data such as depth maps: the stored values, exactly
+};
+
+// Decodes a picture file (every format Qt's readers know; the first frame of an animation) and
+// applies its orientation tag. A null handle with a reason on failure.
+ImageHandle LoadImageFile(const QString& path,
+                          ColourHandling colours = ColourHandling::ConvertToSrgb);
 
 // Frees the image; a null handle is left as it is.
 void ReleaseImage(ImageHandle& image);

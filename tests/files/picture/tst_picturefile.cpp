@@ -1,6 +1,7 @@
 #include "files/FileDialogs.h"
 #include "files/PictureFile.h"
 
+#include <QColorSpace>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -94,6 +95,22 @@ private slots:
         QVERIFY(back.Create(7, 5));
         QVERIFY(LoadDepthMapFile(path, back));
         QCOMPARE(back.surface(), map.surface());
+    }
+
+    void depthFilesWithAGammaKeepTheirColours() {
+        // A PNG that carries a colour profile other than sRGB (as many tools write a gamma).
+        QImage file(9, 1, QImage::Format_RGB32);
+        for (int i = 0; i < 9; ++i)
+            file.setPixel(i, 0, ArgbFromColorref(DepthPalette[size_t(i)]));
+        file.setColorSpace(QColorSpace(QColorSpace::Primaries::SRgb, 2.2f));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("gamma.png"));
+        QVERIFY(file.save(path, "png"));
+        DepthMap map;
+        QVERIFY(map.Create(9, 1));
+        QVERIFY(LoadDepthMapFile(path, map));
+        for (int i = 0; i < 9; ++i)
+            QCOMPARE(map.Pixel(i, 0), DepthPalette[size_t(i)]);
     }
 
     void depthFilesOfOtherSizesCoverTopLeft() {
