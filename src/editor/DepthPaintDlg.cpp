@@ -302,8 +302,13 @@ void CDepthPaintDlg::SendProgressCommand(int command) {
 }
 
 void CDepthPaintDlg::RunBusy(const std::function<void()>& work) {
-    const bool wasBusy = busy_;
-    busy_ = true;
+    // Restored however the work ends, so the window can always be closed afterwards.
+    struct BusyGuard {
+        bool& flag;
+        const bool was = flag;
+        explicit BusyGuard(bool& f) : flag(f) { flag = true; }
+        ~BusyGuard() { flag = was; }
+    } guard(busy_);
     QEventLoop loop;
     QFutureWatcher<void> watcher;
     connect(&watcher, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
@@ -311,7 +316,6 @@ void CDepthPaintDlg::RunBusy(const std::function<void()>& work) {
     // If the work ended before exec, the watcher's queued finished still ends the loop.
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     watcher.waitForFinished();
-    busy_ = wasBusy;
 }
 
 void CDepthPaintDlg::ReleaseCanvas() {

@@ -101,7 +101,8 @@ public:
 
     // Runs work on a worker thread and returns when it is done. Meanwhile the GUI thread keeps
     // handling paint and timer events and queued calls (progress commands among them) but takes
-    // no user input, and the window cannot be closed. Call on the GUI thread only.
+    // no mouse or key input and no dropped files, and the window cannot be closed. Call on the GUI
+    // thread only.
     void RunBusy(const std::function<void()>& work);
     bool IsBusy() const { return busy_; }
 

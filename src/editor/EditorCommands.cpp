@@ -84,12 +84,16 @@ bool CDepthPaintDlg::LoadPicture(const QString& path) {
     return true;
 }
 
+// Drops are not user input to the event loop, so they are turned away explicitly while a GIF is
+// being made: the worker is reading the picture and the map they would replace.
 void CDepthPaintDlg::dragEnterEvent(QDragEnterEvent* event) {
-    if (FirstLocalFile(event->mimeData()))
+    if (!busy_ && FirstLocalFile(event->mimeData()))
         event->acceptProposedAction();
 }
 
 void CDepthPaintDlg::dropEvent(QDropEvent* event) {
+    if (busy_)
+        return;
     // Only the first dropped file counts; anything that is not a local file is ignored.
     if (const std::optional<QString> path = FirstLocalFile(event->mimeData())) {
         event->acceptProposedAction();

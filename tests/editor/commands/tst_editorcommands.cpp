@@ -407,8 +407,25 @@ private slots:
             QCOMPARE(ReadAll(gif), old);
         }
 
-        // A full run replaces the file with 8 frames of the chosen size.
+        // A full run replaces the file with 8 frames of the chosen size. A file dropped while it
+        // renders is turned away: the picture and map being read stay as they are.
+        QMimeData dropped;
+        dropped.setUrls(
+            {QUrl::fromLocalFile(WritePicture(Path(QStringLiteral("途中.png")), 9, 9))});
+        bool dropAccepted = false;
+        dlg_->SetProgressSink([&](int command) {
+            progress_ << command;
+            if (command != 3)
+                return;
+            QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(dlg_.get(), &enter);
+            QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(dlg_.get(), &drop);
+            dropAccepted = enter.isAccepted() || drop.isAccepted();
+        });
         GenerateGif(gif, 1, 2);
+        QVERIFY(!dropAccepted);
+        QCOMPARE(QSize(dlg_->m_nWidth, dlg_->m_nHeight), QSize(40, 30));
         QCOMPARE(progress_, firstHalf + QList<int>({0, 2, 4, 6, 8, 256}));
         QCOMPARE(prompts_.messages, QStringList(QStringLiteral("GIFファイルを生成しました。")));
         QImageReader reader(gif);
