@@ -1,5 +1,6 @@
 #include "editor/DepthPaintDlg.h"
 
+#include "depth/Painting.h"
 #include "editor/DialogUnits.h"
 
 #include <QAction>
@@ -75,7 +76,7 @@ CDepthPaintDlg::CDepthPaintDlg(Prompts& prompts, QWidget* parent)
     UpdateData(false);
     SetOuterSize(layout::StartOuterSize);
     CentreOnScreen();
-    m_nPenWidth = 1 << m_nThickness;
+    m_nPenWidth = PenWidthForThickness(m_nThickness);
     UpdateToolIcons();
     InstallCommandHandlers();
     setAcceptDrops(true);

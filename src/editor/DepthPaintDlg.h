@@ -4,6 +4,7 @@
 #include "depth/UndoHistory.h"
 #include "editor/DialogLayout.h"
 #include "editor/Prompts.h"
+#include "editor/canvas/CanvasDisplay.h"
 #include "imaging/ImageHandle.h"
 
 #include <QDialog>
@@ -36,9 +37,9 @@ class CDepthPaintDlg : public QDialog {
 public:
     // Paint tools, the values of m_nTool.
     enum Tool { Pen = 0, Eraser = 1, Fill = 2 };
-    // Bits of m_nView.
-    static constexpr int ViewDepth = 1;
-    static constexpr int ViewPicture = 2;
+    // Bits of m_nView, as the canvas display reads them.
+    static constexpr int ViewDepth = kViewDepth;
+    static constexpr int ViewPicture = kViewPicture;
     // Progress commands: 0 ... 8 show that step, HideCommand hides the progress window.
     static constexpr int HideCommand = 256;
 

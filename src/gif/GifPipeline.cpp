@@ -103,6 +103,8 @@ GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture
     show(0);
     heavy([&] { rendered = RenderSwayFrames(picture, depth, direction, show); });
     hide();
+    if (rendered.size() != size_t(FrameCount)) // out of memory: nothing to ask about or write
+        return {GenerationOutcome::WriteFailed, QStringLiteral("フレームを作れませんでした")};
 
     const std::optional<int> choice = hooks.askOutputSize ? hooks.askOutputSize() : 0;
     if (!choice) {

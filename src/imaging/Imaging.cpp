@@ -352,9 +352,15 @@ struct CgifCloser {
     void operator()(CGIF* gif) const { cgif_close(gif); }
 };
 
+// cgif is C: an allocation failure must come back as its error code, not as an exception.
 int AppendToBytes(void* context, const uint8_t* data, const size_t size) {
-    static_cast<QByteArray*>(context)->append(reinterpret_cast<const char*>(data), qsizetype(size));
-    return 0;
+    try {
+        static_cast<QByteArray*>(context)->append(reinterpret_cast<const char*>(data),
+                                                  qsizetype(size));
+        return 0;
+    } catch (...) {
+        return -1;
+    }
 }
 
 std::vector<uint8_t> PaletteBytes(const QList<QRgb>& table) {
@@ -414,12 +420,13 @@ Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames
 
     // The GIF is built in memory (a few MB at most) and written in one piece.
     QByteArray bytes;
-    std::vector<uint8_t> globalPalette = PaletteBytes(indexed.front().colorTable());
+    std::vector<uint8_t> globalPalette;
     CGIF_Config config{};
     config.attrFlags = CGIF_ATTR_IS_ANIMATED | (shared ? 0 : CGIF_ATTR_NO_GLOBAL_TABLE);
     config.width = uint16_t(w);
     config.height = uint16_t(h);
     if (shared) {
+        globalPalette = PaletteBytes(indexed.front().colorTable());
         config.pGlobalPalette = globalPalette.data();
         config.numGlobalPaletteEntries = uint16_t(globalPalette.size() / 3);
     }

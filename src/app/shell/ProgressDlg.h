@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editor/DepthPaintDlg.h"
+
 #include <QDialog>
 #include <QPointer>
 
@@ -18,7 +20,7 @@ public:
     static constexpr int Width = 331;
     static constexpr int Height = 69;
     static constexpr int StepCount = 8;
-    static constexpr int HideCommand = 256;
+    static constexpr int HideCommand = CDepthPaintDlg::HideCommand; // what HideProgress sends
 
     // mainWindow is the window to centre over; the progress window does not belong to it.
     explicit CProgressDlg(QWidget* mainWindow);
