@@ -26,7 +26,7 @@ inline QRect DialogUnitsToPixels(const QRect& du) {
                  DialogUnitsToPixelsY(du.y() + du.height()) - top);
 }
 
-// The dialogs' font: IPAPGothic stands in for the original's proportional Japanese gothic face.
+// The dialogs' font: IPAPGothic, a proportional Japanese gothic face, at 9 points.
 inline QFont DialogFont() {
     QFont font(QStringLiteral("IPAPGothic"));
     font.setPointSize(9);

@@ -13,7 +13,7 @@ int CDepthPaintApp::Run() {
     prompts.askFilePath = [](QWidget* parent, FileDialogUse use) {
         return CFileDialogTitle::Ask(use, parent);
     };
-    // The option dialogs have no parent window, as in the original; they are application-modal.
+    // The option dialogs have no parent window; they are application-modal.
     prompts.askSwayDirection = [](QWidget*) {
         return CSwayDirectionDlg().Ask();
     };
