@@ -26,7 +26,7 @@ run: build
 
 bench: build
 	@scripts/install-deps bench
-	@for b in build/default/bench/*/bench-*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b" || exit 1; done
+	@for b in build/default/bench/*/bench-*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b" || exit 1; done
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
