@@ -26,9 +26,16 @@ namespace {
 constexpr std::int8_t EmptyCell = -2;
 constexpr std::int8_t FixedCell = -1;
 
+// The image in the working 32-bit format, shared rather than copied when it already is.
+QImage AsRgb32(const QImage& image) {
+    return image.format() == QImage::Format_RGB32 ? image
+                                                  : image.convertToFormat(QImage::Format_RGB32);
+}
+
 // The lift (7 - level) of every depth-map pixel, FixedCell for the fixed level; any colour that
 // is not one of the palette's counts as level 0.
-std::vector<std::int8_t> LiftMap(const QImage& depth) {
+std::vector<std::int8_t> LiftMap(const QImage& depthMap) {
+    const QImage depth = AsRgb32(depthMap);
     const int w = depth.width();
     const int h = depth.height();
     std::vector<std::int8_t> lifts(std::size_t(w) * std::size_t(h));
@@ -303,11 +310,8 @@ bool PrepareFrameInputs(const QImage& picture, const QImage& depth, QImage& fram
                         QImage& pictureRgb32) {
     if (picture.isNull() || picture.size() != depth.size() || picture.size() != frame.size())
         return false;
-    pictureRgb32 = picture.format() == QImage::Format_RGB32
-                       ? picture
-                       : picture.convertToFormat(QImage::Format_RGB32);
-    if (frame.format() != QImage::Format_RGB32)
-        frame = frame.convertToFormat(QImage::Format_RGB32);
+    pictureRgb32 = AsRgb32(picture);
+    frame = AsRgb32(frame);
     return !pictureRgb32.isNull() && !frame.isNull();
 }
 
@@ -317,10 +321,7 @@ void RenderOneFrame(const QImage& picture, const QImage& depth, const FrameGeome
     QImage pictureRgb32;
     if (!PrepareFrameInputs(picture, depth, frame, pictureRgb32))
         return;
-    const QImage depthRgb32 = depth.format() == QImage::Format_RGB32
-                                  ? depth
-                                  : depth.convertToFormat(QImage::Format_RGB32);
-    const std::vector<std::int8_t> lifts = LiftMap(depthRgb32);
+    const std::vector<std::int8_t> lifts = LiftMap(depth);
     const SwaySource src{pictureRgb32, lifts, picture.width(), picture.height()};
     FrameScratch scratch;
     RenderSwayFrame<Vertical>(src, g, frame, scratch, nullptr);
@@ -374,13 +375,8 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
     const int h = picture.height();
     if (picture.isNull() || depth.width() != w || depth.height() != h)
         return {};
-    const QImage pictureRgb32 = picture.image().format() == QImage::Format_RGB32
-                                    ? picture.image()
-                                    : picture.image().convertToFormat(QImage::Format_RGB32);
-    const QImage& surface = depth.surface();
-    const std::vector<std::int8_t> lifts = LiftMap(
-        surface.format() == QImage::Format_RGB32 ? surface
-                                                 : surface.convertToFormat(QImage::Format_RGB32));
+    const QImage pictureRgb32 = AsRgb32(picture.image());
+    const std::vector<std::int8_t> lifts = LiftMap(depth.surface());
     const SwaySource src{pictureRgb32, lifts, w, h};
     const bool vertical = direction == SwayDirection::Vertical;
 
