@@ -32,7 +32,8 @@ namespace {
 // Icons of the tool buttons: normal and selected twin, by tool.
 const char* const NormalToolIcon[3] = {":/icons/130.png", ":/icons/131.png", ":/icons/136.png"};
 const char* const SelectedToolIcon[3] = {":/icons/132.png", ":/icons/133.png", ":/icons/137.png"};
-const int ToolButtonId[3] = {ctrl::Pen, ctrl::Eraser, ctrl::Fill};
+// The values of m_nTool, in button order.
+constexpr int kTools[] = {int(PaintTool::Pen), int(PaintTool::Eraser), int(PaintTool::Fill)};
 
 enum class KeyAction { None, Swallow, Undo, Redo };
 
@@ -117,9 +118,9 @@ void CDepthPaintDlg::CreateControls() {
 
     // Created in tab order.
     menuButton_ = button(ctrl::Menu, QStringLiteral("メニュー"), DuRect(7, 7, 35, 14));
-    toolButtons_[Pen] = button(ctrl::Pen, QString(), DuRect(52, 7, 15, 14));
-    toolButtons_[Eraser] = button(ctrl::Eraser, QString(), DuRect(67, 7, 15, 14));
-    toolButtons_[Fill] = button(ctrl::Fill, QString(), DuRect(81, 7, 15, 14));
+    toolButtons_[int(PaintTool::Pen)] = button(ctrl::Pen, QString(), DuRect(52, 7, 15, 14));
+    toolButtons_[int(PaintTool::Eraser)] = button(ctrl::Eraser, QString(), DuRect(67, 7, 15, 14));
+    toolButtons_[int(PaintTool::Fill)] = button(ctrl::Fill, QString(), DuRect(81, 7, 15, 14));
     label(-1, QStringLiteral("太さ"), DuRect(101, 9, 15, 8));
     thickness_ = new QComboBox(this);
     thickness_->setObjectName(ControlName(ctrl::Thickness));
@@ -134,7 +135,7 @@ void CDepthPaintDlg::CreateControls() {
     QPushButton* undo = button(ctrl::Undo, QStringLiteral("戻す"), DuRect(318, 5, 21, 14));
     QPushButton* redo = button(ctrl::Redo, QStringLiteral("やり直す"), DuRect(339, 5, 31, 14));
 
-    for (int tool : {Pen, Eraser, Fill}) {
+    for (int tool : kTools) {
         QPushButton* b = toolButtons_[tool];
         b->setFlat(true);
         b->setIconSize(QSize(32, 32));
@@ -180,7 +181,7 @@ void CDepthPaintDlg::UpdateData(bool saveAndValidate) {
 }
 
 void CDepthPaintDlg::UpdateToolIcons() {
-    for (int tool : {Pen, Eraser, Fill}) {
+    for (int tool : kTools) {
         const char* path = tool == m_nTool ? SelectedToolIcon[tool] : NormalToolIcon[tool];
         toolButtons_[tool]->setIcon(QIcon(QString::fromLatin1(path)));
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "depth/DepthMap.h"
+#include "depth/Painting.h"
 #include "depth/UndoHistory.h"
 #include "editor/DialogLayout.h"
 #include "editor/Prompts.h"
@@ -35,8 +36,6 @@ class CDepthPaintDlg : public QDialog {
     Q_OBJECT
 
 public:
-    // Paint tools, the values of m_nTool.
-    enum Tool { Pen = 0, Eraser = 1, Fill = 2 };
     // Bits of m_nView, as the canvas display reads them.
     static constexpr int ViewDepth = kViewDepth;
     static constexpr int ViewPicture = kViewPicture;
@@ -47,8 +46,8 @@ public:
     ~CDepthPaintDlg() override;
 
     // ---- Editing state, read and written by the commands of the other parts ----
-    int m_nTool = Pen;
-    int m_nLevel = 0;        // selected depth level, 0 ... 8
+    int m_nTool = int(PaintTool::Pen); // a PaintTool
+    int m_nLevel = 0;                  // selected depth level, 0 ... 8
     QRect PaletteRect;       // the palette bar in client coordinates; empty until the first paint
     DepthMap m_depthMap;     // exists while m_bLoaded
     bool m_bLoaded = false;  // a picture and its depth map exist

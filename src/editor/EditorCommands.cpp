@@ -159,7 +159,7 @@ void CDepthPaintDlg::OnLButtonDown(QPoint client) {
     if (!point)
         return;
     m_ptLast = *point;
-    if (m_nTool == Fill) {
+    if (PaintTool(m_nTool) == PaintTool::Fill) {
         kelvaro::Fill(m_depthMap, m_ptLast, DepthPalette[size_t(m_nLevel)]);
         m_history.RecordSnapshot(m_depthMap); // also when nothing changed
         update(CanvasRect);
