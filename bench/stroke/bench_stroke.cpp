@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
     if (!editor.LoadPicture(picturePath))
         return 1;
     editor.m_bFaint = true;
-    editor.m_nLevel = 2;
+    editor.document().setLevel(2);
     QApplication::processEvents();
     const QPoint origin = editor.CanvasRect.topLeft();
     // Counts the paint events, to be sure every move was repainted before the next.

@@ -1,7 +1,7 @@
 #include "editor/DepthPaintDlg.h"
 
 #include "depth/Painting.h"
-#include "editor/DialogUnits.h"
+#include "ui/DialogUnits.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,7 +32,7 @@ namespace {
 // Icons of the tool buttons: normal and selected twin, by tool.
 const char* const NormalToolIcon[3] = {":/icons/130.png", ":/icons/131.png", ":/icons/136.png"};
 const char* const SelectedToolIcon[3] = {":/icons/132.png", ":/icons/133.png", ":/icons/137.png"};
-// The values of m_nTool, in button order.
+// The tools, in button order.
 constexpr int kTools[] = {int(PaintTool::Pen), int(PaintTool::Eraser), int(PaintTool::Fill)};
 
 enum class KeyAction { None, Swallow, Undo, Redo };
@@ -77,7 +77,8 @@ CDepthPaintDlg::CDepthPaintDlg(Prompts& prompts, QWidget* parent)
     UpdateData(false);
     SetOuterSize(layout::StartOuterSize);
     CentreOnScreen();
-    m_nPenWidth = PenWidthForThickness(m_nThickness);
+    ObserveDocument();
+    document_.setPenWidth(PenWidthForThickness(m_nThickness));
     UpdateToolIcons();
     InstallCommandHandlers();
     setAcceptDrops(true);
@@ -182,14 +183,14 @@ void CDepthPaintDlg::UpdateData(bool saveAndValidate) {
 
 void CDepthPaintDlg::UpdateToolIcons() {
     for (int tool : kTools) {
-        const char* path = tool == m_nTool ? SelectedToolIcon[tool] : NormalToolIcon[tool];
+        const char* path =
+            tool == int(document_.tool()) ? SelectedToolIcon[tool] : NormalToolIcon[tool];
         toolButtons_[tool]->setIcon(QIcon(QString::fromLatin1(path)));
     }
 }
 
 void CDepthPaintDlg::SelectTool(int tool) {
-    m_nTool = tool;
-    UpdateToolIcons();
+    document_.setTool(PaintTool(tool));
 }
 
 std::unique_ptr<QMenu> CDepthPaintDlg::BuildPopupMenu() {
@@ -198,7 +199,7 @@ std::unique_ptr<QMenu> CDepthPaintDlg::BuildPopupMenu() {
         QAction* a = m->addAction(text);
         a->setData(id);
         a->setObjectName(CommandName(id));
-        a->setEnabled(!needsPicture || m_bLoaded);
+        a->setEnabled(!needsPicture || document_.hasPicture());
         return a;
     };
     const auto checkItem = [&item](QMenu* m, int id, const QString& text, bool checked) {
@@ -318,12 +319,6 @@ void CDepthPaintDlg::RunBusy(const std::function<void()>& work) {
     // If the work ended before exec, the watcher's queued finished still ends the loop.
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     watcher.waitForFinished();
-}
-
-void CDepthPaintDlg::ReleaseCanvas() {
-    SourceImage.reset();
-    m_depthMap.Release();
-    m_bLoaded = false;
 }
 
 void CDepthPaintDlg::done(int result) {

@@ -1,12 +1,10 @@
 #pragma once
 
-#include "depth/DepthMap.h"
 #include "depth/Painting.h"
-#include "depth/UndoHistory.h"
+#include "document/EditorDocument.h"
 #include "editor/DialogLayout.h"
 #include "editor/Prompts.h"
 #include "editor/canvas/CanvasDisplay.h"
-#include "imaging/ImageHandle.h"
 
 #include <QDialog>
 #include <QIcon>
@@ -29,8 +27,9 @@ class QDropEvent;
 
 namespace kelvaro {
 
-// The editor window: the row of controls, the palette bar and the canvas, with all editing state.
-// Menu commands run through OnCommand; each has a handler that SetCommandHandler can replace.
+// The editor window: the row of controls, the palette bar and the canvas over an EditorDocument.
+// It turns mouse positions into map coordinates and runs the commands; menu commands run through
+// OnCommand; each has a handler that SetCommandHandler can replace.
 // Every modal question goes through the Prompts given at construction.
 class CDepthPaintDlg : public QDialog {
     Q_OBJECT
@@ -45,26 +44,20 @@ public:
     explicit CDepthPaintDlg(Prompts& prompts, QWidget* parent = nullptr);
     ~CDepthPaintDlg() override;
 
-    // ---- Editing state, read and written by the commands of the other parts ----
-    int m_nTool = int(PaintTool::Pen); // a PaintTool
-    int m_nLevel = 0;                  // selected depth level, 0 ... 8
-    QRect PaletteRect;       // the palette bar in client coordinates; empty until the first paint
-    DepthMap m_depthMap;     // exists while m_bLoaded
-    bool m_bLoaded = false;  // a picture and its depth map exist
-    ImageHandle SourceImage; // the loaded picture, or null
-    int m_nWidth = 0;        // picture and depth map size in pixels
-    int m_nHeight = 0;       //
-    QRect CanvasRect;        // where picture and map are shown one to one, client coordinates
+    // ---- Window state; the editing state is the document's ----
+    QRect PaletteRect; // the palette bar in client coordinates; empty until the first paint
+    QRect CanvasRect;  // where picture and map are shown one to one, client coordinates
     int m_nView = ViewDepth | ViewPicture;
     bool m_bFaint = false;      // depth colours shown faintly
-    bool m_bDrawing = false;    // a pen or eraser stroke is in progress
-    QPoint m_ptLast;            // last stroke point, depth-map coordinates
-    int m_nPenWidth = 8;        // 2 to the power m_nThickness
-    UndoHistory m_history;      // whole-map snapshots for undo and redo
     int m_nThickness = 3;       // index in the thickness list ("8"), exchanged by UpdateData
     bool m_bShowDepth = true;   // check box "立体情報", exchanged by UpdateData
     bool m_bShowPicture = true; // check box "画像", exchanged by UpdateData
     QIcon m_hIcon;              // the program icon
+
+    // The picture, depth map, undo history and brush this window edits; the canvas repaints from
+    // its change signals.
+    EditorDocument& document() { return document_; }
+    const EditorDocument& document() const { return document_; }
 
     Prompts& prompts() const { return prompts_; }
 
@@ -111,7 +104,7 @@ public:
     void OnOpenPicture();
     // Decodes the picture first; only when that works are picture, depth map and history replaced
     // (a file that is not a picture leaves everything as it was). Shrinks it to 640 pixels a side
-    // with one notice, resizes the window around it, places the canvas and repaints.
+    // with one notice; the window then fits itself around it (OnPictureReplaced).
     bool LoadPicture(const QString& path);
     void OnSaveDepthMap();
     void OnLoadDepthMap();
@@ -122,8 +115,6 @@ public:
     void OnMouseMove(QPoint client);
     void OnLButtonUp(QPoint client);
     void OnRButtonUp(QPoint client);
-    // One segment in map coordinates, in the current tool's colour and the stroke's pen width.
-    void DrawStrokeSegment(QPoint from, QPoint to);
 
     // ---- GIF generation ----
     void OnGenerateGif();
@@ -142,7 +133,7 @@ public:
     }
 
     // Releases the picture and the depth map (the undo history stays).
-    void ReleaseCanvas();
+    void ReleaseCanvas() { document_.Release(); }
 
     // Ends the dialog; the picture and depth map are released, nothing is saved.
     void done(int result) override;
@@ -159,6 +150,8 @@ protected:
 
 private:
     void CreateControls();
+    void ObserveDocument();
+    void OnPictureReplaced();
     void CentreOnScreen();
     void OnShowDepthClicked();
     void OnShowPictureClicked();
@@ -170,6 +163,7 @@ private:
     void GenerateGif(const QString& path, int direction);
 
     Prompts& prompts_;
+    EditorDocument document_;
     QPushButton* menuButton_ = nullptr;
     QPushButton* toolButtons_[3] = {};
     QComboBox* thickness_ = nullptr;

@@ -40,14 +40,18 @@ void CDepthPaintDlg::InstallCommandHandlers() {
     SetCommandHandler(cmd::LoadDepth, [this] { OnLoadDepthMap(); });
     SetCommandHandler(cmd::Clear, [this] { OnClear(); });
     SetCommandHandler(cmd::GenerateGif, [this] { OnGenerateGif(); });
-    // Undo and redo repaint the canvas even when there was no step to take.
-    SetCommandHandler(cmd::Undo, [this] {
-        m_history.Undo(m_depthMap);
-        update(CanvasRect);
-    });
-    SetCommandHandler(cmd::Redo, [this] {
-        m_history.Redo(m_depthMap);
-        update(CanvasRect);
+    SetCommandHandler(cmd::Undo, [this] { document_.Undo(); });
+    SetCommandHandler(cmd::Redo, [this] { document_.Redo(); });
+}
+
+// The canvas and the palette bar repaint from the document's signals alone.
+void CDepthPaintDlg::ObserveDocument() {
+    connect(&document_, &EditorDocument::changed, this,
+            [this](const QRect& mapRect) { update(mapRect.translated(CanvasRect.topLeft())); });
+    connect(&document_, &EditorDocument::pictureReplaced, this, &CDepthPaintDlg::OnPictureReplaced);
+    connect(&document_, &EditorDocument::brushChanged, this, [this] {
+        UpdateToolIcons();
+        update(PaletteRect);
     });
 }
 
@@ -59,29 +63,33 @@ void CDepthPaintDlg::OnOpenPicture() {
 }
 
 bool CDepthPaintDlg::LoadPicture(const QString& path) {
+    const QString failed = QStringLiteral("画像ファイルを開けませんでした。");
     LoadedPicture loaded = kelvaro::LoadPicture(path);
-    DepthMap map;
-    if (loaded.image.isNull() || !map.Create(loaded.image.width(), loaded.image.height())) {
-        prompts_.ShowMessage(QStringLiteral("画像ファイルを開けませんでした。"));
+    if (loaded.image.isNull()) {
+        prompts_.ShowMessage(failed);
         return false;
     }
     if (loaded.shrunk)
         prompts_.ShowMessage(kShrinkMessage);
+    if (!document_.ReplacePicture(std::move(loaded.image))) {
+        prompts_.ShowMessage(failed); // no memory for its depth map
+        return false;
+    }
+    return true;
+}
 
-    ReleaseCanvas();
-    SourceImage = std::move(loaded.image);
-    m_nWidth = SourceImage.width();
-    m_nHeight = SourceImage.height();
-    SetOuterSize(QSize(layout::StartOuterSize.width(), std::max(m_nHeight, 480) + 72));
+// A new picture: the window takes its height, the canvas is centred in it.
+void CDepthPaintDlg::OnPictureReplaced() {
+    if (!document_.hasPicture())
+        return;
+    const QSize picture = document_.size();
+    SetOuterSize(QSize(layout::StartOuterSize.width(), std::max(picture.height(), 480) + 72));
     const QSize outer = OuterSize();
-    CanvasRect = QRect((outer.width() - m_nWidth) / 2 - 3,
-                       (outer.height() - m_nHeight - 42) / 2 + 21, m_nWidth, m_nHeight);
-    m_depthMap = std::move(map);
-    m_bLoaded = true;
-    m_history.Reset(m_depthMap);
+    CanvasRect =
+        QRect((outer.width() - picture.width()) / 2 - 3,
+              (outer.height() - picture.height() - 42) / 2 + 21, picture.width(), picture.height());
     setWindowTitle(QStringLiteral("Kelvaro ver.4"));
     update();
-    return true;
 }
 
 // Drops are not user input to the event loop, so they are turned away explicitly while a GIF is
@@ -104,102 +112,75 @@ void CDepthPaintDlg::dropEvent(QDropEvent* event) {
 // ---- Depth-map files ----
 
 void CDepthPaintDlg::OnSaveDepthMap() {
-    if (!m_bLoaded)
+    if (!document_.hasPicture())
         return;
     const std::optional<QString> path = prompts_.AskFilePath(FileDialogUse::SaveDepthMap);
     if (!path)
         return;
     const Result saved =
-        SaveDepthMapFile(WithDefaultSuffix(*path, FileDialogUse::SaveDepthMap), m_depthMap);
+        document_.SaveDepthMap(WithDefaultSuffix(*path, FileDialogUse::SaveDepthMap));
     prompts_.ShowMessage(saved ? QStringLiteral("立体情報をビットマップファイルに保存しました。")
                                : QStringLiteral("立体情報を保存できませんでした。"));
 }
 
 void CDepthPaintDlg::OnLoadDepthMap() {
-    if (!m_bLoaded)
+    if (!document_.hasPicture())
         return;
     const std::optional<QString> path = prompts_.AskFilePath(FileDialogUse::LoadDepthMap);
     if (!path)
         return;
-    // Not an undo step: the history's current entry still holds the map from before the load.
-    if (!LoadDepthMapFile(*path, m_depthMap)) {
+    if (!document_.LoadDepthMap(*path))
         prompts_.ShowMessage(QStringLiteral("立体情報を開けませんでした。"));
-        return;
-    }
-    update(CanvasRect);
 }
 
 // ---- Painting ----
 
 void CDepthPaintDlg::OnClear() {
-    if (!m_bLoaded)
+    if (!document_.hasPicture())
         return;
     if (!prompts_.AskYesNo(QStringLiteral("Kelvaro"),
                            QStringLiteral("立体情報をクリアしてよろしいですか？")))
         return;
-    m_depthMap.Clear();
-    m_history.RecordSnapshot(m_depthMap);
-    update(CanvasRect);
-}
-
-void CDepthPaintDlg::DrawStrokeSegment(QPoint from, QPoint to) {
-    kelvaro::DrawStrokeSegment(m_depthMap, from, to, m_nPenWidth,
-                               StrokeColour(PaintTool(m_nTool), m_nLevel));
+    document_.Clear();
 }
 
 void CDepthPaintDlg::OnLButtonDown(QPoint client) {
     if (const std::optional<DepthLevel> level = PaletteLevelAt(client, PaletteRect)) {
-        m_nLevel = *level;
-        update(PaletteRect);
+        document_.setLevel(*level);
         return;
     }
-    if (!m_bLoaded)
+    if (!document_.hasPicture())
         return;
     const std::optional<QPoint> point = CanvasPointAt(client, CanvasRect);
     if (!point)
         return;
-    m_ptLast = *point;
-    if (PaintTool(m_nTool) == PaintTool::Fill) {
-        kelvaro::Fill(m_depthMap, m_ptLast, DepthPalette[size_t(m_nLevel)]);
-        m_history.RecordSnapshot(m_depthMap); // also when nothing changed
-        update(CanvasRect);
+    if (document_.tool() == PaintTool::Fill) {
+        document_.Fill(*point);
         return;
     }
     // The width is read once, at the stroke start; Qt keeps sending this window the moves and
     // the release while the button is held, wherever the pointer goes.
     UpdateData(true);
-    m_nPenWidth = PenWidthForThickness(m_nThickness);
-    m_bDrawing = true;
-    DrawStrokeSegment(m_ptLast, m_ptLast);
-    update(StrokeInvalidRect(m_ptLast, m_ptLast, m_nPenWidth, CanvasRect.topLeft()));
+    document_.setPenWidth(PenWidthForThickness(m_nThickness));
+    document_.BeginStroke(*point);
 }
 
+// Moves and the release beyond the canvas are clamped onto it by the document.
 void CDepthPaintDlg::OnMouseMove(QPoint client) {
-    if (!m_bDrawing)
-        return;
-    const QPoint p = ClampToMap(client - CanvasRect.topLeft(), QSize(m_nWidth, m_nHeight));
-    DrawStrokeSegment(m_ptLast, p);
-    update(StrokeInvalidRect(m_ptLast, p, m_nPenWidth, CanvasRect.topLeft()));
-    m_ptLast = p;
+    if (document_.isStroking())
+        document_.ContinueStroke(client - CanvasRect.topLeft());
 }
 
 void CDepthPaintDlg::OnLButtonUp(QPoint client) {
-    if (!m_bDrawing)
-        return;
-    OnMouseMove(client);
-    m_bDrawing = false;
-    m_history.RecordSnapshot(m_depthMap); // one stroke, one undo step
+    if (document_.isStroking())
+        document_.EndStroke(client - CanvasRect.topLeft());
 }
 
 void CDepthPaintDlg::OnRButtonUp(QPoint client) {
-    if (!m_bLoaded)
+    if (!document_.hasPicture())
         return;
-    const std::optional<QPoint> point = CanvasPointAt(client, CanvasRect);
-    if (!point)
-        return;
-    if (const std::optional<DepthLevel> level = LevelAt(m_depthMap, *point))
-        m_nLevel = *level;
-    update(PaletteRect);
+    if (const std::optional<QPoint> point = CanvasPointAt(client, CanvasRect))
+        document_.Pick(*point);
 }
 
 void CDepthPaintDlg::mousePressEvent(QMouseEvent* event) {
@@ -222,10 +203,10 @@ void CDepthPaintDlg::DrawCanvasNow(QPainter& painter, const QRect& dirty) {
     CanvasState state;
     if (const QWidget* raised = Control(ctrl::RaisedLabel))
         state.raisedLabel = raised->geometry();
-    state.level = m_nLevel;
-    state.map = &m_depthMap;
-    state.picture = &SourceImage;
-    state.loaded = m_bLoaded;
+    state.level = document_.level();
+    state.map = &document_.depthMap();
+    state.picture = &document_.picture();
+    state.loaded = document_.hasPicture();
     state.canvasRect = CanvasRect;
     state.view = m_nView;
     state.faint = m_bFaint;

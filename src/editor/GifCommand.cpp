@@ -6,7 +6,7 @@
 namespace kelvaro {
 
 void CDepthPaintDlg::OnGenerateGif() {
-    if (!m_bLoaded)
+    if (!document_.hasPicture())
         return;
     const std::optional<QString> path = prompts_.AskFilePath(FileDialogUse::GenerateGif);
     if (!path)
@@ -41,7 +41,7 @@ void CDepthPaintDlg::GenerateGif(const QString& path, int direction) {
         RunBusy(work);
     };
     const GenerationResult result = GenerateSwayGif(
-        path, SourceImage, m_depthMap,
+        path, document_.picture(), document_.depthMap(),
         direction == 0 ? SwayDirection::Horizontal : SwayDirection::Vertical, hooks);
     switch (result.outcome) {
     case GenerationOutcome::Written:

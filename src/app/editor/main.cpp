@@ -1,5 +1,5 @@
 #include "app/shell/DepthPaintApp.h"
-#include "editor/DialogUnits.h"
+#include "ui/DialogUnits.h"
 
 #include <QApplication>
 

@@ -4,9 +4,8 @@
 //   kelvaro-screenshot OUTPUT.png [PICTURE [DEPTHMAP [faint]]]
 
 #include "editor/DepthPaintDlg.h"
-#include "editor/DialogUnits.h"
 #include "editor/QtPrompts.h"
-#include "files/PictureFile.h"
+#include "ui/DialogUnits.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -27,7 +26,7 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     if (argc >= 3 && !editor.LoadPicture(QString::fromLocal8Bit(argv[2])))
         return 1;
-    if (argc >= 4 && !kelvaro::LoadDepthMapFile(QString::fromLocal8Bit(argv[3]), editor.m_depthMap))
+    if (argc >= 4 && !editor.document().LoadDepthMap(QString::fromLocal8Bit(argv[3])))
         return 1;
     editor.m_bFaint = argc == 5;
     editor.update();

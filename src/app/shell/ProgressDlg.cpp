@@ -1,7 +1,7 @@
 #include "app/shell/ProgressDlg.h"
 
 #include "editor/DialogLayout.h"
-#include "editor/DialogUnits.h"
+#include "ui/DialogUnits.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #include "gif/dialogs/OptionDialogs.h"
 
-#include "editor/DialogUnits.h"
+#include "ui/DialogUnits.h"
 
 #include <QComboBox>
 #include <QLabel>

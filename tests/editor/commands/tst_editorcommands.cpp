@@ -79,10 +79,10 @@ class EditorCommandsTest : public QObject {
         QVERIFY(dlg_->LoadPicture(WritePicture(Path(QStringLiteral("写真.png")), w, h)));
     }
     QPoint Client(QPoint mapPoint) const { return dlg_->CanvasRect.topLeft() + mapPoint; }
-    const QImage& Map() const { return dlg_->m_depthMap.surface(); }
+    const QImage& Map() const { return dlg_->document().depthMap().surface(); }
     // A pen stroke of the level through map points, by direct calls to the mouse handlers.
     void Stroke(int level, const QList<QPoint>& points) {
-        dlg_->m_nLevel = level;
+        dlg_->document().setLevel(level);
         dlg_->OnLButtonDown(Client(points.first()));
         for (const QPoint& p : points.mid(1))
             dlg_->OnMouseMove(Client(p));
@@ -124,8 +124,8 @@ private slots:
         for (const auto& r : rows) {
             Load(r.w0, r.h0);
             QVERIFY2(prompts_.messages.size() == r.messages, qPrintable(QString::number(r.w0)));
-            QCOMPARE(QSize(dlg_->m_nWidth, dlg_->m_nHeight), QSize(r.w, r.h));
-            QCOMPARE(dlg_->SourceImage.image().size(), QSize(r.w, r.h));
+            QCOMPARE(dlg_->document().size(), QSize(r.w, r.h));
+            QCOMPARE(dlg_->document().picture().image().size(), QSize(r.w, r.h));
             QCOMPARE(dlg_->OuterSize(), QSize(656, r.outerHeight));
             QCOMPARE(dlg_->CanvasRect, QRect(r.left, r.top, r.w, r.h));
         }
@@ -135,10 +135,10 @@ private slots:
     void openDropAndFailedLoads() {
         Load(40, 30);
         Stroke(0, {{5, 5}, {20, 5}});
-        const QImage picture = dlg_->SourceImage.image(), painted = Map();
+        const QImage picture = dlg_->document().picture().image(), painted = Map();
         const auto unchanged = [&] {
-            return dlg_->m_bLoaded && dlg_->SourceImage.image() == picture && Map() == painted &&
-                   dlg_->m_history.count() == 2;
+            return dlg_->document().hasPicture() && dlg_->document().picture().image() == picture &&
+                   Map() == painted && dlg_->document().history().count() == 2;
         };
 
         // Cancelled open dialog, then a file that is not a picture: nothing changes.
@@ -170,8 +170,8 @@ private slots:
         QVERIFY(drop({link, file(QStringLiteral("一枚目.png"), 30, 20),
                       file(QStringLiteral("二枚目.png"), 50, 40),
                       file(QStringLiteral("三枚目.png"), 60, 10)}));
-        QCOMPARE(QSize(dlg_->m_nWidth, dlg_->m_nHeight), QSize(30, 20));
-        QCOMPARE(dlg_->m_history.count(), 1);
+        QCOMPARE(dlg_->document().size(), QSize(30, 20));
+        QCOMPARE(dlg_->document().history().count(), 1);
     }
 
     void depthMapFiles() {
@@ -201,7 +201,7 @@ private slots:
         prompts_.filePaths = {Path(QStringLiteral("青.bmp")), Path(QStringLiteral("立体情報.bmp"))};
         dlg_->OnLoadDepthMap();
         QCOMPARE(Map(), blue);
-        QCOMPARE(dlg_->m_history.count(), 2);
+        QCOMPARE(dlg_->document().history().count(), 2);
         dlg_->OnUndo();
         QCOMPARE(Map(), fresh);
         dlg_->OnRedo();
@@ -209,35 +209,6 @@ private slots:
         dlg_->OnUndo();
         dlg_->OnLoadDepthMap();
         QCOMPARE(Map(), painted);
-    }
-
-    void undoScenarios() {
-        Load(40, 30);
-        const QImage fresh = Map();
-        dlg_->OnUndo();
-        dlg_->OnRedo();
-        QCOMPARE(Map(), fresh);
-        QCOMPARE(dlg_->m_history.position(), 0);
-
-        QList<QImage> after;
-        for (int i = 0; i < 3; ++i) {
-            Stroke(i, {{5, 5 + 8 * i}, {30, 5 + 8 * i}});
-            after << Map();
-        }
-        dlg_->OnUndo();
-        QTest::mouseClick(dlg_->Control(ctrl::Undo), Qt::LeftButton);
-        QCOMPARE(Map(), after[0]);
-        dlg_->OnRedo();
-        QCOMPARE(Map(), after[1]);
-
-        // A new edit after an undo drops the redo states.
-        Stroke(4, {{10, 1}, {10, 28}});
-        const QImage edited = Map();
-        dlg_->OnRedo();
-        QCOMPARE(Map(), edited);
-        QCOMPARE(dlg_->m_history.count(), 4);
-        dlg_->OnUndo();
-        QCOMPARE(Map(), after[1]);
     }
 
     void strokesAtTheCanvasEdges() {
@@ -252,7 +223,7 @@ private slots:
             dlg_->OnLButtonUp(p + QPoint(5, 5));
         }
         QCOMPARE(Map(), fresh);
-        QCOMPARE(dlg_->m_history.count(), 1);
+        QCOMPARE(dlg_->document().history().count(), 1);
 
         // A drag from inside reaches column 0. The thickness chosen during the stroke waits for
         // the next one.
@@ -264,19 +235,19 @@ private slots:
         dlg_->OnLButtonUp(QPoint(canvas.left() - 50, canvas.top() + 12));
         QCOMPARE(Map().pixel(0, 10), kRed);
         QCOMPARE(Map().pixel(0, 15), kRed); // still 8 pixels wide
-        QCOMPARE(dlg_->m_history.count(), 2);
+        QCOMPARE(dlg_->document().history().count(), 2);
 
         // A real mouse drag far beyond the window runs along the border with the new width 1 and
         // makes one undo step.
         Load(40, 30);
-        dlg_->m_nLevel = 0;
+        dlg_->document().setLevel(0);
         QTest::mousePress(dlg_.get(), Qt::LeftButton, {}, Client({20, 15}));
-        QCOMPARE(dlg_->m_nPenWidth, 1);
+        QCOMPARE(dlg_->document().penWidth(), 1);
         QTest::mouseMove(dlg_.get(), QPoint(-100, Client({0, 15}).y()));
         QTest::mouseMove(dlg_.get(), QPoint(-100, -100));
         QTest::mouseMove(dlg_.get(), QPoint(1000, -100));
         QTest::mouseRelease(dlg_.get(), Qt::LeftButton, {}, QPoint(1000, -100));
-        QCOMPARE(dlg_->m_history.count(), 2);
+        QCOMPARE(dlg_->document().history().count(), 2);
         for (int y = 0; y < 30; ++y)
             for (int x = 0; x < 40; ++x) {
                 // Width-1 segments leave out their end point: the last one stops at x 38.
@@ -295,33 +266,44 @@ private slots:
             for (int dx = level == 0 ? 1 : 0; dx < 16; ++dx) {
                 QTest::mouseClick(dlg_.get(), Qt::LeftButton, {},
                                   QPoint(bar.left() + 16 * level + dx, y));
-                QCOMPARE(dlg_->m_nLevel, level);
+                QCOMPARE(dlg_->document().level(), level);
             }
 
         // The right button picks a palette colour; any other colour keeps the selection.
         Stroke(2, {{10, 10}, {12, 10}});
         const QImage painted = Map();
-        dlg_->m_nLevel = 5;
+        dlg_->document().setLevel(5);
         QTest::mouseClick(dlg_.get(), Qt::RightButton, {}, Client({10, 10}));
-        QCOMPARE(dlg_->m_nLevel, 2);
-        dlg_->m_depthMap.surface().setPixel(30, 20, qRgb(1, 2, 3));
+        QCOMPARE(dlg_->document().level(), 2);
+        QImage odd = painted;
+        odd.setPixel(30, 20, qRgb(1, 2, 3));
+        QVERIFY(odd.save(Path(QStringLiteral("odd.bmp"))));
+        QVERIFY(dlg_->document().LoadDepthMap(Path(QStringLiteral("odd.bmp"))));
         QTest::mouseClick(dlg_.get(), Qt::RightButton, {}, Client({30, 20}));
-        QCOMPARE(dlg_->m_nLevel, 2);
+        QCOMPARE(dlg_->document().level(), 2);
 
         // Clear asks first: No changes nothing, Yes clears as one undo step.
         const QImage before = Map();
         prompts_.yesNoAnswers = {false, true};
         dlg_->OnClear();
         QCOMPARE(Map(), before);
-        QCOMPARE(dlg_->m_history.count(), 2);
+        QCOMPARE(dlg_->document().history().count(), 2);
         dlg_->OnClear();
         QCOMPARE(prompts_.yesNoCalls.at(1).text,
                  QStringLiteral("立体情報をクリアしてよろしいですか？"));
         QCOMPARE(Map().pixel(10, 10), kPurple);
         QCOMPARE(Map().pixel(30, 20), kPurple);
-        QCOMPARE(dlg_->m_history.count(), 3);
+        QCOMPARE(dlg_->document().history().count(), 3);
         dlg_->OnUndo();
         QCOMPARE(Map(), painted);
+
+        // The fill tool fills where the real mouse clicks, as one undo step.
+        QTest::mouseClick(dlg_->Control(ctrl::Fill), Qt::LeftButton);
+        dlg_->document().setLevel(4);
+        QTest::mouseClick(dlg_.get(), Qt::LeftButton, {}, Client({30, 5}));
+        QCOMPARE(Map().pixel(30, 5), ArgbFromColorref(DepthPalette[4]));
+        QCOMPARE(Map().pixel(11, 10), ArgbFromColorref(DepthPalette[2]));
+        QCOMPARE(dlg_->document().history().position(), 2);
     }
 
     void displayGrab() {
@@ -333,7 +315,7 @@ private slots:
             for (int y = 0; y < 5; ++y)
                 for (int x = 0; x < w; ++x)
                     QCOMPARE(shown.pixel(c.left() + x, c.top() + y),
-                             x % 3 == 0 ? dlg_->SourceImage.image().pixel(x, y) : kPurple);
+                             x % 3 == 0 ? dlg_->document().picture().image().pixel(x, y) : kPurple);
             // The black frame lies one pixel outside the canvas.
             const QRect f = c.adjusted(-1, -1, 1, 1);
             for (int x = f.left(); x <= f.right(); ++x)
@@ -369,7 +351,9 @@ private slots:
                 QVERIFY(reader.read(&frame));
             frame.convertTo(QImage::Format_RGB32);
             const auto rendered = [&](SwayDirection d) {
-                return RenderSwayFrames(dlg_->SourceImage, dlg_->m_depthMap, d)[2].image();
+                return RenderSwayFrames(dlg_->document().picture(), dlg_->document().depthMap(),
+                                        d)[2]
+                    .image();
             };
             const double near = MeanDifference(frame, rendered(SwayDirection(direction)));
             const double far = MeanDifference(frame, rendered(SwayDirection(1 - direction)));
@@ -425,7 +409,7 @@ private slots:
         });
         GenerateGif(gif, 1, 2);
         QVERIFY(!dropAccepted);
-        QCOMPARE(QSize(dlg_->m_nWidth, dlg_->m_nHeight), QSize(40, 30));
+        QCOMPARE(dlg_->document().size(), QSize(40, 30));
         QCOMPARE(progress_, firstHalf + QList<int>({0, 2, 4, 6, 8, 256}));
         QCOMPARE(prompts_.messages, QStringList(QStringLiteral("GIFファイルを生成しました。")));
         QImageReader reader(gif);

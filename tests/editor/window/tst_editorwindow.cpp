@@ -92,6 +92,11 @@ class EditorWindowTest : public QObject {
             qFatal("control %d missing", id);
         return w;
     }
+    void LoadSomePicture() {
+        QImage picture(4, 4, QImage::Format_RGB32);
+        picture.fill(Qt::gray);
+        QVERIFY(dlg_->document().ReplacePicture(ImageHandle(picture)));
+    }
 
 private slots:
     void init() {
@@ -114,12 +119,12 @@ private slots:
         QVERIFY(!(f & Qt::WindowMaximizeButtonHint));
         QVERIFY(!dlg_->windowIcon().isNull());
 
-        QCOMPARE(dlg_->m_nTool, 0);
+        QCOMPARE(int(dlg_->document().tool()), 0);
         QCOMPARE(dlg_->m_nView, 3);
         QCOMPARE(dlg_->m_nThickness, 3);
-        QCOMPARE(dlg_->m_nPenWidth, 8);
-        QCOMPARE(dlg_->m_history.position(), -1);
-        QVERIFY(!dlg_->m_bLoaded && dlg_->SourceImage.isNull());
+        QCOMPARE(dlg_->document().penWidth(), 8);
+        QCOMPARE(dlg_->document().history().position(), -1);
+        QVERIFY(!dlg_->document().hasPicture() && dlg_->document().picture().isNull());
         // The first paint has fixed the palette bar at the right edge of "凸".
         const QRect raised = dlg_->Control(ctrl::RaisedLabel)->geometry();
         QCOMPARE(dlg_->PaletteRect, QRect(raised.x() + raised.width(), raised.y() - 2, 144, 17));
@@ -170,11 +175,11 @@ private slots:
         QCOMPARE(icon(ctrl::Eraser), resource(131));
         QCOMPARE(icon(ctrl::Fill), resource(136));
         QTest::mouseClick(Ctl<QPushButton>(ctrl::Fill), Qt::LeftButton);
-        QCOMPARE(dlg_->m_nTool, 2);
+        QCOMPARE(int(dlg_->document().tool()), 2);
         QCOMPARE(icon(ctrl::Pen), resource(130));
         QCOMPARE(icon(ctrl::Fill), resource(137));
         QTest::mouseClick(Ctl<QPushButton>(ctrl::Eraser), Qt::LeftButton);
-        QCOMPARE(dlg_->m_nTool, 1);
+        QCOMPARE(int(dlg_->document().tool()), 1);
         QCOMPARE(icon(ctrl::Eraser), resource(133));
         QCOMPARE(icon(ctrl::Fill), resource(136));
     }
@@ -204,7 +209,7 @@ private slots:
     }
 
     void menuWithPicture() {
-        dlg_->m_bLoaded = true;
+        LoadSomePicture();
         dlg_->m_nView = 2;
         dlg_->m_bFaint = true;
         const std::unique_ptr<QMenu> menu = dlg_->BuildPopupMenu();
@@ -220,7 +225,7 @@ private slots:
 
     // The menu button opens the menu below its bottom-left corner; the choice runs as a command.
     void menuButtonRunsTheChoice() {
-        dlg_->m_bLoaded = true;
+        LoadSomePicture();
         auto* button = Ctl<QPushButton>(ctrl::Menu);
         QPoint openedAt;
         QTimer::singleShot(0, this, [&] {
@@ -289,13 +294,14 @@ private slots:
         thickness->setCurrentIndex(1);
         QTest::mouseClick(Ctl<QCheckBox>(ctrl::ShowPicture), Qt::LeftButton);
         QCOMPARE(dlg_->m_nThickness, 1);
-        QCOMPARE(dlg_->m_nPenWidth, 8); // the pen width follows at the next stroke, not here
+        QCOMPARE(dlg_->document().penWidth(),
+                 8); // the pen width follows at the next stroke, not here
     }
 
     // With both views off the canvas area is plain dialog background, whichever way it was
     // switched, even with a picture loaded.
     void bothViewsOffShowsBackground() {
-        dlg_->m_bLoaded = true;
+        LoadSomePicture();
         dlg_->CanvasRect = QRect(100, 100, 50, 50);
         dlg_->SetPaintHandler([this](QPainter& p) {
             if (dlg_->m_nView != 0)
@@ -357,15 +363,13 @@ private slots:
     }
 
     void exitEndsAndReleases() {
-        dlg_->SourceImage = ImageHandle(QImage(4, 4, QImage::Format_RGB32));
-        QVERIFY(dlg_->m_depthMap.Create(4, 4));
-        dlg_->m_bLoaded = true;
+        LoadSomePicture();
         dlg_->OnCommand(cmd::Exit);
         QVERIFY(!dlg_->isVisible());
         QCOMPARE(dlg_->result(), 0);
-        QVERIFY(dlg_->SourceImage.isNull());
-        QVERIFY(!dlg_->m_depthMap.exists());
-        QVERIFY(!dlg_->m_bLoaded);
+        QVERIFY(dlg_->document().picture().isNull());
+        QVERIFY(!dlg_->document().depthMap().exists());
+        QVERIFY(!dlg_->document().hasPicture());
     }
 
     void closeBoxEnds() {

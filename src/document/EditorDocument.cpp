@@ -1,0 +1,133 @@
+#include "document/EditorDocument.h"
+
+#include "files/PictureFile.h"
+
+#include <algorithm>
+
+namespace kelvaro {
+
+void EditorDocument::setTool(PaintTool tool) {
+    tool_ = tool;
+    emit brushChanged();
+}
+
+void EditorDocument::setLevel(DepthLevel level) {
+    level_ = std::clamp(level, 0, kLevelCount - 1);
+    emit brushChanged();
+}
+
+void EditorDocument::setPenWidth(int width) {
+    penWidth_ = width;
+    emit brushChanged();
+}
+
+bool EditorDocument::ReplacePicture(ImageHandle picture) {
+    DepthMap map;
+    if (picture.isNull() || !map.Create(picture.width(), picture.height()))
+        return false;
+    stroking_ = false;
+    picture_ = std::move(picture);
+    map_ = std::move(map);
+    loaded_ = true;
+    history_.Reset(map_);
+    emit pictureReplaced();
+    ChangedAll();
+    return true;
+}
+
+void EditorDocument::Release() {
+    stroking_ = false;
+    picture_.reset();
+    map_.Release();
+    loaded_ = false;
+    emit pictureReplaced();
+    ChangedAll();
+}
+
+Result EditorDocument::LoadDepthMap(const QString& path) {
+    if (!loaded_)
+        return Result::Failure(QStringLiteral("no picture"));
+    const Result loaded = LoadDepthMapFile(path, map_);
+    if (loaded)
+        ChangedAll();
+    return loaded;
+}
+
+Result EditorDocument::SaveDepthMap(const QString& path) const {
+    if (!loaded_)
+        return Result::Failure(QStringLiteral("no picture"));
+    return SaveDepthMapFile(path, map_);
+}
+
+QRect EditorDocument::PaintSegment(QPoint from, QPoint to) {
+    DrawStrokeSegment(map_, from, to, strokeWidth_, StrokeColour(tool_, level_));
+    // The repaint box the canvas has always used, moved to map coordinates.
+    return StrokeInvalidRect(from, to, strokeWidth_, QPoint(0, 0));
+}
+
+void EditorDocument::BeginStroke(QPoint point) {
+    if (!loaded_)
+        return;
+    // A press while a stroke is open (its release went elsewhere) starts the stroke afresh.
+    stroking_ = true;
+    strokeWidth_ = penWidth_;
+    last_ = point;
+    Changed(PaintSegment(point, point));
+}
+
+void EditorDocument::ContinueStroke(QPoint point) {
+    if (!stroking_)
+        return;
+    const QPoint p = ClampToMap(point, size());
+    const QRect box = PaintSegment(last_, p);
+    last_ = p;
+    Changed(box);
+}
+
+void EditorDocument::EndStroke(QPoint point) {
+    if (!stroking_)
+        return;
+    const QPoint p = ClampToMap(point, size());
+    const QRect box = PaintSegment(last_, p);
+    last_ = p;
+    stroking_ = false;
+    history_.RecordSnapshot(map_); // one stroke, one undo step
+    Changed(box);
+}
+
+void EditorDocument::Fill(QPoint seed) {
+    if (!loaded_)
+        return;
+    kelvaro::Fill(map_, seed, DepthPalette[size_t(level_)]);
+    history_.RecordSnapshot(map_); // also when nothing changed
+    ChangedAll();
+}
+
+bool EditorDocument::Pick(QPoint point) {
+    if (!loaded_)
+        return false;
+    const std::optional<DepthLevel> picked = LevelAt(map_, point);
+    if (picked)
+        setLevel(*picked);
+    return picked.has_value();
+}
+
+void EditorDocument::Clear() {
+    if (!loaded_)
+        return;
+    map_.Clear();
+    history_.RecordSnapshot(map_);
+    ChangedAll();
+}
+
+void EditorDocument::Undo() {
+    history_.Undo(map_);
+    ChangedAll();
+}
+
+void EditorDocument::Redo() {
+    history_.Redo(map_);
+    ChangedAll();
+}
+
+} // namespace kelvaro

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "depth/DepthMap.h"
+#include "depth/Painting.h"
+#include "depth/UndoHistory.h"
+#include "imaging/ImageHandle.h"
+#include "imaging/Imaging.h"
+
+#include <QObject>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+namespace kelvaro {
+
+// What the editor edits: the picture, its depth map and the undo history, with the brush (tool,
+// level, pen width). Every operation takes map coordinates and knows nothing of windows; views
+// observe the signals. All state changes pass through the operations below, each of which
+// finishes its change (history included) before it signals.
+class EditorDocument : public QObject {
+    Q_OBJECT
+
+public:
+    explicit EditorDocument(QObject* parent = nullptr) : QObject(parent) {}
+
+    // ---- State ----
+    // A picture and its depth map exist.
+    bool hasPicture() const { return loaded_; }
+    const ImageHandle& picture() const { return picture_; }
+    const DepthMap& depthMap() const { return map_; }
+    // The picture's (and the map's) size; empty without a picture.
+    QSize size() const { return QSize(map_.width(), map_.height()); }
+    const UndoHistory& history() const { return history_; }
+
+    PaintTool tool() const { return tool_; }
+    DepthLevel level() const { return level_; }
+    // The width the next stroke paints with; a stroke keeps the width it started with.
+    int penWidth() const { return penWidth_; }
+    void setTool(PaintTool tool);
+    void setLevel(DepthLevel level);
+    void setPenWidth(int width);
+
+    // A pen or eraser stroke is in progress (between BeginStroke and EndStroke).
+    bool isStroking() const { return stroking_; }
+
+    // ---- Pictures and depth-map files ----
+    // Replaces the picture, makes a fresh depth map of its size and starts the history again.
+    // When the picture is null or no map can be made, nothing changes and false is returned.
+    bool ReplacePicture(ImageHandle picture);
+    // Forgets the picture and the depth map (the undo history stays).
+    void Release();
+    // Copies a depth-map file onto the map. Not an undo step: the history's current entry still
+    // holds the map from before the load. Fails without a picture.
+    Result LoadDepthMap(const QString& path);
+    Result SaveDepthMap(const QString& path) const;
+
+    // ---- Editing; each does nothing without a picture ----
+    // A stroke of the current tool (pen: the selected level, eraser: the base level). The press
+    // paints a dot of the pen width, each move a segment from the last point (clamped into the
+    // map), the release its last segment; the whole stroke is one undo step.
+    void BeginStroke(QPoint point);
+    void ContinueStroke(QPoint point);
+    void EndStroke(QPoint point);
+    // Flood fill with the selected level; records an undo step even when nothing changed.
+    void Fill(QPoint seed);
+    // Selects the level of the map colour under the point; false (selection kept) for a colour
+    // outside the palette or a point off the map.
+    bool Pick(QPoint point);
+    // Sets the whole map to the base level, as one undo step.
+    void Clear();
+    // One step back or forward; reports the whole map changed even when there was no step.
+    void Undo();
+    void Redo();
+
+signals:
+    // Map pixels inside `mapRect` may have changed. For a stroke segment this is its repaint box,
+    // which may reach beyond the map; the whole map for everything else (empty without a map).
+    void changed(const QRect& mapRect);
+    // The picture was replaced or released; changed() for the whole new map follows.
+    void pictureReplaced();
+    // The tool, the level or the pen width was set.
+    void brushChanged();
+
+private:
+    QRect PaintSegment(QPoint from, QPoint to);
+    void Changed(const QRect& mapRect) { emit changed(mapRect); }
+    void ChangedAll() { emit changed(map_.rect()); }
+
+    ImageHandle picture_;
+    DepthMap map_;
+    bool loaded_ = false;
+    UndoHistory history_;
+    PaintTool tool_ = PaintTool::Pen;
+    DepthLevel level_ = 0;
+    int penWidth_ = 8;
+    bool stroking_ = false;
+    int strokeWidth_ = 8;
+    QPoint last_;
+};
+
+} // namespace kelvaro
