@@ -35,13 +35,38 @@ LoadedPicture LoadPicture(const QString& path) {
     return loaded;
 }
 
-Result LoadDepthMapFile(const QString& path, DepthMap& map) {
+DepthMapFileLoad LoadDepthMapFile(const QString& path, DepthMap& map) {
+    DepthMapFileLoad load;
     // A gamma or profile in the file must not shift the colours: they are levels, not a picture.
     ImageHandle file = LoadImageFile(path, ColourHandling::AsStored);
+    if (file.isNull()) {
+        load.ok = false;
+        load.reason = file.reason();
+        return load;
+    }
+    PrepareImage(file, Transparency::Ignore);
+    load.fileSize = file.image().size();
+    const QImage& image = file.image();
+    const int w = std::min(image.width(), map.width());
+    const int h = std::min(image.height(), map.height());
+    for (int y = 0; y < h; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < w; ++x)
+            load.offPalettePixels += !LevelOfColour(ColorrefFromArgb(row[x])).has_value();
+    }
+    map.CopyIn(file);
+    return load;
+}
+
+Result LoadGreyDepthFile(const QString& path, const GreyDepthOptions& options, DepthMap& map) {
+    // The grey values are depths: no colour profile may change them, and 16 bits stay 16 bits.
+    const ImageHandle file = LoadImageFile(path, ColourHandling::AsStored);
     if (file.isNull())
         return Result::Failure(file.reason());
-    PrepareImage(file);
-    map.CopyIn(file);
+    const ImageHandle depth = DepthFromGrey(file.image(), map.width(), map.height(), options);
+    if (depth.isNull())
+        return Result::Failure(depth.reason());
+    map.CopyIn(depth);
     return Result::Success();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "depth/DepthMap.h"
+#include "depth/GreyDepth.h"
 #include "imaging/Imaging.h"
 
 #include <QString>
@@ -29,9 +30,22 @@ struct LoadedPicture {
 // when the size stays).
 LoadedPicture LoadPicture(const QString& path);
 
+// What loading a depth-map file did, so the caller can say so: a file of another size than the
+// map, or colours that are no depth level, are loaded all the same but deserve a notice.
+struct DepthMapFileLoad : Result {
+    QSize fileSize;
+    // Pixels copied onto the map whose colour is none of the palette's (they count as level 0).
+    qint64 offPalettePixels = 0;
+};
+
 // Copies a depth-map file onto the map unscaled, top-left to top-left; where the file does not
-// reach, the map keeps its colours. Any decodable picture is accepted; colours enter unchanged.
-Result LoadDepthMapFile(const QString& path, DepthMap& map);
+// reach, the map keeps its colours. Any decodable picture is accepted; every pixel's stored colour
+// enters unchanged, whatever its alpha. On failure the map is unchanged.
+DepthMapFileLoad LoadDepthMapFile(const QString& path, DepthMap& map);
+
+// Replaces the whole map with one made from a grey depth image (see DepthFromGrey). On failure
+// the map is unchanged.
+Result LoadGreyDepthFile(const QString& path, const GreyDepthOptions& options, DepthMap& map);
 
 // Saves the whole map as a bitmap with its exact colours.
 Result SaveDepthMapFile(const QString& path, const DepthMap& map);

@@ -133,13 +133,17 @@ void ReleaseImage(ImageHandle& image) {
     image.reset();
 }
 
-void PrepareImage(ImageHandle& handle) {
+void PrepareImage(ImageHandle& handle, Transparency transparency) {
     if (handle.isNull())
         return;
     QImage& image = handle.image();
     if (image.format() == kWorkingFormat)
         return;
-    if (image.hasAlphaChannel()) {
+    if (image.hasAlphaChannel() && transparency == Transparency::Ignore) {
+        // Through the unpremultiplied format, whose conversion to RGB32 only sets alpha opaque.
+        image.convertTo(QImage::Format_ARGB32);
+        image.convertTo(kWorkingFormat);
+    } else if (image.hasAlphaChannel()) {
         QImage flat(image.size(), kWorkingFormat);
         flat.fill(Qt::white);
         QPainter p(&flat);

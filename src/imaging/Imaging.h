@@ -32,8 +32,14 @@ ImageHandle LoadImageFile(const QString& path,
 // Frees the image; a null handle is left as it is.
 void ReleaseImage(ImageHandle& image);
 
-// Brings a decoded picture into the working 32-bit RGB format, transparency flattened on white.
-void PrepareImage(ImageHandle& image);
+// What PrepareImage does with transparent pixels.
+enum class Transparency {
+    FlattenOnWhite, // pictures: shown as a viewer shows them on a white page
+    Ignore,         // data such as depth maps: each pixel keeps its stored colour
+};
+
+// Brings a decoded image into the working 32-bit RGB format.
+void PrepareImage(ImageHandle& image, Transparency transparency = Transparency::FlattenOnWhite);
 
 // Pixel (x, y) as 0x00BBGGRR. Positions outside the image read the nearest edge pixel.
 COLORREF GetImagePixel(const ImageHandle& image, int x, int y);

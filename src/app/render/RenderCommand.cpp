@@ -20,6 +20,8 @@ namespace {
 struct RenderOptions {
     QString picture;
     QString depth;
+    QString depthGrey;
+    GreyDepthOptions grey;
     SwayDirection direction = SwayDirection::Horizontal;
     int sizeChoice = 0;
     QString framesDir;
@@ -60,6 +62,13 @@ ParseResult ParseArguments(const QStringList& arguments) {
             options.picture = arg;
             continue;
         }
+        if (arg == QLatin1String("--black-near")) {
+            if (seen.contains(arg))
+                return fail(QStringLiteral("%1 given more than once").arg(arg));
+            seen.append(arg);
+            options.grey.blackNear = true;
+            continue;
+        }
         QString value;
         bool hasValue = false;
         if (const qsizetype eq = arg.indexOf(QLatin1Char('='));
@@ -68,9 +77,13 @@ ParseResult ParseArguments(const QStringList& arguments) {
             arg.truncate(eq);
             hasValue = true;
         }
-        static const QStringList withValue = {QStringLiteral("--depth"), QStringLiteral("--sway"),
+        static const QStringList withValue = {QStringLiteral("--depth"),
+                                              QStringLiteral("--depth-grey"),
+                                              QStringLiteral("--fixed-below"),
+                                              QStringLiteral("--sway"),
                                               QStringLiteral("--size"),
-                                              QStringLiteral("--frames-dir"), QStringLiteral("-o")};
+                                              QStringLiteral("--frames-dir"),
+                                              QStringLiteral("-o")};
         if (!withValue.contains(arg))
             return fail(QStringLiteral("unknown option %1").arg(arg));
         if (seen.contains(arg))
@@ -85,6 +98,15 @@ ParseResult ParseArguments(const QStringList& arguments) {
             return fail(QStringLiteral("%1 needs a value").arg(arg));
         if (arg == QLatin1String("--depth")) {
             options.depth = value;
+        } else if (arg == QLatin1String("--depth-grey")) {
+            options.depthGrey = value;
+        } else if (arg == QLatin1String("--fixed-below")) {
+            bool number = false;
+            const int t = value.toInt(&number);
+            if (!number || t < 0 || t > 255)
+                return fail(QStringLiteral("--fixed-below must be a grey value 0 to 255, not %1")
+                                .arg(value));
+            options.grey.fixedBelow = t;
         } else if (arg == QLatin1String("--sway")) {
             if (value == QLatin1String("horizontal"))
                 options.direction = SwayDirection::Horizontal;
@@ -106,6 +128,12 @@ ParseResult ParseArguments(const QStringList& arguments) {
     }
     if (options.picture.isEmpty())
         return fail(QStringLiteral("no picture given"));
+    if (!options.depth.isEmpty() && !options.depthGrey.isEmpty())
+        return fail(QStringLiteral("give either --depth or --depth-grey, not both"));
+    for (const QString& greyOnly :
+         {QStringLiteral("--black-near"), QStringLiteral("--fixed-below")})
+        if (seen.contains(greyOnly) && options.depthGrey.isEmpty())
+            return fail(QStringLiteral("%1 needs --depth-grey").arg(greyOnly));
     if (options.framesDir.isEmpty() && options.gif.isEmpty())
         return fail(QStringLiteral("nothing to write: give --frames-dir DIR and/or -o OUT.gif"));
     result.options = std::move(options);
@@ -158,10 +186,16 @@ QString RenderUsage() {
         "usage: kelvaro-render PICTURE [--depth MAP] [--sway horizontal|vertical] "
         "[--size full|2/3|1/2|1/3|1/4]\n"
         "                      [--frames-dir DIR] [-o OUT.gif]\n"
+        "       kelvaro-render PICTURE --depth-grey MAP [--black-near] [--fixed-below T] ...\n"
         "\n"
         "Renders the eight frames of one sway cycle of PICTURE, raised and sunk by the depth map\n"
         "MAP (a file saved by the editor; without it the whole picture lies at the base level).\n"
         "  --depth MAP       depth map file, applied top-left to top-left, unscaled\n"
+        "  --depth-grey MAP  grey depth image instead (white near, black far, 8 or 16 bits),\n"
+        "                    scaled to the picture and snapped to levels 0 (white) .. 7 (black)\n"
+        "  --black-near      with --depth-grey: black is near, white far\n"
+        "  --fixed-below T   with --depth-grey: grey 0..T (255-T..255 with --black-near) is\n"
+        "                    fixed in place\n"
         "  --sway DIR        horizontal (default) or vertical sway\n"
         "  --size SIZE       GIF size: full (default), 2/3, 1/2, 1/3 or 1/4 of the picture\n"
         "  --frames-dir DIR  write the full-size frames as DIR/frame-0.png ... frame-7.png\n"
@@ -203,10 +237,27 @@ int RunRender(const QStringList& arguments, QTextStream& out, QTextStream& err) 
         return failWith(RenderExitFailure,
                         QStringLiteral("cannot make a depth map of %1 x %2").arg(w).arg(h));
     if (!options.depth.isEmpty()) {
-        if (const Result read = LoadDepthMapFile(options.depth, depth); !read)
+        const DepthMapFileLoad read = LoadDepthMapFile(options.depth, depth);
+        if (!read)
             return failWith(
                 RenderExitFailure,
                 QStringLiteral("cannot open the depth map %1: %2").arg(options.depth, read.reason));
+        if (read.fileSize != QSize(w, h))
+            err << "kelvaro-render: warning: the depth map " << options.depth << " is "
+                << read.fileSize.width() << " x " << read.fileSize.height()
+                << " pixels and the picture " << w << " x " << h
+                << "; the map is applied top-left to top-left, unscaled\n";
+        if (read.offPalettePixels > 0)
+            err << "kelvaro-render: warning: " << read.offPalettePixels
+                << " pixels of the depth map " << options.depth
+                << " are no depth colours and count as level 0; for a grey depth image use "
+                   "--depth-grey\n";
+        err.flush();
+    } else if (!options.depthGrey.isEmpty()) {
+        if (const Result read = LoadGreyDepthFile(options.depthGrey, options.grey, depth); !read)
+            return failWith(RenderExitFailure,
+                            QStringLiteral("cannot open the grey depth map %1: %2")
+                                .arg(options.depthGrey, read.reason));
     }
 
     std::vector<ImageHandle> frames = RenderSwayFrames(loaded.image, depth, options.direction);

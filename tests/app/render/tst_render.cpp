@@ -1,5 +1,6 @@
 #include "app/render/RenderCommand.h"
 
+#include "depth/DepthPalette.h"
 #include "gif/FrameSynthesis.h"
 
 #include <QFile>
@@ -7,6 +8,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cmath>
 
 using namespace kelvaro;
 
@@ -48,6 +51,37 @@ QImage PaintedMap(int w, int h) {
     return map;
 }
 
+// A grey depth image with every grey from black to white, 16 bits, in rings and a ramp.
+QImage GreyDepth(int w, int h) {
+    QImage grey(w, h, QImage::Format_Grayscale16);
+    for (int y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<quint16*>(grey.scanLine(y));
+        for (int x = 0; x < w; ++x)
+            row[x] = quint16((x * 65535 / (w - 1) + (x * y % 97) * 300) % 65536);
+    }
+    return grey;
+}
+
+// The palette map the grey import must give, written out from its rule independently of the
+// program: L = 7 - round(7 v), or 7 - round(7 (1 - v)) when black is near.
+QImage PaletteMapByRule(const QImage& grey, bool blackNear) {
+    QImage map(grey.size(), QImage::Format_RGB32);
+    for (int y = 0; y < grey.height(); ++y)
+        for (int x = 0; x < grey.width(); ++x) {
+            const double v = reinterpret_cast<const quint16*>(grey.constScanLine(y))[x] / 65535.0;
+            const int level = 7 - int(std::lround(7 * (blackNear ? 1 - v : v)));
+            map.setPixel(x, y, ArgbFromColorref(DepthPalette[size_t(level)]));
+        }
+    return map;
+}
+
+QStringList FrameFiles(const QString& dir) {
+    QStringList files;
+    for (int k = 0; k < FrameCount; ++k)
+        files << dir + QStringLiteral("/frame-%1.png").arg(k);
+    return files;
+}
+
 } // namespace
 
 class TestRender : public QObject {
@@ -87,6 +121,21 @@ private slots:
         QTest::newRow("bad size") << QStringList{pic, QStringLiteral("--size=3/4"),
                                                  QStringLiteral("-o"), QStringLiteral("a.gif")};
         QTest::newRow("missing value") << QStringList{pic, QStringLiteral("-o")};
+        QTest::newRow("both depth kinds") << QStringList{pic,
+                                                         QStringLiteral("--depth"),
+                                                         QStringLiteral("m.bmp"),
+                                                         QStringLiteral("--depth-grey"),
+                                                         QStringLiteral("g.png"),
+                                                         QStringLiteral("-o"),
+                                                         QStringLiteral("a.gif")};
+        QTest::newRow("black-near without grey") << QStringList{
+            pic, QStringLiteral("--black-near"), QStringLiteral("-o"), QStringLiteral("a.gif")};
+        QTest::newRow("threshold out of range") << QStringList{pic,
+                                                               QStringLiteral("--depth-grey"),
+                                                               QStringLiteral("g.png"),
+                                                               QStringLiteral("--fixed-below=256"),
+                                                               QStringLiteral("-o"),
+                                                               QStringLiteral("a.gif")};
         QTest::newRow("option twice")
             << QStringList{pic, QStringLiteral("-o"), QStringLiteral("a.gif"), QStringLiteral("-o"),
                            QStringLiteral("b.gif")};
@@ -167,6 +216,61 @@ private slots:
         QCOMPARE(reader.format(), QByteArray("gif"));
         QCOMPARE(reader.imageCount(), FrameCount);
         QCOMPARE(reader.size(), QSize(130, 105));
+    }
+
+    // --depth-grey renders exactly what --depth renders with the palette map the rule gives.
+    void greyDepthMatchesTheEquivalentPaletteMap() {
+        const QImage grey = GreyDepth(260, 210);
+        const QString greyPath = path(QStringLiteral("grey16.png"));
+        QVERIFY(grey.save(greyPath));
+        for (const bool blackNear : {false, true}) {
+            const QString tag = blackNear ? QStringLiteral("black") : QStringLiteral("white");
+            const QString mapPath = path(tag + QStringLiteral("-rule.bmp"));
+            QVERIFY(PaletteMapByRule(grey, blackNear).save(mapPath));
+            const QString byMap = path(tag + QStringLiteral("-by-map"));
+            const QString byGrey = path(tag + QStringLiteral("-by-grey"));
+            QStringList greyArguments = {picture_, QStringLiteral("--depth-grey"), greyPath,
+                                         QStringLiteral("--frames-dir"), byGrey};
+            if (blackNear)
+                greyArguments << QStringLiteral("--black-near");
+            const Run fromGrey = Render(greyArguments);
+            QCOMPARE(fromGrey.status, RenderExitOk);
+            QVERIFY2(fromGrey.err.isEmpty(), qPrintable(fromGrey.err));
+            const Run fromMap = Render({picture_, QStringLiteral("--depth"), mapPath,
+                                        QStringLiteral("--frames-dir"), byMap});
+            QCOMPARE(fromMap.status, RenderExitOk);
+            QVERIFY2(fromMap.err.isEmpty(), qPrintable(fromMap.err));
+            for (int k = 0; k < FrameCount; ++k)
+                QCOMPARE(QImage(FrameFiles(byGrey)[k]), QImage(FrameFiles(byMap)[k]));
+        }
+    }
+
+    // A map of another size and a map with colours that are no level still render (exit 0) but
+    // each say so in exactly one warning line.
+    void mapFileWarnings() {
+        QImage offPalette = PaintedMap(260, 210);
+        offPalette.setPixel(3, 3, qRgb(128, 128, 128));
+        offPalette.setPixel(4, 3, qRgb(129, 128, 128));
+        const QString offPath = path(QStringLiteral("off-palette.png"));
+        QVERIFY(offPalette.save(offPath));
+        const QString smallPath = path(QStringLiteral("small-map.bmp"));
+        QVERIFY(PaintedMap(130, 100).save(smallPath));
+
+        const Run off = Render({picture_, QStringLiteral("--depth"), offPath,
+                                QStringLiteral("--frames-dir"), path(QStringLiteral("off"))});
+        QCOMPARE(off.status, RenderExitOk);
+        QCOMPARE(off.err.count(QLatin1Char('\n')), 1);
+        QVERIFY2(off.err.contains(QLatin1String(" 2 pixels")), qPrintable(off.err));
+        QVERIFY(off.err.contains(QLatin1String("--depth-grey")));
+
+        const Run small = Render({picture_, QStringLiteral("--depth"), smallPath,
+                                  QStringLiteral("--frames-dir"), path(QStringLiteral("small"))});
+        QCOMPARE(small.status, RenderExitOk);
+        QCOMPARE(small.err.count(QLatin1Char('\n')), 1);
+        QVERIFY2(small.err.contains(QLatin1String("130 x 100")) &&
+                     small.err.contains(QLatin1String("260 x 210")),
+                 qPrintable(small.err));
+        QVERIFY(QFile::exists(path(QStringLiteral("small/frame-7.png"))));
     }
 
     void shrinkNotice() {

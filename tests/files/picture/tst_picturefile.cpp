@@ -160,6 +160,86 @@ private slots:
         QCOMPARE(ReadAll(path), old);
     }
 
+    // The load reports the file's size and the off-palette pixels that entered the map, so
+    // the callers can tell the user; pixels of the file beyond the map are not counted.
+    void depthFileLoadsReportWhatTheyDid() {
+        QTemporaryDir dir;
+        QImage file(6, 6, QImage::Format_RGB32);
+        file.fill(ArgbFromColorref(DepthPalette[FixedLevel]));
+        file.setPixel(1, 1, qRgb(128, 128, 128));
+        file.setPixel(2, 0, qRgb(255, 255, 255));
+        file.setPixel(5, 5, qRgb(9, 9, 9)); // beyond a 3 x 2 map
+        const QString path = dir.filePath(QStringLiteral("grey-by-mistake.png"));
+        QVERIFY(file.save(path));
+
+        DepthMap small;
+        QVERIFY(small.Create(3, 2));
+        const DepthMapFileLoad load = LoadDepthMapFile(path, small);
+        QVERIFY(load);
+        QCOMPARE(load.fileSize, QSize(6, 6));
+        QCOMPARE(load.offPalettePixels, qint64(2));
+
+        DepthMap same;
+        QVERIFY(same.Create(6, 6));
+        QCOMPARE(LoadDepthMapFile(path, same).offPalettePixels, qint64(3));
+        file.setPixel(1, 1, ArgbFromColorref(DepthPalette[0]));
+        file.setPixel(2, 0, ArgbFromColorref(DepthPalette[3]));
+        file.setPixel(5, 5, ArgbFromColorref(DepthPalette[5]));
+        QVERIFY(file.save(path));
+        const DepthMapFileLoad clean = LoadDepthMapFile(path, same);
+        QCOMPARE(clean.fileSize, QSize(6, 6));
+        QCOMPARE(clean.offPalettePixels, qint64(0));
+    }
+
+    // Transparent pixels of a map file keep their stored colour (they are levels, not a picture
+    // to be shown on white).
+    void transparentMapPixelsKeepTheirColour() {
+        QImage file(3, 1, QImage::Format_ARGB32);
+        file.setPixel(
+            0, 0,
+            qRgba(RedOf(DepthPalette[3]), GreenOf(DepthPalette[3]), BlueOf(DepthPalette[3]), 0));
+        file.setPixel(
+            1, 0,
+            qRgba(RedOf(DepthPalette[5]), GreenOf(DepthPalette[5]), BlueOf(DepthPalette[5]), 128));
+        file.setPixel(2, 0, qRgba(0, 0, 0, 0));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("alpha.png"));
+        QVERIFY(file.save(path));
+        DepthMap map;
+        QVERIFY(map.Create(3, 1));
+        const DepthMapFileLoad load = LoadDepthMapFile(path, map);
+        QVERIFY(load);
+        QCOMPARE(map.Pixel(0, 0), DepthPalette[3]);
+        QCOMPARE(map.Pixel(1, 0), DepthPalette[5]);
+        QCOMPARE(map.Pixel(2, 0), DepthPalette[FixedLevel]);
+        QCOMPARE(load.offPalettePixels, qint64(0));
+    }
+
+    // A 16-bit grey file reaches the snapping rule with its 16 bits (4681 and 4682 are one 8-bit
+    // grey but two levels), and replaces the whole map; a bad file changes nothing.
+    void greyDepthFiles() {
+        QImage grey(2, 1, QImage::Format_Grayscale16);
+        reinterpret_cast<quint16*>(grey.scanLine(0))[0] = 4681;
+        reinterpret_cast<quint16*>(grey.scanLine(0))[1] = 4682;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("深度.png"));
+        QVERIFY(grey.save(path));
+        DepthMap map;
+        QVERIFY(map.Create(2, 1));
+        map.surface().fill(qRgb(1, 2, 3));
+        QVERIFY(LoadGreyDepthFile(path, {}, map));
+        QCOMPARE(map.Pixel(0, 0), DepthPalette[7]);
+        QCOMPARE(map.Pixel(1, 0), DepthPalette[6]);
+
+        const QImage before = map.surface().copy();
+        QFile text(dir.filePath(QStringLiteral("x.png")));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("not a picture");
+        text.close();
+        QVERIFY(!LoadGreyDepthFile(text.fileName(), {}, map).ok);
+        QCOMPARE(map.surface(), before);
+    }
+
     void fileDialogSettings() {
         QCOMPARE(SettingsFor(FileDialogUse::OpenPicture).title,
                  QStringLiteral("画像ファイルを開く"));
