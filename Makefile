@@ -34,15 +34,17 @@ format:
 format-check:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
-# Sway GIFs of the sample photo and its depth map, both directions, written to out/.
+# Sway GIFs of the sample photo and its depth maps (painted, both directions; grey), written to out/.
 DEMO_PICTURE := tests/data/coffee-640x480.jpg
 DEMO_DEPTH := tests/data/coffee-depth.png
+DEMO_GREY := tests/data/coffee-depth-grey.png
 RENDER := ./build/default/src/app/render/kelvaro-render
 demo: build
 	@mkdir -p out
 	$(RENDER) $(DEMO_PICTURE) --depth $(DEMO_DEPTH) --sway horizontal -o out/demo-horizontal.gif
 	$(RENDER) $(DEMO_PICTURE) --depth $(DEMO_DEPTH) --sway vertical --size 1/2 -o out/demo-vertical.gif
-	@echo "wrote out/demo-horizontal.gif and out/demo-vertical.gif"
+	$(RENDER) $(DEMO_PICTURE) --depth-grey $(DEMO_GREY) --fixed-below 8 -o out/demo-grey.gif
+	@echo "wrote out/demo-horizontal.gif, out/demo-vertical.gif and out/demo-grey.gif"
 
 clean:
 	rm -rf build
