@@ -78,6 +78,7 @@ CDepthPaintDlg::CDepthPaintDlg(Prompts& prompts, QWidget* parent)
     SetOuterSize(layout::StartOuterSize);
     CentreOnScreen();
     ObserveDocument();
+    preview_ = std::make_unique<PreviewWindow>(document_, this);
     document_.setPenWidth(PenWidthForThickness(m_nThickness));
     UpdateToolIcons();
     InstallCommandHandlers();
@@ -224,6 +225,9 @@ std::unique_ptr<QMenu> CDepthPaintDlg::BuildPopupMenu() {
     item(depth, cmd::LoadDepth, QStringLiteral("読み込み..."), true);
     menu->addSeparator();
     item(menu.get(), cmd::GenerateGif, QStringLiteral("GIFを生成"), true);
+    QAction* preview = item(menu.get(), cmd::Preview, QStringLiteral("プレビュー"), false);
+    preview->setCheckable(true);
+    preview->setChecked(preview_->isVisible());
     menu->addSeparator();
     item(menu.get(), cmd::Exit, QStringLiteral("終了"), false);
     return menu;
@@ -247,6 +251,9 @@ void CDepthPaintDlg::OnCommand(int id) {
     case cmd::ToggleFaint:
         m_bFaint = !m_bFaint;
         update(CanvasRect);
+        break;
+    case cmd::Preview:
+        preview_->setVisible(!preview_->isVisible());
         break;
     case cmd::Exit:
         done(0);
@@ -322,6 +329,7 @@ void CDepthPaintDlg::RunBusy(const std::function<void()>& work) {
 }
 
 void CDepthPaintDlg::done(int result) {
+    preview_->Shutdown();
     ReleaseCanvas();
     QDialog::done(result);
 }

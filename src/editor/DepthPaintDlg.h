@@ -5,6 +5,7 @@
 #include "editor/DialogLayout.h"
 #include "editor/Prompts.h"
 #include "editor/canvas/CanvasDisplay.h"
+#include "editor/preview/PreviewWindow.h"
 
 #include <QDialog>
 #include <QIcon>
@@ -58,6 +59,8 @@ public:
     // its change signals.
     EditorDocument& document() { return document_; }
     const EditorDocument& document() const { return document_; }
+    // The live preview window ("プレビュー"), hidden until the menu item opens it.
+    PreviewWindow& preview() { return *preview_; }
 
     Prompts& prompts() const { return prompts_; }
 
@@ -164,6 +167,7 @@ private:
 
     Prompts& prompts_;
     EditorDocument document_;
+    std::unique_ptr<PreviewWindow> preview_; // a window of its own, destroyed before document_
     QPushButton* menuButton_ = nullptr;
     QPushButton* toolButtons_[3] = {};
     QComboBox* thickness_ = nullptr;

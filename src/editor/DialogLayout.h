@@ -36,6 +36,7 @@ inline constexpr int ToggleDepth = 32781;
 inline constexpr int Undo = 32783;
 inline constexpr int Redo = 32784;
 inline constexpr int ToggleFaint = 32785;
+inline constexpr int Preview = 32786;
 } // namespace cmd
 
 inline QString ControlName(int id) {

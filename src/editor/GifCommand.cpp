@@ -3,6 +3,8 @@
 
 #include "gif/GifPipeline.h"
 
+#include <QScopeGuard>
+
 namespace kelvaro {
 
 void CDepthPaintDlg::OnGenerateGif() {
@@ -26,6 +28,9 @@ void CDepthPaintDlg::GenerateVerticalSwayGif(const QString& path) {
 }
 
 void CDepthPaintDlg::GenerateGif(const QString& path, int direction) {
+    // The preview stands still meanwhile, leaving the cores to the GIF.
+    preview_->SetPaused(true);
+    const auto resume = qScopeGuard([this] { preview_->SetPaused(false); });
     GenerationHooks hooks;
     hooks.showProgress = [this](int step) {
         ShowProgress(step);

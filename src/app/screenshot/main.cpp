@@ -1,21 +1,61 @@
 // Takes a picture of the editor window and writes it as PNG. With a picture (and a depth map) it
-// shows them loaded, as a user sees them while painting. Run it with QT_QPA_PLATFORM=offscreen
-// (scripts/screenshot does).
-//   kelvaro-screenshot OUTPUT.png [PICTURE [DEPTHMAP [faint]]]
+// shows them loaded, as a user sees them while painting; "faint" shows the depth colours faintly,
+// "preview" adds the live preview window beside the editor, both under a plain caption. Run it
+// with QT_QPA_PLATFORM=offscreen (scripts/screenshot does).
+//   kelvaro-screenshot OUTPUT.png [PICTURE [DEPTHMAP [faint] [preview]]]
 
 #include "editor/DepthPaintDlg.h"
 #include "editor/QtPrompts.h"
 #include "ui/DialogUnits.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QPixmap>
 
 #include <cstdio>
 
+namespace {
+
+constexpr int kCaption = 22;
+constexpr int kGap = 16;
+
+// Windows side by side on a plain desktop, each under a caption with its title (the offscreen
+// platform draws no window frames).
+QImage Desktop(const QList<QWidget*>& windows) {
+    int width = kGap, height = 0;
+    for (QWidget* w : windows) {
+        width += w->width() + 2 + kGap;
+        height = std::max(height, w->height() + kCaption + 2);
+    }
+    QImage desktop(width, height + 2 * kGap, QImage::Format_RGB32);
+    desktop.fill(QColor(58, 110, 165));
+    QPainter painter(&desktop);
+    int x = kGap;
+    for (QWidget* w : windows) {
+        const QRect frame(x, kGap, w->width() + 2, w->height() + kCaption + 2);
+        painter.fillRect(frame, QColor(212, 208, 200));
+        painter.fillRect(QRect(x + 1, kGap + 1, w->width(), kCaption - 1), QColor(10, 36, 106));
+        painter.setPen(Qt::white);
+        painter.setFont(kelvaro::DialogFont());
+        painter.drawText(QRect(x + 6, kGap + 1, w->width() - 6, kCaption - 1),
+                         Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
+        painter.drawPixmap(x + 1, kGap + kCaption + 1, w->grab());
+        x += frame.width() + kGap;
+    }
+    return desktop;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc < 2 || argc > 5) {
-        std::fprintf(stderr, "usage: kelvaro-screenshot OUTPUT.png [PICTURE [DEPTHMAP [faint]]]\n");
+    const QStringList options = app.arguments().mid(4);
+    const bool faint = options.contains(QStringLiteral("faint"));
+    const bool preview = options.contains(QStringLiteral("preview"));
+    if (argc < 2 || options.size() > 2 || options.size() != int(faint) + int(preview)) {
+        std::fprintf(
+            stderr,
+            "usage: kelvaro-screenshot OUTPUT.png [PICTURE [DEPTHMAP [faint] [preview]]]\n");
         return 2;
     }
     QApplication::setApplicationName(QStringLiteral("Kelvaro"));
@@ -28,11 +68,21 @@ int main(int argc, char** argv) {
         return 1;
     if (argc >= 4 && !editor.document().LoadDepthMap(QString::fromLocal8Bit(argv[3])))
         return 1;
-    editor.m_bFaint = argc == 5;
+    editor.m_bFaint = faint;
     editor.update();
     QApplication::processEvents();
     const QString path = QString::fromLocal8Bit(argv[1]);
-    if (!editor.grab().save(path, "PNG")) {
+    QImage shot = editor.grab().toImage();
+    if (preview) {
+        // Stopped at the widest turn, where the relief shows most.
+        kelvaro::PreviewWindow& window = editor.preview();
+        editor.OnCommand(kelvaro::cmd::Preview);
+        while (window.renderer().isRendering() || window.currentFrame() != 2)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        window.SetPaused(true);
+        shot = Desktop({&editor, &window});
+    }
+    if (!shot.save(path, "PNG")) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);
         return 1;
     }

@@ -33,6 +33,7 @@ const QList<MenuRow> TopMenu = {
     {-1, "立体情報"},
     {0, {}},
     {cmd::GenerateGif, "GIFを生成"},
+    {cmd::Preview, "プレビュー"},
     {0, {}},
     {cmd::Exit, "終了"},
 };
@@ -190,7 +191,7 @@ private slots:
         CompareMenu(menu->actions()[5]->menu(), ViewMenu);
         CompareMenu(menu->actions()[7]->menu(), DepthMenu);
 
-        for (int id : {cmd::OpenPicture, cmd::Exit})
+        for (int id : {cmd::OpenPicture, cmd::Preview, cmd::Exit})
             QVERIFY(Find(menu.get(), id)->isEnabled());
         for (int id : {cmd::Undo, cmd::Redo, cmd::Clear, cmd::ToggleDepth, cmd::TogglePicture,
                        cmd::ToggleFaint, cmd::SaveDepth, cmd::LoadDepth, cmd::GenerateGif})
