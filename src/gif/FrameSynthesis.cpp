@@ -370,7 +370,8 @@ void RenderVerticalSwayFrame(const QImage& picture, const QImage& depth, int top
 
 std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const DepthMap& depth,
                                           SwayDirection direction,
-                                          const std::function<void(int)>& beforeFrame) {
+                                          const std::function<void(int)>& beforeFrame,
+                                          FrameReuse reuse) {
     const int w = picture.width();
     const int h = picture.height();
     if (picture.isNull() || depth.width() != w || depth.height() != h)
@@ -380,49 +381,63 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
     const SwaySource src{pictureRgb32, lifts, w, h};
     const bool vertical = direction == SwayDirection::Vertical;
 
-    // Each frame is rendered on its own into a black image, recording which lines it drew. A frame
-    // of the one reused frame bitmap is then that image, with every line it left alone taken from
-    // the frame before; so the frames can be rendered in parallel with the same result.
-    std::vector<QImage> frames(FrameCount);
-    std::vector<std::vector<std::uint8_t>> drawnLines(FrameCount);
-    const auto render = [&](int k, FrameScratch& scratch) {
+    // Each drawing renders one angle on its own into a black image, recording which lines it
+    // drew. A frame of the one reused frame bitmap is then the drawing of its angle, with every
+    // line it left alone taken from the frame before; so the drawings can be made in parallel, and
+    // an angle that comes again needs no second drawing.
+    std::array<int, FrameCount> drawingOf{};
+    std::vector<int> drawingAngle; // the frame whose angle each drawing renders
+    for (int k = 0; k < FrameCount; ++k) {
+        drawingOf[std::size_t(k)] = int(drawingAngle.size());
+        for (int j = 0; j < k && reuse == FrameReuse::Share; ++j)
+            if (SwayAngleTable[std::size_t(j)] == SwayAngleTable[std::size_t(k)]) {
+                drawingOf[std::size_t(k)] = drawingOf[std::size_t(j)];
+                break;
+            }
+        if (drawingOf[std::size_t(k)] == int(drawingAngle.size()))
+            drawingAngle.push_back(k);
+    }
+    const int drawingCount = int(drawingAngle.size());
+    std::vector<QImage> drawings(static_cast<std::size_t>(drawingCount));
+    std::vector<std::vector<std::uint8_t>> drawnLines(static_cast<std::size_t>(drawingCount));
+    const auto render = [&](int d, FrameScratch& scratch) {
         QImage image(w, h, QImage::Format_RGB32);
         if (image.isNull())
             return; // out of memory: the run yields no frames
         image.fill(0xff000000u);
-        const double theta = SwayAngleTable[std::size_t(k)];
+        const double theta = SwayAngleTable[std::size_t(drawingAngle[std::size_t(d)])];
         if (vertical) {
             // Lu = H and Lv = W: the call (b, W - b, a, e, W - e, H - a).
             const FrameGeometry g = ComputeFrameGeometry(theta, h, w);
-            RenderSwayFrame<true>(src, g, image, scratch, &drawnLines[std::size_t(k)]);
+            RenderSwayFrame<true>(src, g, image, scratch, &drawnLines[std::size_t(d)]);
         } else {
             const FrameGeometry g = ComputeFrameGeometry(theta, w, h);
-            RenderSwayFrame<false>(src, g, image, scratch, &drawnLines[std::size_t(k)]);
+            RenderSwayFrame<false>(src, g, image, scratch, &drawnLines[std::size_t(d)]);
         }
-        frames[std::size_t(k)] = std::move(image);
+        drawings[std::size_t(d)] = std::move(image);
     };
 
     std::atomic<int> next{0};
     std::mutex mutex;
-    std::condition_variable frameDone;
-    std::array<bool, FrameCount> done{};
+    std::condition_variable drawingDone;
+    std::vector<bool> done(std::size_t(drawingCount), false);
     const auto renderNext = [&](FrameScratch& scratch) {
-        const int k = next.fetch_add(1);
-        if (k >= FrameCount)
+        const int d = next.fetch_add(1);
+        if (d >= drawingCount)
             return false;
-        render(k, scratch);
+        render(d, scratch);
         {
             const std::lock_guard lock(mutex);
-            done[std::size_t(k)] = true;
+            done[std::size_t(d)] = true;
         }
-        frameDone.notify_all();
+        drawingDone.notify_all();
         return true;
     };
 
-    // Helpers render frames in order while this thread reports progress and joins in.
+    // Helpers draw in order while this thread reports progress, joins in and assembles the frames.
     const unsigned cores = unsigned(std::max(1, QThread::idealThreadCount()));
     std::vector<std::jthread> helpers;
-    for (unsigned i = 1; i < std::min<unsigned>(cores, FrameCount); ++i) {
+    for (unsigned i = 1; i < std::min<unsigned>(cores, unsigned(drawingCount)); ++i) {
         try {
             helpers.emplace_back([&renderNext] {
                 FrameScratch scratch;
@@ -434,41 +449,53 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
         }
     }
 
+    // How many frames still need each drawing: the last one may take it over.
+    std::vector<int> usesLeft(std::size_t(drawingCount), 0);
+    for (const int d : drawingOf)
+        ++usesLeft[std::size_t(d)];
+
+    std::vector<QImage> frames(FrameCount);
     FrameScratch scratch;
     for (int k = 0; k < FrameCount; ++k) {
         if (beforeFrame)
             beforeFrame(k);
+        const std::size_t d = std::size_t(drawingOf[std::size_t(k)]);
         for (;;) {
             {
                 const std::lock_guard lock(mutex);
-                if (done[std::size_t(k)])
+                if (done[d])
                     break;
             }
             if (!renderNext(scratch)) {
                 std::unique_lock lock(mutex);
-                frameDone.wait(lock, [&] { return done[std::size_t(k)]; });
+                drawingDone.wait(lock, [&] { return bool(done[d]); });
                 break;
             }
         }
-        QImage& image = frames[std::size_t(k)];
-        if (k > 0 && !image.isNull() && !frames[std::size_t(k - 1)].isNull()) {
-            const QImage& previous = frames[std::size_t(k - 1)];
-            const std::vector<std::uint8_t>& drawn = drawnLines[std::size_t(k)];
-            for (int v = 0; v < int(drawn.size()); ++v) {
-                if (drawn[std::size_t(v)])
-                    continue;
-                if (vertical) {
-                    for (int y = 0; y < h; ++y)
-                        reinterpret_cast<QRgb*>(image.scanLine(y))[v] =
-                            reinterpret_cast<const QRgb*>(previous.constScanLine(y))[v];
-                } else {
-                    std::copy_n(reinterpret_cast<const QRgb*>(previous.constScanLine(v)), w,
-                                reinterpret_cast<QRgb*>(image.scanLine(v)));
-                }
+        const std::vector<std::uint8_t>& drawn = drawnLines[d];
+        const bool complete = std::all_of(drawn.begin(), drawn.end(), [](auto v) { return v; });
+        // A frame 0 finds the black the drawing started with on its lines left alone.
+        if (complete || k == 0 || drawings[d].isNull() || frames[std::size_t(k - 1)].isNull()) {
+            frames[std::size_t(k)] = --usesLeft[d] == 0 ? std::move(drawings[d]) : drawings[d];
+            continue;
+        }
+        QImage image = --usesLeft[d] == 0 ? std::move(drawings[d]) : drawings[d].copy();
+        const QImage& previous = frames[std::size_t(k - 1)];
+        for (int v = 0; v < int(drawn.size()); ++v) {
+            if (drawn[std::size_t(v)])
+                continue;
+            if (vertical) {
+                for (int y = 0; y < h; ++y)
+                    reinterpret_cast<QRgb*>(image.scanLine(y))[v] =
+                        reinterpret_cast<const QRgb*>(previous.constScanLine(y))[v];
+            } else {
+                std::copy_n(reinterpret_cast<const QRgb*>(previous.constScanLine(v)), w,
+                            reinterpret_cast<QRgb*>(image.scanLine(v)));
             }
         }
+        frames[std::size_t(k)] = std::move(image);
     }
-    helpers.clear(); // joins; every frame is done by now
+    helpers.clear(); // joins; every drawing is done by now
     if (std::any_of(frames.begin(), frames.end(), [](const QImage& f) { return f.isNull(); }))
         return {};
     std::vector<ImageHandle> result;

@@ -48,6 +48,11 @@ void RenderHorizontalSwayFrame(const QImage& picture, const QImage& depth, int l
 void RenderVerticalSwayFrame(const QImage& picture, const QImage& depth, int topLeft, int topRight,
                              int top, int bottomLeft, int bottomRight, int bottom, QImage& frame);
 
+// Whether a frame whose angle an earlier frame of the cycle had is drawn again (Redraw) or built
+// from the earlier drawing (Share). Both give the same frames; Share draws five instead of eight,
+// and frames that come out equal then share one image.
+enum class FrameReuse { Share, Redraw };
+
 // Renders the FrameCount frames of one cycle at the picture's size (Format_RGB32 copies), exactly
 // as if drawn one after another into one frame image that starts black and is not cleared between
 // frames. The frames are computed on the available cores; beforeFrame(k) is called on the calling
@@ -55,6 +60,7 @@ void RenderVerticalSwayFrame(const QImage& picture, const QImage& depth, int top
 // size.
 std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const DepthMap& depth,
                                           SwayDirection direction,
-                                          const std::function<void(int)>& beforeFrame = {});
+                                          const std::function<void(int)>& beforeFrame = {},
+                                          FrameReuse reuse = FrameReuse::Share);
 
 } // namespace kelvaro

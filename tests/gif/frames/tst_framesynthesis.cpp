@@ -275,6 +275,37 @@ private slots:
         }
     }
 
+    void sharedDrawingsGiveTheSameFrames() {
+        // Fixed regions, a frame one pixel wide that draws nothing, and every drawing complete.
+        struct Case {
+            QImage picture;
+            DepthMap depth;
+        };
+        std::vector<Case> cases;
+        cases.push_back({NoisyPicture(230, 210, 10), BlobDepth(230, 210, true, 11)});
+        cases.push_back({NoisyPicture(1, 20, 12), BlobDepth(1, 20, true, 13)});
+        cases.push_back({NoisyPicture(12, 300, 14), BlobDepth(12, 300, false, 15)});
+        for (const Case& c : cases)
+            for (const SwayDirection direction :
+                 {SwayDirection::Horizontal, SwayDirection::Vertical}) {
+                const ImageHandle picture(c.picture);
+                const auto shared =
+                    RenderSwayFrames(picture, c.depth, direction, {}, FrameReuse::Share);
+                const auto redrawn =
+                    RenderSwayFrames(picture, c.depth, direction, {}, FrameReuse::Redraw);
+                QCOMPARE(int(shared.size()), FrameCount);
+                QCOMPARE(int(redrawn.size()), FrameCount);
+                for (int k = 0; k < FrameCount; ++k)
+                    QCOMPARE(shared[size_t(k)].image(), redrawn[size_t(k)].image());
+            }
+        // Where the drawing of an angle covers every line, its frames are one image.
+        const auto frames = RenderSwayFrames(ImageHandle(cases[0].picture), cases[0].depth,
+                                             SwayDirection::Vertical);
+        QCOMPARE(frames[4].image().constBits(), frames[0].image().constBits());
+        QCOMPARE(frames[7].image().constBits(), frames[5].image().constBits());
+        QVERIFY(frames[1].image().constBits() != frames[2].image().constBits());
+    }
+
     void framesZeroAndFourAgree() {
         const QImage picture = NoisyPicture(250, 240, 6);
         const DepthMap depth = BlobDepth(250, 240, false, 7);
