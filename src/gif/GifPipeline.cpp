@@ -36,46 +36,36 @@ Result WriteSwayGif(const QString& path, std::vector<ImageHandle> frames, QSize 
     const int count = int(frames.size());
     if (count == 0)
         return Result::Failure(QStringLiteral("フレームがありません"));
-    for (ImageHandle& frame : frames)
-        ResizeImage(frame, out.width(), out.height());
-    show(2);
-
-    // The frames are stacked into one strip so that one colour reduction serves them all and
-    // every frame of the GIF shares one palette. A sway cycle repeats its angles, so equal frames
-    // enter the strip once and share their reduced pixels.
-    std::vector<int> stripRow(size_t(count), -1);
-    std::vector<int> distinct;
-    for (int k = 0; k < count; ++k) {
-        for (int j : distinct)
-            if (frames[size_t(j)].image() == frames[size_t(k)].image()) {
-                stripRow[size_t(k)] = stripRow[size_t(j)];
+    // A sway cycle repeats its angles: equal frames are scaled and reduced once and share the
+    // result, so they stay equal in the GIF.
+    std::vector<size_t> sourceOf(static_cast<size_t>(count));
+    std::vector<ImageHandle> distinct;
+    for (size_t k = 0; k < size_t(count); ++k) {
+        sourceOf[k] = distinct.size();
+        for (size_t j = 0; j < distinct.size(); ++j)
+            if (distinct[j].image() == frames[k].image()) {
+                sourceOf[k] = j;
                 break;
             }
-        if (stripRow[size_t(k)] < 0) {
-            stripRow[size_t(k)] = int(distinct.size());
-            distinct.push_back(k);
-        }
+        if (sourceOf[k] == distinct.size())
+            distinct.push_back(std::move(frames[k]));
     }
-    QImage strip(out.width(), out.height() * int(distinct.size()), QImage::Format_RGB32);
-    if (strip.isNull())
-        return Result::Failure(QStringLiteral("メモリが足りません"));
-    for (size_t i = 0; i < distinct.size(); ++i)
-        DrawImage(strip, 0, int(i) * out.height(), out.width(), out.height(),
-                  frames[size_t(distinct[i])], 0, 0);
     frames.clear();
+    for (ImageHandle& frame : distinct)
+        ResizeImage(frame, out.width(), out.height());
+    show(2);
     show(4);
 
-    ImageHandle frameStrip(std::move(strip));
-    if (Result reduced = ReduceImageColors(frameStrip, 0, 0); !reduced)
+    // One palette for all frames, so that no colour flickers from frame to frame.
+    if (Result reduced = ReduceFrameColors(distinct); !reduced)
         return reduced;
     show(6);
 
     std::vector<ImageHandle> output;
     output.reserve(size_t(count));
-    for (int k = 0; k < count; ++k)
-        output.push_back(CropImage(frameStrip, 0, stripRow[size_t(k)] * out.height(), out.width(),
-                                   out.height()));
-    ReleaseImage(frameStrip);
+    for (size_t k = 0; k < size_t(count); ++k)
+        output.emplace_back(QImage(distinct[sourceOf[k]].image()));
+    distinct.clear();
     show(8);
 
     return WriteAnimatedGif(path, output, count, 6);

@@ -5,7 +5,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -217,6 +220,48 @@ private slots:
         QVERIFY(ReduceImageColors(f));
         QCOMPARE(GetImagePixel(f, 0, 0), Rgb(12, 200, 77));
         QCOMPARE(GetImagePixel(f, 3, 3), Rgb(255, 0, 128));
+    }
+
+    // Fails when a speed setting or the OpenMP thread count silently switches the dither map off.
+    void ditheringSparesNoiseButNotSmoothAreas() {
+        // Left half noise, right half a smooth gradient of more colours than a palette holds.
+        const int w = 256, h = 128;
+        QImage picture(w, h, QImage::Format_RGB32);
+        std::srand(5);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                picture.setPixel(x, y,
+                                 x < w / 2
+                                     ? qRgb(std::rand() & 255, std::rand() & 255, std::rand() & 255)
+                                     : qRgb(2 * (x - w / 2), 2 * y, 96));
+        ImageHandle reduced(picture);
+        QVERIFY(ReduceImageColors(reduced));
+        const QList<QRgb> palette = reduced.image().colorTable();
+        // The share of each half whose colour is the palette's nearest to the picture's.
+        const auto nearestShare = [&](int x0, int x1) {
+            int nearest = 0;
+            for (int y = 0; y < h; ++y)
+                for (int x = x0; x < x1; ++x) {
+                    const QRgb p = picture.pixel(x, y);
+                    const auto distance = [&](QRgb c) {
+                        return std::pow(qRed(c) - qRed(p), 2) + std::pow(qGreen(c) - qGreen(p), 2) +
+                               std::pow(qBlue(c) - qBlue(p), 2);
+                    };
+                    const double best = distance(
+                        *std::min_element(palette.begin(), palette.end(), [&](QRgb a, QRgb b) {
+                            return distance(a) < distance(b);
+                        }));
+                    nearest += distance(reduced.image().pixel(x, y)) == best;
+                }
+            return double(nearest) / (double(x1 - x0) * h);
+        };
+        const double noise = nearestShare(4, w / 2 - 4), smooth = nearestShare(w / 2 + 4, w);
+        // libimagequant's dither map damps the dithering where it would only add to noise: about
+        // 0.95 of the noise then keeps its nearest colour, 0.76 without the map. The gradient is
+        // dithered either way (0.68; all of it nearest without dithering).
+        const QString shares = QStringLiteral("noise %1, gradient %2").arg(noise).arg(smooth);
+        QVERIFY2(noise > 0.9, qPrintable(shares));
+        QVERIFY2(smooth < 0.85, qPrintable(shares));
     }
 
     void animatedGifReadsBackFrameForFrame() {

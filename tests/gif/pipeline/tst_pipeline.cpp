@@ -1,3 +1,4 @@
+#include "files/PictureFile.h"
 #include "gif/GifPipeline.h"
 
 #include <QFile>
@@ -99,6 +100,53 @@ private slots:
                 }
             QVERIFY2(error / (20 * 15 * 3) < 6.0, qPrintable(QString::number(error)));
         }
+    }
+
+    void photoKeepsItsQualityAndEqualFramesStayEqual() {
+        const QString data = QStringLiteral(KELVARO_DATA_DIR);
+        const LoadedPicture picture = LoadPicture(data + QStringLiteral("/coffee-640x480.jpg"));
+        QVERIFY(!picture.image.isNull());
+        DepthMap depth;
+        QVERIFY(depth.Create(picture.image.width(), picture.image.height()));
+        QVERIFY(LoadDepthMapFile(data + QStringLiteral("/coffee-depth.png"), depth));
+        const std::vector<ImageHandle> rendered =
+            RenderSwayFrames(picture.image, depth, SwayDirection::Horizontal);
+        QCOMPARE(int(rendered.size()), FrameCount);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("coffee.gif"));
+        std::vector<ImageHandle> copies;
+        for (const ImageHandle& frame : rendered)
+            copies.push_back(DuplicateImage(frame)); // equal frames, but not shared ones
+        QVERIFY(WriteSwayGif(path, std::move(copies), QSize(640, 480)));
+
+        // Decoded by Qt, which also composes the transparent pixels onto the frame before.
+        QImageReader reader(path);
+        std::vector<QImage> decoded;
+        double psnr = 0;
+        for (int k = 0; k < FrameCount; ++k) {
+            QImage frame;
+            QVERIFY(reader.read(&frame));
+            frame.convertTo(QImage::Format_RGB32);
+            const QImage& ref = rendered[size_t(k)].image();
+            QCOMPARE(frame.size(), ref.size());
+            double se = 0;
+            for (int y = 0; y < ref.height(); ++y)
+                for (int x = 0; x < ref.width(); ++x) {
+                    const QRgb a = frame.pixel(x, y), b = ref.pixel(x, y);
+                    se += std::pow(qRed(a) - qRed(b), 2) + std::pow(qGreen(a) - qGreen(b), 2) +
+                          std::pow(qBlue(a) - qBlue(b), 2);
+                }
+            psnr += 10 * std::log10(255.0 * 255.0 * 3 * ref.width() * ref.height() / se);
+            decoded.push_back(frame);
+        }
+        QCOMPARE(QImageReader(path).imageCount(), FrameCount);
+        psnr /= FrameCount;
+        QVERIFY2(psnr >= 36.5, qPrintable(QString::number(psnr)));
+        for (int j = 0; j < FrameCount; ++j)
+            for (int k = j + 1; k < FrameCount; ++k)
+                QCOMPARE(decoded[size_t(j)] == decoded[size_t(k)],
+                         rendered[size_t(j)].image() == rendered[size_t(k)].image());
+        QVERIFY(decoded[0] == decoded[4]); // the cycle does repeat frames
     }
 
     void oneSharedPaletteForAllFrames() {
