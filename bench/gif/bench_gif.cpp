@@ -1,10 +1,15 @@
-// Our path from eight rendered frames to a GIF, side by side with ImageMagick and ffmpeg on the
-// same frames: wall time (median of 5), file size and mean PSNR of the decoded frames.
+// Picture and depth map to GIF with kelvaro-render -o, side by side with ImageMagick and ffmpeg
+// turning the same eight rendered frames into a GIF, on photos of different character: wall time
+// (median of interleaved rounds, on a quiet machine and with one core kept busy), file size, mean
+// PSNR of the decoded frames against the rendered ones, and the peak memory of kelvaro-render.
+//
+// Usage: bench-gif [ROUNDS]   (5 when not given)
 #include "files/PictureFile.h"
 #include "gif/GifPipeline.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QProcess>
@@ -19,22 +24,57 @@ using namespace kelvaro;
 
 namespace {
 
-double MedianMs(int runs, const std::function<bool()>& once) {
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        if (!once())
-            return -1;
-        ms.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
+struct Photo {
+    const char* name;
+    const char* character;
+    QString path;
+    QString depth; // empty: a depth map is made from the picture
+};
+
+// scikit-image's sample photos (Debian package python3-skimage) and the test photo with its
+// painted depth map.
+std::vector<Photo> Photos() {
+    const QString skimage = QStringLiteral("/usr/lib/python3/dist-packages/skimage/data/");
+    const QString data = QStringLiteral(KELVARO_DATA_DIR "/");
+    return {
+        {"coffee", "painted depth map", data + QStringLiteral("coffee-640x480.jpg"),
+         data + QStringLiteral("coffee-depth.png")},
+        {"astronaut", "face", skimage + QStringLiteral("astronaut.png"), {}},
+        {"rocket", "smooth sky", skimage + QStringLiteral("rocket.jpg"), {}},
+        {"hubble", "noisy astronomy", skimage + QStringLiteral("hubble_deep_field.jpg"), {}},
+        {"motorcycle", "fine detail", skimage + QStringLiteral("motorcycle_left.png"), {}},
+        {"chelsea", "small, fur", skimage + QStringLiteral("chelsea.png"), {}},
+    };
 }
 
+// A depth map in all nine levels made from the picture: broad bright areas raised, a centred
+// ellipse raised further, the top-left corner fixed.
+DepthMap MadeDepthMap(const QImage& picture) {
+    const int w = picture.width(), h = picture.height();
+    DepthMap depth;
+    if (!depth.Create(w, h))
+        return depth;
+    const QImage coarse =
+        picture.scaled(24, std::max(1, 24 * h / w), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            int level = BaseLevel - qGray(coarse.pixel(x, y)) * 8 / 256;
+            const double ex = (x - w / 2.0) / (w / 3.0), ey = (y - h / 2.0) / (h / 3.0);
+            if (ex * ex + ey * ey < 1)
+                level = std::max(0, level - 2);
+            if (x < w / 6 && y < h / 6)
+                level = FixedLevel;
+            depth.surface().setPixel(x, y, ArgbFromColorref(DepthPalette[size_t(level)]));
+        }
+    return depth;
+}
+
+// Runs the program to its end; what it prints (notices of shrunk pictures, libpng warnings) is
+// dropped so that the table stays readable, failures show as missing figures.
 bool Run(const QString& program, const QStringList& args) {
     QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p.start(program, args);
     return p.waitForFinished(600000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
@@ -46,18 +86,20 @@ double MeanPsnr(const QString& gif, const std::vector<ImageHandle>& rendered) {
     int frames = 0;
     QImage frame;
     while (frames < int(rendered.size()) && reader.read(&frame)) {
-        const ImageHandle& ref = rendered[size_t(frames)];
-        if (frame.size() != QSize(ref.width(), ref.height()))
+        const QImage& ref = rendered[size_t(frames)].image();
+        frame.convertTo(QImage::Format_RGB32);
+        if (frame.size() != ref.size())
             return -1;
         double se = 0;
-        for (int y = 0; y < frame.height(); ++y)
+        for (int y = 0; y < frame.height(); ++y) {
+            const QRgb* a = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
+            const QRgb* b = reinterpret_cast<const QRgb*>(ref.constScanLine(y));
             for (int x = 0; x < frame.width(); ++x) {
-                const QRgb a = frame.pixel(x, y);
-                const COLORREF b = GetImagePixel(ref, x, y);
-                const double dr = qRed(a) - RedOf(b), dg = qGreen(a) - GreenOf(b),
-                             db = qBlue(a) - BlueOf(b);
+                const double dr = qRed(a[x]) - qRed(b[x]), dg = qGreen(a[x]) - qGreen(b[x]),
+                             db = qBlue(a[x]) - qBlue(b[x]);
                 se += dr * dr + dg * dg + db * db;
             }
+        }
         const double mse = se / (3.0 * frame.width() * frame.height());
         sum += mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
         ++frames;
@@ -65,99 +107,166 @@ double MeanPsnr(const QString& gif, const std::vector<ImageHandle>& rendered) {
     return frames == int(rendered.size()) ? sum / frames : -1;
 }
 
-std::vector<ImageHandle> Copies(const std::vector<ImageHandle>& frames) {
-    std::vector<ImageHandle> out;
-    for (const ImageHandle& f : frames)
-        out.push_back(DuplicateImage(f));
-    return out;
+struct Timings {
+    std::vector<double> ours, magick, ffmpeg;
+};
+
+double Median(std::vector<double> ms) {
+    if (ms.empty())
+        return -1;
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
 }
 
-void Report(const char* name, double ms, const QString& gif,
-            const std::vector<ImageHandle>& rendered) {
-    if (ms < 0) {
-        std::printf("%-34s failed or not installed\n", name);
-        return;
-    }
-    std::printf("%-34s %9.1f ms %9lld bytes %7.2f dB\n", name, ms, QFileInfo(gif).size(),
-                MeanPsnr(gif, rendered));
+double Slowest(const std::vector<double>& ms) {
+    return ms.empty() ? -1 : *std::max_element(ms.begin(), ms.end());
 }
+
+// Runs of the three tools, one of each per round, so that a change in the machine's load falls on
+// all of them alike.
+Timings TimeRounds(int rounds, const std::vector<std::function<bool()>>& tools) {
+    Timings t;
+    std::vector<double>* lists[] = {&t.ours, &t.magick, &t.ffmpeg};
+    for (int r = 0; r < rounds; ++r)
+        for (size_t i = 0; i < tools.size(); ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            if (tools[i]())
+                lists[i]->push_back(double(timer.nsecsElapsed()) / 1e6);
+        }
+    return t;
+}
+
+// Peak resident memory of one run of the command, in MB; -1 without /usr/bin/time.
+double PeakMemoryMb(const QString& program, const QStringList& args, const QString& report) {
+    if (!Run(QStringLiteral("/usr/bin/time"),
+             QStringList{QStringLiteral("-f"), QStringLiteral("%M"), QStringLiteral("-o"), report,
+                         program}
+                 << args))
+        return -1;
+    QFile file(report);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    bool ok = false;
+    const double kb = file.readAll().trimmed().toDouble(&ok);
+    return ok ? kb / 1024.0 : -1;
+}
+
+// Keeps one core busy until destroyed.
+class BusyCore {
+public:
+    BusyCore() {
+        loop_.start(QStringLiteral("/bin/sh"),
+                    {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+        loop_.waitForStarted();
+    }
+    ~BusyCore() {
+        loop_.kill();
+        loop_.waitForFinished();
+    }
+
+private:
+    QProcess loop_;
+};
 
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const QString data = QStringLiteral(KELVARO_DATA_DIR);
-    const QString photo = data + QStringLiteral("/coffee-640x480.jpg");
-    const QString depthFile = data + QStringLiteral("/coffee-depth.png");
-    LoadedPicture picture = LoadPicture(photo);
-    DepthMap depth;
-    if (picture.image.isNull() || !depth.Create(picture.image.width(), picture.image.height()) ||
-        !LoadDepthMapFile(depthFile, depth)) {
-        std::fprintf(stderr, "bench-gif: cannot load the fixtures in %s\n", qPrintable(data));
-        return 1;
-    }
-    const std::vector<ImageHandle> rendered =
-        RenderSwayFrames(picture.image, depth, SwayDirection::Horizontal);
-    if (rendered.size() != size_t(FrameCount)) {
-        std::fprintf(stderr, "bench-gif: rendering gave %zu frames\n", rendered.size());
-        return 1;
-    }
-
-    QTemporaryDir dir;
-    for (int k = 0; k < FrameCount; ++k)
-        rendered[size_t(k)].image().save(dir.filePath(QStringLiteral("frame-%1.png").arg(k)));
-    const QSize full(picture.image.width(), picture.image.height());
-    std::printf("GIF from 8 rendered %dx%d frames of %s (median of 5)\n", full.width(),
-                full.height(), qPrintable(QFileInfo(photo).fileName()));
-
-    const QString ours = dir.filePath(QStringLiteral("ours.gif"));
-    Report("kelvaro (libimagequant + cgif)",
-           MedianMs(5, [&] { return WriteSwayGif(ours, Copies(rendered), full).ok; }), ours,
-           rendered);
-
-    QStringList frames;
-    for (int k = 0; k < FrameCount; ++k)
-        frames << dir.filePath(QStringLiteral("frame-%1.png").arg(k));
-    const QString magick = dir.filePath(QStringLiteral("magick.gif"));
-    const double magickMs = MedianMs(5, [&] {
-        return Run(QStringLiteral("/usr/bin/convert"),
-                   QStringList{QStringLiteral("-delay"), QStringLiteral("6"),
-                               QStringLiteral("-loop"), QStringLiteral("0")}
-                       << frames << QStringLiteral("-layers") << QStringLiteral("optimize")
-                       << magick);
-    });
-    Report("ImageMagick convert -layers optimize", magickMs, magick, rendered);
-
-    const QString palette = dir.filePath(QStringLiteral("palette.png"));
-    const QString ffmpeg = dir.filePath(QStringLiteral("ffmpeg.gif"));
-    const QString input = dir.filePath(QStringLiteral("frame-%d.png"));
-    const double ffmpegMs = MedianMs(5, [&] {
-        return Run(QStringLiteral("ffmpeg"),
-                   {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
-                    QStringLiteral("-i"), input, QStringLiteral("-vf"),
-                    QStringLiteral("palettegen"), palette}) &&
-               Run(QStringLiteral("ffmpeg"),
-                   {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
-                    QStringLiteral("-framerate"), QStringLiteral("100/6"), QStringLiteral("-i"),
-                    input, QStringLiteral("-i"), palette, QStringLiteral("-lavfi"),
-                    QStringLiteral("paletteuse=dither=floyd_steinberg"), QStringLiteral("-loop"),
-                    QStringLiteral("0"), ffmpeg});
-    });
-    Report("ffmpeg palettegen + paletteuse (FS)", ffmpegMs, ffmpeg, rendered);
-
-    // The whole command, picture and depth map to GIF file.
+    const int rounds = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 5;
     const QString render = QStringLiteral(KELVARO_RENDER_EXE);
-    if (QFileInfo::exists(render)) {
-        for (const char* size : {"full", "1/2"}) {
-            const QString out = dir.filePath(QStringLiteral("render.gif"));
-            const double ms = MedianMs(5, [&] {
-                return Run(render,
-                           {photo, QStringLiteral("--depth"), depthFile, QStringLiteral("--size"),
-                            QString::fromLatin1(size), QStringLiteral("-o"), out});
-            });
-            std::printf("kelvaro-render -o out.gif --size %-4s %9.1f ms %9lld bytes\n", size, ms,
-                        QFileInfo(out).size());
-        }
+    if (!QFileInfo::exists(render)) {
+        std::fprintf(stderr, "bench-gif: %s is not built\n", qPrintable(render));
+        return 1;
     }
+    QTemporaryDir dir;
+
+    std::printf("GIF of 8 sway frames, full size: kelvaro-render -o (picture and depth map to GIF)"
+                "\nagainst ImageMagick convert -layers optimize and ffmpeg palettegen + paletteuse"
+                " (Floyd-Steinberg)\non the same rendered frames; medians of %d interleaved "
+                "rounds; busy = one core kept busy\n\n",
+                rounds);
+    std::printf("%-10s %-9s %8s %8s %8s %5s | %8s %8s %5s | %9s %9s %5s | %6s %6s | %6s %6s\n",
+                "photo", "size", "ours ms", "IM ms", "ff ms", "xIM", "busy ms", "busy IM", "xIM",
+                "bytes", "ff bytes", "ratio", "dB", "ff dB", "max/md", "MB");
+    for (const Photo& photo : Photos()) {
+        if (!QFileInfo::exists(photo.path)) {
+            std::printf("%-10s missing %s (scripts/install-deps bench)\n", photo.name,
+                        qPrintable(photo.path));
+            continue;
+        }
+        const LoadedPicture picture = LoadPicture(photo.path);
+        const int w = picture.image.width(), h = picture.image.height();
+        DepthMap depth;
+        if (photo.depth.isEmpty())
+            depth = MadeDepthMap(picture.image.image());
+        else if (!depth.Create(w, h) || !LoadDepthMapFile(photo.depth, depth))
+            depth.Release();
+        const QString depthFile = dir.filePath(QStringLiteral("%1-depth.bmp").arg(photo.name));
+        if (picture.image.isNull() || !depth.exists() || !SaveDepthMapFile(depthFile, depth)) {
+            std::printf("%-10s cannot be prepared\n", photo.name);
+            continue;
+        }
+        const std::vector<ImageHandle> rendered =
+            RenderSwayFrames(picture.image, depth, SwayDirection::Horizontal);
+        QStringList frames;
+        for (int k = 0; k < int(rendered.size()); ++k) {
+            frames << dir.filePath(QStringLiteral("%1-frame-%2.png").arg(photo.name).arg(k));
+            rendered[size_t(k)].image().save(frames.back());
+        }
+
+        const QString ours = dir.filePath(QStringLiteral("ours.gif"));
+        const QString magick = dir.filePath(QStringLiteral("magick.gif"));
+        const QString palette = dir.filePath(QStringLiteral("palette.png"));
+        const QString ffmpeg = dir.filePath(QStringLiteral("ffmpeg.gif"));
+        const QString input = dir.filePath(QStringLiteral("%1-frame-%d.png").arg(photo.name));
+        const QStringList renderArgs = {photo.path, QStringLiteral("--depth"), depthFile,
+                                        QStringLiteral("-o"), ours};
+        const std::vector<std::function<bool()>> tools = {
+            [&] { return Run(render, renderArgs); },
+            [&] {
+                return Run(QStringLiteral("convert"),
+                           QStringList{QStringLiteral("-delay"), QStringLiteral("6"),
+                                       QStringLiteral("-loop"), QStringLiteral("0")}
+                               << frames << QStringLiteral("-layers") << QStringLiteral("optimize")
+                               << magick);
+            },
+            [&] {
+                return Run(QStringLiteral("ffmpeg"),
+                           {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+                            QStringLiteral("-i"), input, QStringLiteral("-vf"),
+                            QStringLiteral("palettegen"), palette}) &&
+                       Run(QStringLiteral("ffmpeg"),
+                           {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+                            QStringLiteral("-framerate"), QStringLiteral("100/6"),
+                            QStringLiteral("-i"), input, QStringLiteral("-i"), palette,
+                            QStringLiteral("-lavfi"),
+                            QStringLiteral("paletteuse=dither=floyd_steinberg"),
+                            QStringLiteral("-loop"), QStringLiteral("0"), ffmpeg});
+            },
+        };
+        const Timings quiet = TimeRounds(rounds, tools);
+        Timings busy;
+        {
+            const BusyCore loop;
+            busy = TimeRounds(rounds, {tools[0], tools[1]});
+        }
+        const double memory =
+            PeakMemoryMb(render, renderArgs, dir.filePath(QStringLiteral("memory.txt")));
+
+        const double oursMs = Median(quiet.ours), magickMs = Median(quiet.magick);
+        const double busyMs = Median(busy.ours), busyMagickMs = Median(busy.magick);
+        const qint64 bytes = QFileInfo(ours).size(), ffmpegBytes = QFileInfo(ffmpeg).size();
+        std::printf(
+            "%-10s %4dx%-4d %8.0f %8.0f %8.0f %5.2f | %8.0f %8.0f %5.2f | %9lld %9lld %5.3f "
+            "| %6.2f %6.2f | %6.2f %6.1f\n",
+            photo.name, w, h, oursMs, magickMs, Median(quiet.ffmpeg), magickMs / oursMs, busyMs,
+            busyMagickMs, busyMagickMs / busyMs, bytes, ffmpegBytes,
+            double(bytes) / double(ffmpegBytes), MeanPsnr(ours, rendered),
+            MeanPsnr(ffmpeg, rendered), Slowest(busy.ours) / busyMs, memory);
+        std::fflush(stdout);
+    }
+    std::printf("\nxIM: ImageMagick's time over ours; ratio: our bytes over ffmpeg's; max/md: "
+                "slowest busy run of ours over its median; MB: peak memory of kelvaro-render\n");
     return 0;
 }
