@@ -10,6 +10,9 @@ CFileDialogTitle::CFileDialogTitle(FileDialogUse use, QWidget* parent) : QFileDi
     setNameFilter(s.filter);
     setDefaultSuffix(s.defaultSuffix);
     setOption(QFileDialog::DontConfirmOverwrite, !s.save);
+    // Qt's own dialog, never the desktop's: it speaks the program's language rather than the
+    // system's, and it keeps no list of recently used files.
+    setOption(QFileDialog::DontUseNativeDialog);
 }
 
 std::optional<QString> CFileDialogTitle::Ask(FileDialogUse use, QWidget* parent) {
