@@ -1,12 +1,48 @@
+#include "app/language/Language.h"
+#include "app/shell/CommandLine.h"
 #include "app/shell/DepthPaintApp.h"
 #include "ui/DialogUnits.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
+namespace {
+
+void Print(std::FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    using namespace kelvaro;
+    {
+        // --help and --version are answered before any window system is opened, so they work
+        // without a display and never show a window.
+        QCoreApplication cli(argc, argv);
+        SetApplicationIdentity();
+        const Translations texts(RequestedLanguage(cli.arguments().mid(1), Language::Japanese));
+        const EditorStart start = ParseEditorCommandLine(cli.arguments());
+        if (start.action == EditorStart::Action::ShowHelp ||
+            start.action == EditorStart::Action::ShowVersion) {
+            Print(stdout, start.text);
+            return 0;
+        }
+    }
+    // QApplication takes Qt's own options (-platform, -style, ...) off the command line; what is
+    // left must be the editor's.
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kelvaro"));
+    SetApplicationIdentity();
+    QGuiApplication::setDesktopFileName(EditorDesktopId);
+    const Translations texts(RequestedLanguage(app.arguments().mid(1), Language::Japanese));
+    const EditorStart start = ParseEditorCommandLine(app.arguments());
+    if (start.action == EditorStart::Action::UsageError) {
+        Print(stderr, QStringLiteral("kelvaro: %1\n").arg(start.text));
+        return 2;
+    }
     // Message boxes and dialogs share the editor's Japanese gothic font.
-    QApplication::setFont(kelvaro::DialogFont());
-    return kelvaro::CDepthPaintApp().Run();
+    QApplication::setFont(DialogFont());
+    return CDepthPaintApp().Run(start.picture);
 }

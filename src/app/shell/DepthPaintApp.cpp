@@ -6,9 +6,43 @@
 #include "files/dialogs/CFileDialogTitle.h"
 #include "gif/dialogs/OptionDialogs.h"
 
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
 namespace kelvaro {
 
-int CDepthPaintApp::Run() {
+namespace {
+
+// Qt's file dialog keeps its history, last folder and view mode in Qt's own settings file in the
+// user's configuration folder (QtProject.conf), and reads them back on the next run. The editor
+// remembers nothing between runs and writes no file the user did not name, so while it runs that
+// file lives in a private temporary folder that is deleted when the editor ends.
+class SettingsKeptAway {
+public:
+    SettingsKeptAway() {
+        if (folder_.isValid())
+            SetUserPath(folder_.path());
+    }
+    ~SettingsKeptAway() {
+        SetUserPath(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    }
+    SettingsKeptAway(const SettingsKeptAway&) = delete;
+    SettingsKeptAway& operator=(const SettingsKeptAway&) = delete;
+
+private:
+    static void SetUserPath(const QString& path) {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, path);
+    }
+    QTemporaryDir folder_;
+};
+
+} // namespace
+
+int CDepthPaintApp::Run(const QString& picture) {
+    const SettingsKeptAway settings;
     QtPrompts prompts;
     prompts.askFilePath = [](QWidget* parent, FileDialogUse use) {
         return CFileDialogTitle::Ask(use, parent);
@@ -24,6 +58,9 @@ int CDepthPaintApp::Run() {
     prompts.SetParent(&editor);
     CProgressDlg progress(&editor);
     editor.SetProgressSink([&progress](int command) { progress.ProgressCommand(command); });
+    // Queued, so the window is up and its messages appear over it.
+    if (!picture.isEmpty())
+        QTimer::singleShot(0, &editor, [&editor, picture] { editor.LoadPicture(picture); });
     editor.exec();
     // Leaving this scope releases the windows, the picture, the depth map and the undo history;
     // nothing is saved.
