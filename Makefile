@@ -1,5 +1,5 @@
 # Front door: `make test` is the whole set-up on a fresh Debian 12 machine.
-.PHONY: deps configure build test run bench demo asan format format-check clean
+.PHONY: deps configure build test run bench demo asan format format-check package clean
 
 MAKEFLAGS += --no-print-directory
 CMAKE_BUILD := cmake --build --preset default
@@ -27,6 +27,11 @@ run: build
 bench: build
 	@scripts/install-deps bench
 	@for b in build/default/bench/*/bench-*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b" || exit 1; done
+
+# The Debian package (build/default/package/kelvaro_VERSION-1_ARCH.deb): apt install ./kelvaro_*.deb
+package: build
+	@cd build/default && cpack --config CPackConfig.cmake >/dev/null
+	@ls build/default/package/kelvaro_*.deb
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,0 +1,24 @@
+# `make package`: a Debian package of both programs and their desktop files, built by CPack.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME kelvaro)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "The Kelvaro developers <kelvaro@kelvaro.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "paint depth over a picture and make a swaying 3D GIF of it")
+set(CPACK_PACKAGE_DESCRIPTION "Kelvaro opens a picture, lets you paint a depth map over it in \
+nine levels and renders an eight-frame animated GIF in which the picture sways sideways or up and \
+down, each pixel moving by its level. The editor speaks Japanese (English with --lang en); \
+kelvaro-render makes the same GIFs from the command line.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://kelvaro.org/)
+# Libraries the programs link come from dpkg-shlibdeps; what they only load at run time is named:
+# the picture-format plug-ins (WebP, TIFF, TGA), Qt's Japanese texts and the dialog font.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-image-formats-plugins, qt6-translations-l10n, fonts-ipafont-gothic")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, qt6-wayland")
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+include(CPack)

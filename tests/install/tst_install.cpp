@@ -1,0 +1,140 @@
+// `cmake --install` into a temporary prefix: the programs, the desktop entry, the icons, the
+// metainfo and the manual pages arrive, the installed editor runs, and the freedesktop validators
+// accept the desktop entry and the metainfo.
+
+#include <QImage>
+#include <QImageReader>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString DesktopId = QStringLiteral("org.kelvaro.Kelvaro");
+
+struct Run {
+    int exitCode = -1;
+    QString output; // standard output and error together
+};
+
+Run RunProgram(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    Run run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = process.exitCode();
+    run.output = QString::fromUtf8(process.readAll());
+    return run;
+}
+
+// The keys of the desktop entry's main group, localized keys included ("Name[ja]").
+QMap<QString, QString> DesktopEntry(const QString& path) {
+    QFile file(path);
+    QMap<QString, QString> keys;
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return keys;
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    bool inMain = false;
+    for (const QString& line : lines) {
+        if (line.startsWith(QLatin1Char('[')))
+            inMain = line == QLatin1String("[Desktop Entry]");
+        else if (const qsizetype eq = line.indexOf(QLatin1Char('=')); inMain && eq > 0)
+            keys.insert(line.left(eq), line.mid(eq + 1));
+    }
+    return keys;
+}
+
+} // namespace
+
+class InstallTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir prefix_;
+
+    QString Installed(const QString& relative) const { return prefix_.filePath(relative); }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(prefix_.isValid());
+        const Run install = RunProgram(QStringLiteral(CMAKE_COMMAND),
+                                       {QStringLiteral("--install"), QStringLiteral(BUILD_DIR),
+                                        QStringLiteral("--prefix"), prefix_.path()});
+        QVERIFY2(install.exitCode == 0, qPrintable(install.output));
+    }
+
+    void programsRun() {
+        for (const QString& program : {QStringLiteral("kelvaro"), QStringLiteral("kelvaro-render")})
+            QVERIFY2(QFileInfo(Installed(QStringLiteral("bin/") + program)).isExecutable(),
+                     qPrintable(program));
+        const Run version =
+            RunProgram(Installed(QStringLiteral("bin/kelvaro")), {QStringLiteral("--version")});
+        QCOMPARE(version.exitCode, 0);
+        QCOMPARE(version.output, QStringLiteral("Kelvaro " KELVARO_VERSION "\n"));
+    }
+
+    void desktopEntry() {
+        const QString path =
+            Installed(QStringLiteral("share/applications/%1.desktop").arg(DesktopId));
+        const Run validate = RunProgram(QStringLiteral("desktop-file-validate"), {path});
+        QVERIFY2(validate.exitCode == 0 && validate.output.isEmpty(), qPrintable(validate.output));
+        const QMap<QString, QString> entry = DesktopEntry(path);
+        QCOMPARE(entry.value(QStringLiteral("Exec")), QStringLiteral("kelvaro %f"));
+        QCOMPARE(entry.value(QStringLiteral("Icon")), DesktopId);
+        QCOMPARE(entry.value(QStringLiteral("Categories")), QStringLiteral("Graphics;2DGraphics;"));
+        for (const char* key : {"Name", "Comment"}) {
+            QVERIFY(!entry.value(QLatin1String(key)).isEmpty());
+            QVERIFY(!entry.value(QLatin1String(key) + QStringLiteral("[ja]")).isEmpty());
+        }
+        // Every picture type offered to file managers is one the editor can open.
+        const QStringList types =
+            entry.value(QStringLiteral("MimeType")).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        QVERIFY(types.contains(QStringLiteral("image/jpeg")));
+        const QList<QByteArray> readable = QImageReader::supportedMimeTypes();
+        for (const QString& type : types)
+            QVERIFY2(readable.contains(type.toUtf8()), qPrintable(type));
+    }
+
+    void icons() {
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+            const QImage icon(Installed(
+                QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(DesktopId)));
+            QCOMPARE(icon.size(), QSize(size, size));
+            QVERIFY(icon.hasAlphaChannel());
+        }
+    }
+
+    void metainfo() {
+        const QString path =
+            Installed(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(DesktopId));
+        const Run validate =
+            RunProgram(QStringLiteral("appstreamcli"),
+                       {QStringLiteral("validate"), QStringLiteral("--no-net"), path});
+        QVERIFY2(validate.exitCode == 0, qPrintable(validate.output));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray xml = file.readAll();
+        QVERIFY(
+            xml.contains("<launchable type=\"desktop-id\">" + DesktopId.toUtf8() + ".desktop<"));
+        QVERIFY(xml.contains("<screenshot type=\"default\">"));
+        QVERIFY(xml.contains("<release version=\"" KELVARO_VERSION "\""));
+    }
+
+    void manualPages() {
+        for (const QString& program :
+             {QStringLiteral("kelvaro"), QStringLiteral("kelvaro-render")}) {
+            QFile page(Installed(QStringLiteral("share/man/man1/%1.1").arg(program)));
+            QVERIFY2(page.open(QIODevice::ReadOnly), qPrintable(page.fileName()));
+            const QString text = QString::fromUtf8(page.readAll());
+            QVERIFY(text.startsWith(QStringLiteral(".\\\" DO NOT MODIFY")) ||
+                    text.contains(QStringLiteral(".TH ")));
+            QVERIFY2(text.contains(QStringLiteral(".SH NAME\n") + program + QStringLiteral(" \\-")),
+                     qPrintable(text.left(400)));
+            QVERIFY(!text.contains(QStringLiteral(BUILD_DIR))); // no build paths in the synopsis
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(InstallTest)
+#include "tst_install.moc"
