@@ -200,8 +200,8 @@ private slots:
         QCOMPARE(RunEditor(picture,
                            [&](CDepthPaintDlg& editor) {
                                // The picture is opened from the running editor's event loop.
-                               QTRY_VERIFY(editor.m_bLoaded);
-                               loaded = editor.m_nWidth == 300 && editor.m_nHeight == 200 &&
+                               QTRY_VERIFY(editor.document().hasPicture());
+                               loaded = editor.document().size() == QSize(300, 200) &&
                                         editor.isVisible();
                                editor.OnCommand(cmd::Exit);
                            }),
@@ -235,7 +235,7 @@ private slots:
                 overEditor = box->parentWidget() == &editor;
                 box->accept();
                 QTimer::singleShot(0, &editor, [&] {
-                    loadedAfter = editor.m_bLoaded;
+                    loadedAfter = editor.document().hasPicture();
                     editor.OnCommand(cmd::Exit);
                 });
             });
@@ -259,7 +259,7 @@ private slots:
                 static_cast<QDialog*>(open)->accept(); // QFileDialog::accept is protected
             });
             editor.OnCommand(cmd::OpenPicture);
-            QVERIFY(editor.m_bLoaded);
+            QVERIFY(editor.document().hasPicture());
             WhenModal(&editor, [&](QWidget* modal) {
                 auto* save = qobject_cast<QFileDialog*>(modal);
                 QVERIFY(save);
