@@ -74,8 +74,9 @@ public:
     void UpdateToolIcons();
     void SelectTool(int tool);
 
-    // The popup menu as it would open now: check marks from m_nView and m_bFaint, picture commands
-    // greyed while no picture is loaded. Each action carries its command id as data.
+    // The popup menu as it would open now: check marks from m_nView, m_bFaint and whether the
+    // preview window is open, picture commands greyed while no picture is loaded. Each action
+    // carries its command id as data.
     std::unique_ptr<QMenu> BuildPopupMenu();
     // Opens the popup menu at the bottom-left corner of the menu button and runs the choice.
     void ShowPopupMenu();
