@@ -1,12 +1,13 @@
 #include "imaging/Imaging.h"
 
+#include "imaging/FileNames.h"
+
 #include <QBuffer>
 #include <QColorSpace>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 
 #include <QtConcurrent/QtConcurrentMap>
 
@@ -74,41 +75,27 @@ QString LiqErrorText(liq_error e) {
     }
 }
 
-// Writes the whole file through a temporary one, so a failed write leaves any old file intact.
-Result WriteFileAtomically(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Result::Failure(file.errorString());
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return Result::Failure(why);
-    }
-    if (!file.commit())
-        return Result::Failure(file.errorString());
-    return Result::Success();
-}
-
 } // namespace
 
 ImageHandle LoadImageFile(const QString& path, ColourHandling colours) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return ImageHandle::Failure(QStringLiteral("ファイルが見つかりません"));
-    if (info.isDir())
-        return ImageHandle::Failure(QStringLiteral("フォルダーは開けません"));
-    if (info.size() == 0)
-        return ImageHandle::Failure(QStringLiteral("ファイルが空です"));
+    // Opened by the name's exact bytes: names that are not UTF-8 reach the file too.
+    const OpenedFile opened = OpenFileForReading(path);
+    if (!opened.file)
+        return ImageHandle::Failure(opened.reason);
 
-    QImageReader reader(path);
     // The extension is tried first and the content after it, so a mislabelled picture opens and
-    // formats without a signature (TGA) are not claimed by another reader.
-    reader.setAutoTransform(true);
-    if (!reader.canRead())
+    // formats without a signature (TGA) are not claimed by another reader. A reader keeps the
+    // handler it picked, so trying the content takes a reader of its own.
+    auto reader = std::make_unique<QImageReader>(
+        opened.file.get(), QFileInfo(DisplayFileName(path)).suffix().toLower().toLatin1());
+    if (!reader->canRead() && opened.file->seek(0))
+        reader = std::make_unique<QImageReader>(opened.file.get());
+    reader->setAutoTransform(true);
+    if (!reader->canRead())
         return ImageHandle::Failure(QStringLiteral("画像として読めない形式です"));
 
     // Refuse what would not fit in memory before decoding anything of it.
-    const QSize declared = reader.size();
+    const QSize declared = reader->size();
     if (declared.isValid() &&
         (declared.width() > kMaxDecodedSide || declared.height() > kMaxDecodedSide ||
          qint64(declared.width()) * declared.height() * 4 > kMaxDecodedBytes))
@@ -117,9 +104,9 @@ ImageHandle LoadImageFile(const QString& path, ColourHandling colours) {
                                         .arg(declared.height()));
 
     QImage image;
-    if (!reader.read(&image) || image.isNull())
+    if (!reader->read(&image) || image.isNull())
         return ImageHandle::Failure(
-            QStringLiteral("画像を読み込めませんでした (%1)").arg(reader.errorString()));
+            QStringLiteral("画像を読み込めませんでした (%1)").arg(reader->errorString()));
     if (image.width() > kMaxDecodedSide || image.height() > kMaxDecodedSide)
         return ImageHandle::Failure(QStringLiteral("画像が大きすぎます"));
 

@@ -96,4 +96,16 @@ Result ReduceFrameColors(std::span<ImageHandle> frames);
 Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames, int count,
                         int delay);
 
+// How WriteAnimatedWebp compresses: lossy at quality 0..100 (bigger is better and larger), or
+// lossless, which keeps every pixel exactly.
+struct WebpOptions {
+    bool lossless = false;
+    int quality = 90;
+};
+
+// Writes the frames in order, in full colour, as one animated WebP that loops forever, delayMs
+// milliseconds a frame. Written atomically like bitmaps.
+Result WriteAnimatedWebp(const QString& path, std::span<const ImageHandle> frames, int delayMs,
+                         const WebpOptions& options);
+
 } // namespace kelvaro

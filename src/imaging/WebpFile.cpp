@@ -1,0 +1,97 @@
+#include "imaging/FileNames.h"
+#include "imaging/Imaging.h"
+
+#include <webp/encode.h>
+#include <webp/mux.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace kelvaro {
+
+namespace {
+
+struct AnimEncoderDeleter {
+    void operator()(WebPAnimEncoder* encoder) const { WebPAnimEncoderDelete(encoder); }
+};
+
+// WebPPicture and WebPData own buffers that only their own free functions release.
+struct Picture {
+    WebPPicture picture{};
+    bool valid = WebPPictureInit(&picture) != 0;
+    ~Picture() { WebPPictureFree(&picture); }
+};
+struct Data {
+    WebPData data{};
+    Data() { WebPDataInit(&data); }
+    ~Data() { WebPDataClear(&data); }
+};
+
+QString EncoderError(WebPAnimEncoder* encoder, const char* what) {
+    const char* detail = WebPAnimEncoderGetError(encoder);
+    return detail && *detail ? QStringLiteral("%1 (%2)").arg(QString::fromUtf8(what),
+                                                            QString::fromUtf8(detail))
+                             : QString::fromUtf8(what);
+}
+
+} // namespace
+
+Result WriteAnimatedWebp(const QString& path, std::span<const ImageHandle> frames, int delayMs,
+                         const WebpOptions& options) {
+    if (frames.empty())
+        return Result::Failure(QStringLiteral("書き出すフレームがありません"));
+    const int w = frames[0].width(), h = frames[0].height();
+    if (w <= 0 || h <= 0 || w > WEBP_MAX_DIMENSION || h > WEBP_MAX_DIMENSION)
+        return Result::Failure(QStringLiteral("フレームの大きさが不正です"));
+    for (const ImageHandle& frame : frames)
+        if (frame.isNull() || frame.width() != w || frame.height() != h)
+            return Result::Failure(QStringLiteral("フレームの大きさがそろっていません"));
+
+    WebPAnimEncoderOptions encoderOptions;
+    WebPConfig config;
+    if (!WebPAnimEncoderOptionsInit(&encoderOptions) || !WebPConfigInit(&config))
+        return Result::Failure(QStringLiteral("WebPの書き出しを始められませんでした"));
+    encoderOptions.anim_params.loop_count = 0; // forever
+    config.lossless = options.lossless ? 1 : 0;
+    config.quality = float(std::clamp(options.quality, 0, 100));
+    if (options.lossless) {
+        config.quality = 75; // effort, not fidelity, for lossless
+        config.exact = 1;
+    }
+    if (!WebPValidateConfig(&config))
+        return Result::Failure(QStringLiteral("WebPの設定が不正です"));
+
+    std::unique_ptr<WebPAnimEncoder, AnimEncoderDeleter> encoder(
+        WebPAnimEncoderNew(w, h, &encoderOptions));
+    if (!encoder)
+        return Result::Failure(QStringLiteral("メモリが足りません"));
+
+    int timestamp = 0;
+    for (const ImageHandle& frame : frames) {
+        // RGBA8888 is R, G, B, A in memory on every machine, as WebPPictureImportRGBA reads it.
+        const QImage rgba = frame.image().convertToFormat(QImage::Format_RGBA8888);
+        Picture picture;
+        if (!picture.valid || rgba.isNull())
+            return Result::Failure(QStringLiteral("メモリが足りません"));
+        picture.picture.use_argb = 1;
+        picture.picture.width = w;
+        picture.picture.height = h;
+        const int imported =
+            WebPPictureImportRGBA(&picture.picture, rgba.constBits(), int(rgba.bytesPerLine()));
+        if (!imported)
+            return Result::Failure(QStringLiteral("メモリが足りません"));
+        if (!WebPAnimEncoderAdd(encoder.get(), &picture.picture, timestamp, &config))
+            return Result::Failure(
+                EncoderError(encoder.get(), "WebPのフレームを書き出せませんでした"));
+        timestamp += delayMs;
+    }
+    // The last timestamp sets how long the last frame shows.
+    Data data;
+    if (!WebPAnimEncoderAdd(encoder.get(), nullptr, timestamp, nullptr) ||
+        !WebPAnimEncoderAssemble(encoder.get(), &data.data))
+        return Result::Failure(EncoderError(encoder.get(), "WebPを書き終えられませんでした"));
+    return WriteFileAtomically(
+        path, QByteArray(reinterpret_cast<const char*>(data.data.bytes), qsizetype(data.data.size)));
+}
+
+} // namespace kelvaro
