@@ -4,16 +4,16 @@
 
 namespace kelvaro {
 
-PictureSize FitPictureSize(int w0, int h0) {
+PictureSize FitPictureSize(int w0, int h0, int limit) {
     PictureSize s{w0, h0, false};
-    if (w0 > PictureSizeLimit) {
-        s.width = PictureSizeLimit;
-        s.height = int(qint64(h0) * PictureSizeLimit / w0);
+    if (w0 > limit) {
+        s.width = limit;
+        s.height = int(qint64(h0) * limit / w0);
         s.shrunk = true;
     }
-    if (s.height > PictureSizeLimit) {
-        s.width = int(qint64(s.width) * PictureSizeLimit / s.height);
-        s.height = PictureSizeLimit;
+    if (s.height > limit) {
+        s.width = int(qint64(s.width) * limit / s.height);
+        s.height = limit;
         s.shrunk = true;
     }
     // A very elongated picture would otherwise lose a side altogether (2000 x 2 -> 640 x 0).
@@ -22,14 +22,14 @@ PictureSize FitPictureSize(int w0, int h0) {
     return s;
 }
 
-LoadedPicture LoadPicture(const QString& path) {
+LoadedPicture LoadPicture(const QString& path, int limit) {
     LoadedPicture loaded;
     loaded.image = LoadImageFile(path);
     if (loaded.image.isNull())
         return loaded;
     PrepareImage(loaded.image);
     const ImageInfo info = GetImageInfo(loaded.image);
-    const PictureSize size = FitPictureSize(info.width, info.height);
+    const PictureSize size = FitPictureSize(info.width, info.height, limit);
     loaded.shrunk = size.shrunk;
     ResizeImage(loaded.image, size.width, size.height);
     return loaded;

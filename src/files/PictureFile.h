@@ -19,7 +19,7 @@ struct PictureSize {
 
 // The size a w0 x h0 picture is worked on at: the width is brought to the limit first, then the
 // height, in 32-bit integer arithmetic with truncating quotients. Each side stays at least 1.
-PictureSize FitPictureSize(int w0, int h0);
+PictureSize FitPictureSize(int w0, int h0, int limit = PictureSizeLimit);
 
 struct LoadedPicture {
     ImageHandle image; // null on failure, with the reason
@@ -27,8 +27,8 @@ struct LoadedPicture {
 };
 
 // Decodes, prepares and resizes a picture exactly as the editor opens it (the resize runs also
-// when the size stays).
-LoadedPicture LoadPicture(const QString& path);
+// when the size stays). The command line may set another limit for the longer side.
+LoadedPicture LoadPicture(const QString& path, int limit = PictureSizeLimit);
 
 // What loading a depth-map file did, so the caller can say so: a file of another size than the
 // map, or colours that are no depth level, are loaded all the same but deserve a notice.

@@ -68,7 +68,39 @@ Result WriteSwayGif(const QString& path, std::vector<ImageHandle> frames, QSize 
     distinct.clear();
     show(8);
 
-    return WriteAnimatedGif(path, output, count, 6);
+    return WriteAnimatedGif(path, output, count, SwayFrameDelay);
+}
+
+std::optional<AnimationFormat> AnimationFormatOfName(const QString& name) {
+    if (name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive))
+        return AnimationFormat::Gif;
+    if (name.endsWith(QLatin1String(".webp"), Qt::CaseInsensitive))
+        return AnimationFormat::Webp;
+    return std::nullopt;
+}
+
+Result WriteSwayWebp(const QString& path, std::vector<ImageHandle> frames, QSize out,
+                     const WebpOptions& options, const std::function<void(int)>& showProgress) {
+    const auto show = [&](int step) {
+        if (showProgress)
+            showProgress(step);
+    };
+    if (frames.empty())
+        return Result::Failure(QStringLiteral("フレームがありません"));
+    for (ImageHandle& frame : frames)
+        ResizeImage(frame, out.width(), out.height());
+    show(2);
+    Result written = WriteAnimatedWebp(path, frames, SwayFrameDelay * 10, options);
+    show(8);
+    return written;
+}
+
+Result WriteSwayAnimation(const QString& path, std::vector<ImageHandle> frames, QSize out,
+                          const AnimationOptions& options,
+                          const std::function<void(int)>& showProgress) {
+    if (options.format == AnimationFormat::Webp)
+        return WriteSwayWebp(path, std::move(frames), out, options.webp, showProgress);
+    return WriteSwayGif(path, std::move(frames), out, showProgress);
 }
 
 GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture,

@@ -17,6 +17,21 @@ inline constexpr int OutputSizeChoices = 5;
 // below 1 pixel a side.
 QSize OutputSizeFor(int choice, int w, int h);
 
+// How long each frame shows, in 1/100 s as GIF counts it.
+inline constexpr int SwayFrameDelay = 6;
+
+// The animation formats written, chosen by the output's extension.
+enum class AnimationFormat { Gif, Webp };
+
+struct AnimationOptions {
+    AnimationFormat format = AnimationFormat::Gif;
+    WebpOptions webp; // for AnimationFormat::Webp
+};
+
+// The format an output name asks for by its extension, ".gif" or ".webp" in any case; none for
+// any other name.
+std::optional<AnimationFormat> AnimationFormatOfName(const QString& name);
+
 // What a run of the GIF pipeline needs from whoever drives it (the editor or the command line).
 struct GenerationHooks {
     // Progress steps 0..8 and hiding; called from whichever thread runs the step.
@@ -39,6 +54,15 @@ struct GenerationResult {
 // and writes the GIF, reporting progress steps 2, 4, 6 and 8 on the way.
 Result WriteSwayGif(const QString& path, std::vector<ImageHandle> frames, QSize out,
                     const std::function<void(int)>& showProgress = {});
+
+// The same for a full-colour WebP: scales the frames to `out` and writes them, steps 2 and 8.
+Result WriteSwayWebp(const QString& path, std::vector<ImageHandle> frames, QSize out,
+                     const WebpOptions& options, const std::function<void(int)>& showProgress = {});
+
+// WriteSwayGif or WriteSwayWebp, as options.format asks.
+Result WriteSwayAnimation(const QString& path, std::vector<ImageHandle> frames, QSize out,
+                          const AnimationOptions& options,
+                          const std::function<void(int)>& showProgress = {});
 
 // Renders the sway frames of picture and depth map, asks for the output size, scales the frames,
 // reduces their colours together to one palette and writes the looping GIF to path. Nothing is

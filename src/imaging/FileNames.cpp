@@ -26,7 +26,9 @@ bool IsStray(const QString& name, qsizetype i) {
 
 // The length of the valid UTF-8 sequence at bytes[i], 0 when it is not one.
 int Utf8SequenceAt(const QByteArray& bytes, qsizetype i, char32_t& code) {
-    const auto at = [&](qsizetype k) { return static_cast<unsigned char>(bytes[k]); };
+    const auto at = [&](qsizetype k) {
+        return static_cast<unsigned char>(bytes[k]);
+    };
     const unsigned lead = at(i);
     int length = 0;
     char32_t least = 0;
@@ -85,14 +87,14 @@ struct FdCloser {
 // The POSIX twin of QSaveFile for names Qt cannot carry.
 Result WriteBytesAtomically(const QString& name, const QByteArray& bytes) {
     QByteArray target = FileNameBytes(name);
-    struct stat link{};
+    struct stat link {};
     if (::lstat(target.constData(), &link) == 0 && S_ISLNK(link.st_mode)) {
         // Like QSaveFile, replace the file the link points to and keep the link.
         char resolved[PATH_MAX];
         if (::realpath(target.constData(), resolved))
             target = QByteArray(resolved);
     }
-    struct stat old{};
+    struct stat old {};
     const bool replacing = ::stat(target.constData(), &old) == 0;
     const QString targetName = FileNameFromBytes(target);
 
@@ -195,7 +197,7 @@ bool FileStatus::sameFileAs(const FileStatus& other) const {
 }
 
 FileStatus StatFile(const QString& name) {
-    struct stat s{};
+    struct stat s {};
     if (::stat(FileNameBytes(name).constData(), &s) != 0)
         return {};
     return {true, s.st_dev, s.st_ino, s.st_mode, qint64(s.st_size)};
@@ -206,12 +208,12 @@ OpenedFile OpenFileForReading(const QString& name) {
     // Non-blocking, so a FIFO without a writer cannot hang the open; it is refused below.
     const int fd = ::open(FileNameBytes(name).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        opened.reason = errno == ENOENT ? QStringLiteral("ファイルが見つかりません")
-                                        : SystemErrorText(errno);
+        opened.reason =
+            errno == ENOENT ? QStringLiteral("ファイルが見つかりません") : SystemErrorText(errno);
         return opened;
     }
     FdCloser guard{fd};
-    struct stat s{};
+    struct stat s {};
     if (::fstat(fd, &s) != 0) {
         opened.reason = SystemErrorText(errno);
         return opened;

@@ -29,9 +29,9 @@ struct Data {
 
 QString EncoderError(WebPAnimEncoder* encoder, const char* what) {
     const char* detail = WebPAnimEncoderGetError(encoder);
-    return detail && *detail ? QStringLiteral("%1 (%2)").arg(QString::fromUtf8(what),
-                                                            QString::fromUtf8(detail))
-                             : QString::fromUtf8(what);
+    return detail && *detail
+               ? QStringLiteral("%1 (%2)").arg(QString::fromUtf8(what), QString::fromUtf8(detail))
+               : QString::fromUtf8(what);
 }
 
 } // namespace
@@ -90,8 +90,8 @@ Result WriteAnimatedWebp(const QString& path, std::span<const ImageHandle> frame
     if (!WebPAnimEncoderAdd(encoder.get(), nullptr, timestamp, nullptr) ||
         !WebPAnimEncoderAssemble(encoder.get(), &data.data))
         return Result::Failure(EncoderError(encoder.get(), "WebPを書き終えられませんでした"));
-    return WriteFileAtomically(
-        path, QByteArray(reinterpret_cast<const char*>(data.data.bytes), qsizetype(data.data.size)));
+    return WriteFileAtomically(path, QByteArray(reinterpret_cast<const char*>(data.data.bytes),
+                                                qsizetype(data.data.size)));
 }
 
 } // namespace kelvaro

@@ -37,7 +37,9 @@ private slots:
             << QByteArray("caf\xc3\xa9 \xe5\x86\x99\xe7\x9c\x9f \xf0\x9f\x93\xb7.png") << false;
         QTest::newRow("latin-1") << QByteArray("caf\xe9.gif") << true;
         QTest::newRow("shift_jis") << QByteArray("\x8e\xca\x90\x5e.jpg") << true;
-        QTest::newRow("overlong slash") << QByteArray("a\xc0\xaf" "b") << true;
+        QTest::newRow("overlong slash") << QByteArray("a\xc0\xaf"
+                                                      "b")
+                                        << true;
         QTest::newRow("encoded surrogate") << QByteArray("\xed\xa0\x80x") << true;
         QTest::newRow("beyond unicode") << QByteArray("\xf4\x90\x80\x80") << true;
         QTest::newRow("cut short") << QByteArray("x\xe5\x86") << true;
@@ -69,7 +71,7 @@ private slots:
         QVERIFY(::chmod(target.constData(), 0640) == 0);
         QVERIFY(WriteFileAtomically(name, "second"));
         QCOMPARE(ReadAll(target), QByteArray("second"));
-        struct stat s{};
+        struct stat s {};
         QVERIFY(::stat(target.constData(), &s) == 0);
         QCOMPARE(int(s.st_mode & 0777), 0640); // the old file's permissions carry over
         QStringList entries;

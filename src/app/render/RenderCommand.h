@@ -10,12 +10,12 @@ inline constexpr int RenderExitOk = 0;
 inline constexpr int RenderExitFailure = 1;
 inline constexpr int RenderExitUsage = 2;
 
-// The usage text printed by --help and after a usage error.
-QString RenderUsage();
-
-// Runs kelvaro-render with the arguments that follow the program name: loads the picture and
-// depth map as the editor does, renders the sway frames and writes the frames folder and/or the
-// GIF. Help goes to out; notices and the one-line reason of a failure go to err.
-int RunRender(const QStringList& arguments, QTextStream& out, QTextStream& err);
+// Runs kelvaro-render with the arguments that follow the program name (file names as
+// FileNameFromBytes gives them, so names that are not UTF-8 keep their bytes): loads each picture
+// and its depth map as the editor does, renders the sway frames and writes the animation and/or
+// the frames folder. Help and the version go to out; the one-line reason of each failure goes to
+// err, and with progressLine (err is a terminal) a "k/n NAME" line that is cleared at the end.
+int RunRender(const QStringList& arguments, QTextStream& out, QTextStream& err,
+              bool progressLine = false);
 
 } // namespace kelvaro

@@ -1,12 +1,20 @@
 #include "app/render/RenderCommand.h"
+#include "imaging/FileNames.h"
 
 #include <QCoreApplication>
+
+#include <unistd.h>
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // The arguments' own bytes, not QCoreApplication::arguments(), which replaces whatever is not
+    // UTF-8 and so loses file names from older systems.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(kelvaro::FileNameFromBytes(QByteArray(argv[i])));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return kelvaro::RunRender(app.arguments().mid(1), out, err);
+    return kelvaro::RunRender(arguments, out, err, ::isatty(STDERR_FILENO) == 1);
 }

@@ -2,12 +2,19 @@
 
 #include "depth/DepthPalette.h"
 #include "gif/FrameSynthesis.h"
+#include "imaging/FileNames.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <cmath>
 
@@ -21,12 +28,36 @@ struct Run {
     QString err;
 };
 
-Run Render(const QStringList& arguments) {
+Run Render(const QStringList& arguments, bool progressLine = false) {
     Run run;
     QTextStream out(&run.out);
     QTextStream err(&run.err);
-    run.status = RunRender(arguments, out, err);
+    run.status = RunRender(arguments, out, err, progressLine);
     return run;
+}
+
+QByteArray Contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// The frames RunRender must produce for a picture file and an optional map file.
+std::vector<ImageHandle> Expected(const QString& picture, const QString& map,
+                                  SwayDirection direction) {
+    const QImage image = QImage(picture).convertToFormat(QImage::Format_RGB32);
+    DepthMap depth;
+    if (!depth.Create(image.width(), image.height()))
+        return {};
+    if (!map.isEmpty())
+        depth.surface() = QImage(map).convertToFormat(QImage::Format_RGB32);
+    return RenderSwayFrames(ImageHandle(image), depth, direction);
+}
+
+// Names in a folder that look like temporary leftovers of a write.
+QStringList Leftovers(const QString& folder) {
+    return QDir(folder)
+        .entryList(QDir::Hidden | QDir::AllEntries | QDir::NoDotAndDotDot)
+        .filter(QStringLiteral("kelvaro-"));
 }
 
 QImage Gradient(int w, int h) {
@@ -109,9 +140,8 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         const QString pic = QStringLiteral("photo.png");
         QTest::newRow("nothing") << QStringList{};
-        QTest::newRow("no output") << QStringList{pic};
         QTest::newRow("no picture") << QStringList{QStringLiteral("-o"), QStringLiteral("a.gif")};
-        QTest::newRow("two pictures")
+        QTest::newRow("-o with two pictures")
             << QStringList{pic, pic, QStringLiteral("-o"), QStringLiteral("a.gif")};
         QTest::newRow("unknown option")
             << QStringList{pic, QStringLiteral("--speed"), QStringLiteral("2")};
@@ -139,6 +169,23 @@ private slots:
         QTest::newRow("option twice")
             << QStringList{pic, QStringLiteral("-o"), QStringLiteral("a.gif"), QStringLiteral("-o"),
                            QStringLiteral("b.gif")};
+        QTest::newRow("unknown extension")
+            << QStringList{pic, QStringLiteral("-o"), QStringLiteral("a.png")};
+        QTest::newRow("-o -") << QStringList{pic, QStringLiteral("-o"), QStringLiteral("-")};
+        QTest::newRow("quality for a gif") << QStringList{
+            pic, QStringLiteral("--quality=50"), QStringLiteral("-o"), QStringLiteral("a.gif")};
+        QTest::newRow("quality out of range") << QStringList{
+            pic, QStringLiteral("--quality=101"), QStringLiteral("-o"), QStringLiteral("a.webp")};
+        QTest::newRow("--depth with two pictures")
+            << QStringList{pic, pic, QStringLiteral("--depth"), QStringLiteral("map.bmp")};
+        QTest::newRow("no jobs") << QStringList{pic, QStringLiteral("-j"), QStringLiteral("0")};
+        QTest::newRow("bad max side")
+            << QStringList{pic, QStringLiteral("--max-side"), QStringLiteral("big")};
+        QTest::newRow("two pictures, one output") << QStringList{pic, QStringLiteral("./") + pic};
+        // After --, even a name that looks like an option is a picture.
+        QTest::newRow("-- then no output name")
+            << QStringList{QStringLiteral("-o"), QStringLiteral("a.gif"), QStringLiteral("--"),
+                           QStringLiteral("--help"), pic};
     }
     void usageErrors() {
         QFETCH(QStringList, arguments);
@@ -149,11 +196,17 @@ private slots:
         QVERIFY(run.out.isEmpty());
     }
 
-    void help() {
-        const Run run = Render({QStringLiteral("--help")});
-        QCOMPARE(run.status, RenderExitOk);
-        QVERIFY(run.out.startsWith(QLatin1String("usage: kelvaro-render PICTURE [--depth MAP]")));
-        QVERIFY(run.err.isEmpty());
+    void helpAndVersion() {
+        const Run help = Render({QStringLiteral("--help")});
+        QCOMPARE(help.status, RenderExitOk);
+        QVERIFY(
+            help.out.startsWith(QLatin1String("Usage: kelvaro-render [OPTIONS] PICTURE...\n\n")));
+        QVERIFY(help.out.contains(QLatin1String("--max-side <N>")));
+        QVERIFY(help.out.contains(QLatin1String("Exit status")));
+        QVERIFY(help.err.isEmpty());
+        const Run version = Render({QStringLiteral("--version")});
+        QCOMPARE(version.status, RenderExitOk);
+        QVERIFY(version.out.startsWith(QLatin1String("kelvaro-render ")));
     }
 
     void failures_data() {
@@ -273,13 +326,264 @@ private slots:
         QVERIFY(QFile::exists(path(QStringLiteral("small/frame-7.png"))));
     }
 
-    void shrinkNotice() {
+    void maxSide() {
         const QString big = path(QStringLiteral("wide.png"));
         QVERIFY(Gradient(1280, 300).save(big));
-        const Run run = Render({big, QStringLiteral("--frames-dir"), path(QStringLiteral("wide"))});
+        Run run = Render({big, QStringLiteral("--frames-dir"), path(QStringLiteral("wide"))});
         QCOMPARE(run.status, RenderExitOk);
-        QVERIFY(run.err.contains(QLatin1String("640 x 150")));
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err)); // nothing is printed on success
         QCOMPARE(QImage(path(QStringLiteral("wide/frame-0.png"))).size(), QSize(640, 150));
+        run = Render({big, QStringLiteral("--max-side=1000"), QStringLiteral("--size=1/2"),
+                      QStringLiteral("-o"), path(QStringLiteral("wide.gif"))});
+        QCOMPARE(run.status, RenderExitOk);
+        QCOMPARE(QImageReader(path(QStringLiteral("wide.gif"))).size(), QSize(500, 117));
+    }
+
+    // No output may replace an input, by whatever name it is reached.
+    void outputOntoAnInput() {
+        const QString still = path(QStringLiteral("still.webp"));
+        QVERIFY(Gradient(40, 30).save(still, "webp", 100));
+        const QByteArray before = Contents(still);
+        QVERIFY(QFile::link(still, path(QStringLiteral("link.webp"))));
+        QVERIFY(::link(QFile::encodeName(still).constData(),
+                       QFile::encodeName(path(QStringLiteral("hard.webp"))).constData()) == 0);
+        QVERIFY(QFile::link(map_, path(QStringLiteral("map-link.gif"))));
+        QDir(dir_.path()).mkdir(QStringLiteral("inside"));
+        QVERIFY(QFile::copy(picture_, path(QStringLiteral("inside/frame-2.png"))));
+
+        const QString dotted = dir_.path() + QStringLiteral("/./inside/../still.webp");
+        const QList<QStringList> runs = {
+            {still, QStringLiteral("-o"), dotted},
+            {still, QStringLiteral("-o"), path(QStringLiteral("link.webp"))},
+            {still, QStringLiteral("-o"), path(QStringLiteral("hard.webp"))},
+            {picture_, QStringLiteral("--depth"), map_, QStringLiteral("-o"),
+             path(QStringLiteral("map-link.gif"))},
+            {path(QStringLiteral("inside/frame-2.png")), QStringLiteral("--frames-dir"),
+             path(QStringLiteral("inside"))},
+            // In a batch, one picture's output on another's input spoils the whole run.
+            {picture_, path(QStringLiteral("hard.webp")), QStringLiteral("--format=webp"),
+             QStringLiteral("--out-dir"), dir_.path()},
+        };
+        for (const QStringList& arguments : runs) {
+            const Run run = Render(arguments);
+            QCOMPARE(run.status, RenderExitUsage);
+            QVERIFY2(run.err.contains(QLatin1String("overwrite")), qPrintable(run.err));
+        }
+        QCOMPARE(Contents(still), before);
+        QCOMPARE(QImage(path(QStringLiteral("inside/frame-2.png"))), QImage(picture_));
+        QVERIFY(!QFile::exists(path(QStringLiteral("photo.webp"))));
+    }
+
+    void targetsThatAreNoRegularFile() {
+        const QString fifo = path(QStringLiteral("fifo.gif"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QStringList targets = {fifo, path(QStringLiteral("folder.gif"))};
+        QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("folder.gif")));
+        const QString device = path(QStringLiteral("null.webp"));
+        if (::geteuid() == 0) {
+            QVERIFY(::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 3)) ==
+                    0);
+            targets.append(device);
+        }
+        for (const QString& target : targets) {
+            const Run run = Render({picture_, QStringLiteral("-o"), target});
+            QCOMPARE(run.status, RenderExitFailure);
+            QVERIFY2(run.err.contains(QLatin1String("not a regular file")), qPrintable(run.err));
+        }
+        struct stat s {};
+        QVERIFY(::stat(QFile::encodeName(fifo).constData(), &s) == 0 && S_ISFIFO(s.st_mode));
+        QVERIFY(QFileInfo(path(QStringLiteral("folder.gif"))).isDir());
+        if (::geteuid() == 0)
+            QVERIFY(::stat(QFile::encodeName(device).constData(), &s) == 0 && S_ISCHR(s.st_mode));
+        else
+            qInfo("device-node target not tried: mknod needs root");
+    }
+
+    void noClobber() {
+        const QString gif = path(QStringLiteral("kept.gif"));
+        QVERIFY(Render({picture_, QStringLiteral("-o"), gif}).status == RenderExitOk);
+        const QByteArray before = Contents(gif);
+        const Run run = Render({picture_, QStringLiteral("--sway=vertical"),
+                                QStringLiteral("--no-clobber"), QStringLiteral("-o"), gif});
+        QCOMPARE(run.status, RenderExitFailure);
+        QCOMPARE(Contents(gif), before);
+    }
+
+    void batch() {
+        const QString folder = path(QStringLiteral("batch"));
+        QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("batch/maps")));
+        const QString a = folder + QStringLiteral("/a.png"), b = folder + QStringLiteral("/b.jpg");
+        const QString broken = folder + QStringLiteral("/c.png");
+        QVERIFY(Gradient(120, 90).save(a));
+        QVERIFY(Gradient(100, 80).mirrored().save(b, "jpg", 100));
+        QVERIFY(QFile::copy(path(QStringLiteral("notes.txt")), broken));
+        const QString mapA = folder + QStringLiteral("/maps/a.bmp");
+        QVERIFY(PaintedMap(120, 90).save(mapA));
+        QVERIFY(QFile::copy(path(QStringLiteral("notes.txt")), folder + QStringLiteral("/maps/a")));
+
+        Run run =
+            Render({a, broken, b, QStringLiteral("--depth-dir"), folder + QStringLiteral("/maps"),
+                    QStringLiteral("--frames-dir"), folder + QStringLiteral("/frames"),
+                    QStringLiteral("--format=gif"), QStringLiteral("-j"), QStringLiteral("2")});
+        QCOMPARE(run.status, RenderExitFailure);
+        QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
+        QVERIFY2(run.err.contains(broken), qPrintable(run.err));
+        QCOMPARE(QImageReader(folder + QStringLiteral("/a.gif")).imageCount(), FrameCount);
+        QCOMPARE(QImageReader(folder + QStringLiteral("/b.gif")).imageCount(), FrameCount);
+        QVERIFY(!QFile::exists(folder + QStringLiteral("/c.gif")));
+        // a.png takes its map from the folder; b.jpg has none and lies at the base level.
+        const auto framesA = Expected(a, mapA, SwayDirection::Horizontal);
+        const auto framesB = Expected(b, {}, SwayDirection::Horizontal);
+        for (int k : {2, 6}) {
+            QCOMPARE(QImage(folder + QStringLiteral("/frames/a/frame-%1.png").arg(k)),
+                     framesA[size_t(k)].image());
+            QCOMPARE(QImage(folder + QStringLiteral("/frames/b/frame-%1.png").arg(k)),
+                     framesB[size_t(k)].image());
+        }
+
+        run = Render({a, b, QStringLiteral("--out-dir"), folder + QStringLiteral("/out"),
+                      QStringLiteral("--format"), QStringLiteral("webp")});
+        QCOMPARE(run.status, RenderExitOk);
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+        QCOMPARE(QDir(folder + QStringLiteral("/out")).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("a.webp"), QStringLiteral("b.webp")}));
+    }
+
+    void progressLine() {
+        const QString copy = path(QStringLiteral("copy.png"));
+        QVERIFY(QFile::copy(picture_, copy));
+        const Run run = Render({picture_, copy, QStringLiteral("--frames-dir"),
+                                path(QStringLiteral("progress")), QStringLiteral("-j1")},
+                               true);
+        QCOMPARE(run.status, RenderExitOk);
+        QVERIFY2(run.err.contains(QLatin1String("1/2 photo.png")), qPrintable(run.err));
+        QVERIFY(run.err.contains(QLatin1String("2/2 copy.png")));
+        QVERIFY(run.err.endsWith(QLatin1String("\r\x1b[K"))); // the line is gone at the end
+    }
+
+    void framesFolderIsAllOrNothing() {
+        const QString frames = path(QStringLiteral("cycle"));
+        QCOMPARE(Render({picture_, QStringLiteral("--frames-dir"), frames}).status, RenderExitOk);
+        QByteArrayList before;
+        for (int k = 0; k < FrameCount; ++k)
+            before.append(Contents(frames + QStringLiteral("/frame-%1.png").arg(k)));
+
+        // A folder squats on frame 5's name: the run fails and leaves every old frame.
+        const QString squatter = frames + QStringLiteral("/frame-5.png");
+        QVERIFY(QFile::remove(squatter));
+        QVERIFY(QDir().mkdir(squatter));
+        const QStringList vertical = {picture_,
+                                      QStringLiteral("--depth"),
+                                      map_,
+                                      QStringLiteral("--sway=vertical"),
+                                      QStringLiteral("--frames-dir"),
+                                      frames};
+        Run run = Render(vertical);
+        QCOMPARE(run.status, RenderExitFailure);
+        QVERIFY2(run.err.contains(QLatin1String("frame-5.png")), qPrintable(run.err));
+        for (int k = 0; k < FrameCount; ++k)
+            if (k != 5)
+                QCOMPARE(Contents(frames + QStringLiteral("/frame-%1.png").arg(k)), before[k]);
+        QVERIFY(QFileInfo(squatter).isDir());
+        QCOMPARE(Leftovers(dir_.path()), QStringList{});
+
+        // Without it, the new frames replace the old ones all together.
+        QVERIFY(QDir().rmdir(squatter));
+        run = Render(vertical);
+        QCOMPARE(run.status, RenderExitOk);
+        const auto expected = Expected(picture_, map_, SwayDirection::Vertical);
+        for (int k = 0; k < FrameCount; ++k)
+            QCOMPARE(QImage(frames + QStringLiteral("/frame-%1.png").arg(k)),
+                     expected[size_t(k)].image());
+        QCOMPARE(Leftovers(dir_.path()), QStringList{});
+        QCOMPARE(Leftovers(frames), QStringList{});
+    }
+
+    // Names that are not UTF-8 reach the files they name, in and out, in-process and through
+    // the program's own arguments.
+    void namesThatAreNotUtf8() {
+        const QByteArray folder = QFile::encodeName(path(QStringLiteral("bytes")));
+        QVERIFY(::mkdir(folder.constData(), 0777) == 0);
+        const QByteArray picture = folder + "/caf\xe9.png";
+        const QByteArray content = Contents(picture_);
+        const int fd = ::open(picture.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, content.constData(), size_t(content.size())), ssize_t(content.size()));
+        ::close(fd);
+
+        const Run run = Render({FileNameFromBytes(picture), QStringLiteral("-o"),
+                                FileNameFromBytes(folder + "/\x8e\xca\x90\x5e.gif")});
+        QCOMPARE(run.status, RenderExitOk);
+        QProcess process;
+        process.start(QStringLiteral("/bin/sh"),
+                      {QStringLiteral("-c"),
+                       QStringLiteral("cd \"$1\" && exec \"$0\" \"$(printf 'caf\\351.png')\" "
+                                      "--frames-dir \"$(printf '\\351t\\351')\""),
+                       QStringLiteral(KELVARO_RENDER_PATH), QFile::decodeName(folder)});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), RenderExitOk);
+
+        QStringList names;
+        QVERIFY(ListFolder(FileNameFromBytes(folder), names));
+        names.sort();
+        QStringList expected = {FileNameFromBytes("caf\xe9.png"),
+                                FileNameFromBytes("\x8e\xca\x90\x5e.gif"),
+                                FileNameFromBytes("\xe9t\xe9")};
+        expected.sort();
+        QCOMPARE(names, expected);
+        QStringList frames;
+        QVERIFY(ListFolder(FileNameFromBytes(folder + "/\xe9t\xe9"), frames));
+        QCOMPARE(frames.size(), FrameCount);
+
+        // QTemporaryDir cannot reach these names to remove them.
+        for (const QString& frame : frames)
+            QVERIFY(RemoveName(JoinName(FileNameFromBytes(folder + "/\xe9t\xe9"), frame)));
+        for (const QString& name : names)
+            QVERIFY(RemoveName(JoinName(FileNameFromBytes(folder), name)));
+    }
+
+    void webp() {
+        const QString lossless = path(QStringLiteral("lossless.webp"));
+        const QString lossy = path(QStringLiteral("lossy.WEBP"));
+        QCOMPARE(Render({picture_, QStringLiteral("--depth"), map_, QStringLiteral("--lossless"),
+                         QStringLiteral("-o"), lossless})
+                     .status,
+                 RenderExitOk);
+        QCOMPARE(
+            Render({picture_, QStringLiteral("--depth"), map_, QStringLiteral("--size=1/2"),
+                    QStringLiteral("--quality"), QStringLiteral("90"), QStringLiteral("-o"), lossy})
+                .status,
+            RenderExitOk);
+        const auto expected = Expected(picture_, map_, SwayDirection::Horizontal);
+
+        QImageReader reader(lossless);
+        QCOMPARE(reader.format(), QByteArray("webp"));
+        QCOMPARE(reader.imageCount(), FrameCount);
+        QCOMPARE(reader.loopCount(), -1); // forever
+        for (int k = 0; k < FrameCount; ++k) {
+            QImage frame;
+            QVERIFY(reader.read(&frame));
+            QCOMPARE(frame.convertToFormat(QImage::Format_RGB32), expected[size_t(k)].image());
+            QCOMPARE(reader.nextImageDelay(), 60);
+        }
+
+        QImageReader small(lossy);
+        QCOMPARE(small.imageCount(), FrameCount);
+        QCOMPARE(small.size(), QSize(130, 105));
+        QImage first;
+        QVERIFY(small.read(&first));
+        // Lossy, but close: the mean error of the first frame against the rendered one, halved.
+        const QImage half =
+            expected[0].image().scaled(130, 105, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        double squared = 0;
+        for (int y = 0; y < 105; ++y)
+            for (int x = 0; x < 130; ++x) {
+                const QRgb p = first.pixel(x, y), q = half.pixel(x, y);
+                for (int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)})
+                    squared += d * d;
+            }
+        const double psnr = 10 * std::log10(255.0 * 255.0 / (squared / (130 * 105 * 3)));
+        QVERIFY2(psnr > 30, qPrintable(QString::number(psnr)));
     }
 
     void exitStatusOfTheProgram() {
@@ -289,6 +593,7 @@ private slots:
             return process.waitForFinished(60000) ? process.exitCode() : -1;
         };
         QCOMPARE(status({QStringLiteral("--help")}), RenderExitOk);
+        QCOMPARE(status({QStringLiteral("--version")}), RenderExitOk);
         QCOMPARE(status({QStringLiteral("--sway")}), RenderExitUsage);
         QCOMPARE(status({path(QStringLiteral("notes.txt")), QStringLiteral("-o"),
                          path(QStringLiteral("x.gif"))}),
