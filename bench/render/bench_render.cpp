@@ -134,11 +134,11 @@ int main(int argc, char** argv) {
     QStringList pictures;
     for (int i = 0; i < Pictures; ++i) {
         const QString name = QStringLiteral("picture-%1").arg(i, 2, 10, QLatin1Char('0'));
-        const QString file = dir.filePath(name + (i % 2 ? QStringLiteral(".png")
-                                                        : QStringLiteral(".jpg")));
+        const QString file =
+            dir.filePath(name + (i % 2 ? QStringLiteral(".png") : QStringLiteral(".jpg")));
         if (!Picture(photo, i).save(file, nullptr, 92) ||
-            !Map(sampleMap, i).save(dir.filePath(QStringLiteral("maps/") + name +
-                                                 QStringLiteral(".png")))) {
+            !Map(sampleMap, i)
+                 .save(dir.filePath(QStringLiteral("maps/") + name + QStringLiteral(".png")))) {
             std::fprintf(stderr, "bench-render: cannot write %s\n", qPrintable(file));
             return 1;
         }
@@ -193,9 +193,9 @@ int main(int argc, char** argv) {
             return 1;
         const auto rendered = RenderSwayFrames(picture.image, depth, SwayDirection::Horizontal);
         for (Format& format : formats) {
-            const QString out =
-                dir.filePath(format.options.format == AnimationFormat::Gif ? QStringLiteral("x.gif")
-                                                                           : QStringLiteral("x.webp"));
+            const QString out = dir.filePath(format.options.format == AnimationFormat::Gif
+                                                 ? QStringLiteral("x.gif")
+                                                 : QStringLiteral("x.webp"));
             if (!WriteSwayAnimation(out, Copies(rendered), QSize(W, H), format.options)) {
                 std::fprintf(stderr, "bench-render: writing %s failed\n", format.name);
                 return 1;

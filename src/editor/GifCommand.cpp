@@ -45,9 +45,13 @@ void CDepthPaintDlg::GenerateGif(const QString& path, int direction) {
     hooks.runHeavy = [this](const std::function<void()>& work) {
         RunBusy(work);
     };
+    // A name ending in .webp (the WebP filter of the save dialog) is written as WebP, any other
+    // as GIF.
+    AnimationOptions animation;
+    animation.format = AnimationFormatOfName(path).value_or(AnimationFormat::Gif);
     const GenerationResult result = GenerateSwayGif(
         path, document_.picture(), document_.depthMap(),
-        direction == 0 ? SwayDirection::Horizontal : SwayDirection::Vertical, hooks);
+        direction == 0 ? SwayDirection::Horizontal : SwayDirection::Vertical, hooks, animation);
     switch (result.outcome) {
     case GenerationOutcome::Written:
         prompts_.ShowMessage(QStringLiteral("GIFファイルを生成しました。"));

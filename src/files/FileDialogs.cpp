@@ -17,13 +17,22 @@ FileDialogSettings SettingsFor(FileDialogUse use) {
                 QStringLiteral("画像ファイル (*)"), QString()};
     case FileDialogUse::GenerateGif:
         return {QStringLiteral("GIFファイルを生成する"), true,
-                QStringLiteral("GIFファイル (*.gif)"), QStringLiteral("gif")};
+                QStringLiteral("GIFファイル (*.gif);;WebPファイル(*.webp)"), QStringLiteral("gif")};
     }
     return {};
 }
 
-QString WithDefaultSuffix(const QString& path, FileDialogUse use) {
-    const QString suffix = SettingsFor(use).defaultSuffix;
+QString SuffixOfFilter(const QString& filter) {
+    const qsizetype star = filter.indexOf(QLatin1String("*."));
+    if (star < 0)
+        return {};
+    return filter.mid(star + 2).section(QLatin1Char(')'), 0, 0).section(QLatin1Char(' '), 0, 0);
+}
+
+QString WithDefaultSuffix(const QString& path, FileDialogUse use, const QString& chosenFilter) {
+    QString suffix = SuffixOfFilter(chosenFilter);
+    if (suffix.isEmpty())
+        suffix = SettingsFor(use).defaultSuffix;
     if (path.isEmpty() || suffix.isEmpty() || !QFileInfo(path).suffix().isEmpty())
         return path;
     return path + QLatin1Char('.') + suffix;

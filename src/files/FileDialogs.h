@@ -16,7 +16,13 @@ struct FileDialogSettings {
 
 FileDialogSettings SettingsFor(FileDialogUse use);
 
-// The path as a save dialog returns it: a name typed without an extension gets the default one.
-QString WithDefaultSuffix(const QString& path, FileDialogUse use);
+// The extension of a filter in Qt's form, without the dot ("WebPファイル(*.webp)" gives "webp");
+// empty when it names none.
+QString SuffixOfFilter(const QString& filter);
+
+// The path as a save dialog returns it: a name typed without an extension gets the extension of
+// the filter chosen in the dialog, or the default one when none is given.
+QString WithDefaultSuffix(const QString& path, FileDialogUse use,
+                          const QString& chosenFilter = QString());
 
 } // namespace kelvaro

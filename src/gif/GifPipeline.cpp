@@ -105,7 +105,7 @@ Result WriteSwayAnimation(const QString& path, std::vector<ImageHandle> frames, 
 
 GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture,
                                  const DepthMap& depth, SwayDirection direction,
-                                 const GenerationHooks& hooks) {
+                                 const GenerationHooks& hooks, const AnimationOptions& animation) {
     const auto show = [&](int step) {
         if (hooks.showProgress)
             hooks.showProgress(step);
@@ -137,7 +137,7 @@ GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture
     show(0);
     const QSize out = OutputSizeFor(*choice, picture.width(), picture.height());
     Result written;
-    heavy([&] { written = WriteSwayGif(path, std::move(rendered), out, show); });
+    heavy([&] { written = WriteSwayAnimation(path, std::move(rendered), out, animation, show); });
     hide();
 
     if (!written)

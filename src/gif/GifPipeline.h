@@ -65,10 +65,12 @@ Result WriteSwayAnimation(const QString& path, std::vector<ImageHandle> frames, 
                           const std::function<void(int)>& showProgress = {});
 
 // Renders the sway frames of picture and depth map, asks for the output size, scales the frames,
-// reduces their colours together to one palette and writes the looping GIF to path. Nothing is
-// written when the run is abandoned, and a failed write leaves any existing file intact.
+// reduces their colours together to one palette and writes the looping GIF to path (or, as
+// `animation` asks, a full-colour WebP). Nothing is written when the run is abandoned, and a
+// failed write leaves any existing file intact.
 GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture,
                                  const DepthMap& depth, SwayDirection direction,
-                                 const GenerationHooks& hooks);
+                                 const GenerationHooks& hooks,
+                                 const AnimationOptions& animation = {});
 
 } // namespace kelvaro

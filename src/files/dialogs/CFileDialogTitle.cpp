@@ -9,6 +9,13 @@ CFileDialogTitle::CFileDialogTitle(FileDialogUse use, QWidget* parent) : QFileDi
     setFileMode(s.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     setNameFilter(s.filter);
     setDefaultSuffix(s.defaultSuffix);
+    // In a save dialog the chosen filter's extension is the one a bare name gets, so the dialog
+    // asks about replacing the file that will really be written.
+    if (s.save)
+        connect(this, &QFileDialog::filterSelected, this, [this](const QString& filter) {
+            if (const QString suffix = SuffixOfFilter(filter); !suffix.isEmpty())
+                setDefaultSuffix(suffix);
+        });
     setOption(QFileDialog::DontConfirmOverwrite, !s.save);
     // Qt's own dialog, never the desktop's: it speaks the program's language rather than the
     // system's, and it keeps no list of recently used files.
@@ -19,7 +26,7 @@ std::optional<QString> CFileDialogTitle::Ask(FileDialogUse use, QWidget* parent)
     CFileDialogTitle dialog(use, parent);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return WithDefaultSuffix(dialog.selectedFiles().constFirst(), use);
+    return WithDefaultSuffix(dialog.selectedFiles().constFirst(), use, dialog.selectedNameFilter());
 }
 
 } // namespace kelvaro

@@ -362,6 +362,28 @@ private slots:
         }
     }
 
+    // A name from the WebP filter is written as a full-colour WebP, frame for frame.
+    void webpFromTheSaveDialog() {
+        Load(240, 200);
+        Stroke(0, {{60, 60}, {180, 150}});
+        const QString path = Path(QStringLiteral("揺れ.webp"));
+        GenerateGif(path, 0, 0);
+        QCOMPARE(prompts_.messages, QStringList(QStringLiteral("GIFファイルを生成しました。")));
+        QImageReader reader(path);
+        QCOMPARE(reader.format(), QByteArray("webp"));
+        QCOMPARE(reader.imageCount(), FrameCount);
+        QImage frame;
+        for (int k = 0; k <= 2; ++k)
+            QVERIFY(reader.read(&frame));
+        frame.convertTo(QImage::Format_RGB32);
+        // Lossy, so the frame is compared with its own rendered frame and the opposite one.
+        const auto rendered = RenderSwayFrames(
+            dlg_->document().picture(), dlg_->document().depthMap(), SwayDirection::Horizontal);
+        const double near = MeanDifference(frame, rendered[2].image());
+        const double far = MeanDifference(frame, rendered[6].image());
+        QVERIFY2(far > 3 * near, qPrintable(QStringLiteral("%1 %2").arg(near).arg(far)));
+    }
+
     void gifCancelsProgressAndFailure() {
         Load(40, 30);
         const QString gif = Path(QStringLiteral("動き.gif"));

@@ -255,6 +255,17 @@ private slots:
                  QStringLiteral("/tmp/map.dat"));
         QCOMPARE(WithDefaultSuffix(QStringLiteral("/tmp/pic"), FileDialogUse::OpenPicture),
                  QStringLiteral("/tmp/pic"));
+        // "GIFを生成" offers WebP after GIF; the chosen filter gives a bare name its extension.
+        const QStringList filters =
+            SettingsFor(FileDialogUse::GenerateGif).filter.split(QStringLiteral(";;"));
+        QCOMPARE(filters, (QStringList{QStringLiteral("GIFファイル (*.gif)"),
+                                       QStringLiteral("WebPファイル(*.webp)")}));
+        QCOMPARE(
+            WithDefaultSuffix(QStringLiteral("/tmp/anim"), FileDialogUse::GenerateGif, filters[1]),
+            QStringLiteral("/tmp/anim.webp"));
+        QCOMPARE(
+            WithDefaultSuffix(QStringLiteral("/tmp/anim"), FileDialogUse::GenerateGif, filters[0]),
+            QStringLiteral("/tmp/anim.gif"));
     }
 };
 
