@@ -44,13 +44,32 @@ void EditorDocument::Release() {
     ChangedAll();
 }
 
-Result EditorDocument::LoadDepthMap(const QString& path) {
+DepthMapFileLoad EditorDocument::LoadDepthMap(const QString& path) {
+    if (!loaded_) {
+        DepthMapFileLoad none;
+        none.ok = false;
+        none.reason = QStringLiteral("no picture");
+        return none;
+    }
+    const DepthMapFileLoad loaded = LoadDepthMapFile(path, map_);
+    if (!loaded)
+        return loaded;
+    // A step of its own, so undo after "load, stroke" takes back only the stroke.
+    history_.RecordSnapshot(map_);
+    ChangedAll();
+    return loaded;
+}
+
+Result EditorDocument::ImportGreyDepth(const ImageHandle& grey, const GreyDepthOptions& options) {
     if (!loaded_)
         return Result::Failure(QStringLiteral("no picture"));
-    const Result loaded = LoadDepthMapFile(path, map_);
-    if (loaded)
-        ChangedAll();
-    return loaded;
+    const ImageHandle depth = DepthFromGrey(grey.image(), map_.width(), map_.height(), options);
+    if (depth.isNull())
+        return Result::Failure(depth.reason());
+    map_.CopyIn(depth);
+    history_.RecordSnapshot(map_);
+    ChangedAll();
+    return Result::Success();
 }
 
 Result EditorDocument::SaveDepthMap(const QString& path) const {

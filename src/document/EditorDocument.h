@@ -1,8 +1,10 @@
 #pragma once
 
 #include "depth/DepthMap.h"
+#include "depth/GreyDepth.h"
 #include "depth/Painting.h"
 #include "depth/UndoHistory.h"
+#include "files/PictureFile.h"
 #include "imaging/ImageHandle.h"
 #include "imaging/Imaging.h"
 
@@ -50,9 +52,13 @@ public:
     bool ReplacePicture(ImageHandle picture);
     // Forgets the picture and the depth map (the undo history stays).
     void Release();
-    // Copies a depth-map file onto the map. Not an undo step: the history's current entry still
-    // holds the map from before the load. Fails without a picture.
-    Result LoadDepthMap(const QString& path);
+    // Copies a depth-map file onto the map (see LoadDepthMapFile) as one undo step, and reports
+    // the file's size and its pixels of no palette colour. Fails without a picture; a failed load
+    // changes nothing.
+    DepthMapFileLoad LoadDepthMap(const QString& path);
+    // Replaces the whole map with one snapped from a decoded grey depth image (see DepthFromGrey),
+    // as one undo step. Fails without a picture or image; a failure changes nothing.
+    Result ImportGreyDepth(const ImageHandle& grey, const GreyDepthOptions& options);
     Result SaveDepthMap(const QString& path) const;
 
     // ---- Editing; each does nothing without a picture ----

@@ -223,6 +223,7 @@ std::unique_ptr<QMenu> CDepthPaintDlg::BuildPopupMenu() {
     QMenu* depth = menu->addMenu(QStringLiteral("立体情報"));
     item(depth, cmd::SaveDepth, QStringLiteral("保存..."), true);
     item(depth, cmd::LoadDepth, QStringLiteral("読み込み..."), true);
+    item(depth, cmd::LoadGreyDepth, QStringLiteral("グレースケール画像から読み込む..."), true);
     menu->addSeparator();
     item(menu.get(), cmd::GenerateGif, QStringLiteral("GIFを生成"), true);
     QAction* preview = item(menu.get(), cmd::Preview, QStringLiteral("プレビュー"), false);

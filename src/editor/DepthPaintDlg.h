@@ -111,7 +111,12 @@ public:
     // with one notice; the window then fits itself around it (OnPictureReplaced).
     bool LoadPicture(const QString& path);
     void OnSaveDepthMap();
+    // "読み込み...": copies a map file onto the map as one undo step, with a notice when its size
+    // differs from the picture's and one when some of its colours are no depth level.
     void OnLoadDepthMap();
+    // "グレースケール画像から読み込む...": asks for a grey depth image, then whether white or
+    // black is near (offering the last choice), and replaces the map with it as one undo step.
+    void OnLoadGreyDepth();
 
     // ---- Painting ----
     void OnClear();
@@ -178,6 +183,7 @@ private:
     std::function<void(int)> progressSink_;
     std::function<void(QPainter&)> paintHandler_;
     bool busy_ = false;
+    int greyDepthNear_ = 0; // the last answer to AskGreyDepthNear, offered again next time
 };
 
 } // namespace kelvaro

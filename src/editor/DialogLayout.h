@@ -37,6 +37,7 @@ inline constexpr int Undo = 32783;
 inline constexpr int Redo = 32784;
 inline constexpr int ToggleFaint = 32785;
 inline constexpr int Preview = 32786;
+inline constexpr int LoadGreyDepth = 32787;
 } // namespace cmd
 
 inline QString ControlName(int id) {

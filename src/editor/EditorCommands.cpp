@@ -19,6 +19,8 @@ namespace kelvaro {
 
 namespace {
 
+const QString kDepthOpenFailed = QStringLiteral("立体情報を開けませんでした。");
+
 const QString kShrinkMessage =
     QStringLiteral("画像サイズが処理可能サイズを超えています。\n\n縮小して読み込みます。");
 
@@ -38,6 +40,7 @@ void CDepthPaintDlg::InstallCommandHandlers() {
     SetCommandHandler(cmd::OpenPicture, [this] { OnOpenPicture(); });
     SetCommandHandler(cmd::SaveDepth, [this] { OnSaveDepthMap(); });
     SetCommandHandler(cmd::LoadDepth, [this] { OnLoadDepthMap(); });
+    SetCommandHandler(cmd::LoadGreyDepth, [this] { OnLoadGreyDepth(); });
     SetCommandHandler(cmd::Clear, [this] { OnClear(); });
     SetCommandHandler(cmd::GenerateGif, [this] { OnGenerateGif(); });
     SetCommandHandler(cmd::Undo, [this] { document_.Undo(); });
@@ -129,8 +132,49 @@ void CDepthPaintDlg::OnLoadDepthMap() {
     const std::optional<QString> path = prompts_.AskFilePath(FileDialogUse::LoadDepthMap);
     if (!path)
         return;
-    if (!document_.LoadDepthMap(*path))
-        prompts_.ShowMessage(QStringLiteral("立体情報を開けませんでした。"));
+    const DepthMapFileLoad load = document_.LoadDepthMap(*path);
+    if (!load) {
+        prompts_.ShowMessage(kDepthOpenFailed);
+        return;
+    }
+    // The map is loaded either way; these say what became of it.
+    if (load.fileSize != document_.size())
+        prompts_.ShowMessage(
+            QStringLiteral(
+                "立体情報ファイルの大きさ (%1 × %2) が画像の大きさ (%3 × %4) と違います。"
+                "\n\n左上をそろえて、拡大・縮小せずに読み込みました。")
+                .arg(load.fileSize.width())
+                .arg(load.fileSize.height())
+                .arg(document_.size().width())
+                .arg(document_.size().height()));
+    if (load.offPalettePixels > 0)
+        prompts_.ShowMessage(
+            QStringLiteral("立体情報の色ではない画素が %1 個あります。これらは最も手前の段 (赤) "
+                           "として扱われます。\n\nグレースケールの深度画像は「立体情報」の"
+                           "「グレースケール画像から読み込む...」で読み込めます。")
+                .arg(load.offPalettePixels));
+}
+
+void CDepthPaintDlg::OnLoadGreyDepth() {
+    if (!document_.hasPicture())
+        return;
+    const std::optional<QString> path = prompts_.AskFilePath(FileDialogUse::LoadGreyDepth);
+    if (!path)
+        return;
+    // Decoded before the question, so a file that is no picture does not ask it in vain.
+    const ImageHandle grey = ReadGreyDepthFile(*path);
+    if (grey.isNull()) {
+        prompts_.ShowMessage(kDepthOpenFailed);
+        return;
+    }
+    const std::optional<int> near = prompts_.AskGreyDepthNear(greyDepthNear_);
+    if (!near)
+        return;
+    greyDepthNear_ = *near;
+    GreyDepthOptions options;
+    options.blackNear = *near == 1;
+    if (!document_.ImportGreyDepth(grey, options))
+        prompts_.ShowMessage(kDepthOpenFailed);
 }
 
 // ---- Painting ----

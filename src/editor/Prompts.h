@@ -24,6 +24,9 @@ public:
     virtual std::optional<int> AskSwayDirection() = 0;
     // 0 full, 1 two thirds, 2 half, 3 a third, 4 a quarter; nullopt when cancelled.
     virtual std::optional<int> AskOutputSize() = 0;
+    // How a grey depth image reads, opening on `initial`: 0 white is near, 1 black is near;
+    // nullopt when cancelled.
+    virtual std::optional<int> AskGreyDepthNear(int initial) = 0;
 };
 
 } // namespace kelvaro

@@ -37,4 +37,10 @@ std::optional<int> QtPrompts::AskOutputSize() {
     return askOutputSize(parent_);
 }
 
+std::optional<int> QtPrompts::AskGreyDepthNear(int initial) {
+    if (!askGreyDepthNear)
+        return std::nullopt;
+    return askGreyDepthNear(parent_, initial);
+}
+
 } // namespace kelvaro

@@ -10,8 +10,8 @@
 namespace kelvaro {
 
 // Prompts shown as real Qt dialogs over the editor window. Messages and Yes/No questions are
-// message boxes captioned "Kelvaro" with no icon. The file dialog and the two option dialogs are
-// supplied by their own parts of the program through the three functions below; a question whose
+// message boxes captioned "Kelvaro" with no icon. The file dialog and the option dialogs are
+// supplied by their own parts of the program through the functions below; a question whose
 // function is not set is answered as cancelled.
 class QtPrompts : public Prompts {
 public:
@@ -23,12 +23,14 @@ public:
     std::function<std::optional<QString>(QWidget* parent, FileDialogUse use)> askFilePath;
     std::function<std::optional<int>(QWidget* parent)> askSwayDirection;
     std::function<std::optional<int>(QWidget* parent)> askOutputSize;
+    std::function<std::optional<int>(QWidget* parent, int initial)> askGreyDepthNear;
 
     void ShowMessage(const QString& text) override;
     bool AskYesNo(const QString& caption, const QString& text) override;
     std::optional<QString> AskFilePath(FileDialogUse use) override;
     std::optional<int> AskSwayDirection() override;
     std::optional<int> AskOutputSize() override;
+    std::optional<int> AskGreyDepthNear(int initial) override;
 
 private:
     QPointer<QWidget> parent_;

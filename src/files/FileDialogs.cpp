@@ -15,6 +15,9 @@ FileDialogSettings SettingsFor(FileDialogUse use) {
     case FileDialogUse::LoadDepthMap:
         return {QStringLiteral("立体情報をファイルから読み込む"), false,
                 QStringLiteral("画像ファイル (*)"), QString()};
+    case FileDialogUse::LoadGreyDepth:
+        return {QStringLiteral("グレースケールの深度画像を読み込む"), false,
+                QStringLiteral("画像ファイル (*)"), QString()};
     case FileDialogUse::GenerateGif:
         return {QStringLiteral("GIFファイルを生成する"), true,
                 QStringLiteral("GIFファイル (*.gif);;WebPファイル(*.webp)"), QStringLiteral("gif")};

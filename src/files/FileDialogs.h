@@ -5,7 +5,7 @@
 namespace kelvaro {
 
 // The file dialogs of the program.
-enum class FileDialogUse { OpenPicture, SaveDepthMap, LoadDepthMap, GenerateGif };
+enum class FileDialogUse { OpenPicture, SaveDepthMap, LoadDepthMap, LoadGreyDepth, GenerateGif };
 
 struct FileDialogSettings {
     QString title;

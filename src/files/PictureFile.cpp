@@ -58,9 +58,13 @@ DepthMapFileLoad LoadDepthMapFile(const QString& path, DepthMap& map) {
     return load;
 }
 
+ImageHandle ReadGreyDepthFile(const QString& path) {
+    // The grey values are depths, not a picture to show.
+    return LoadImageFile(path, ColourHandling::AsStored);
+}
+
 Result LoadGreyDepthFile(const QString& path, const GreyDepthOptions& options, DepthMap& map) {
-    // The grey values are depths: no colour profile may change them, and 16 bits stay 16 bits.
-    const ImageHandle file = LoadImageFile(path, ColourHandling::AsStored);
+    const ImageHandle file = ReadGreyDepthFile(path);
     if (file.isNull())
         return Result::Failure(file.reason());
     const ImageHandle depth = DepthFromGrey(file.image(), map.width(), map.height(), options);

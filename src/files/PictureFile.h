@@ -43,6 +43,10 @@ struct DepthMapFileLoad : Result {
 // enters unchanged, whatever its alpha. On failure the map is unchanged.
 DepthMapFileLoad LoadDepthMapFile(const QString& path, DepthMap& map);
 
+// Decodes a grey depth image as stored: no colour profile changes its values, and 16 bits stay
+// 16 bits. A null handle with the reason on failure.
+ImageHandle ReadGreyDepthFile(const QString& path);
+
 // Replaces the whole map with one made from a grey depth image (see DepthFromGrey). On failure
 // the map is unchanged.
 Result LoadGreyDepthFile(const QString& path, const GreyDepthOptions& options, DepthMap& map);

@@ -54,6 +54,9 @@ int CDepthPaintApp::Run(const QString& picture) {
     prompts.askOutputSize = [](QWidget*) {
         return COutputSizeDlg().Ask();
     };
+    prompts.askGreyDepthNear = [](QWidget*, int initial) {
+        return GreyDepthDialog(initial).Ask();
+    };
     CDepthPaintDlg editor(prompts);
     prompts.SetParent(&editor);
     CProgressDlg progress(&editor);

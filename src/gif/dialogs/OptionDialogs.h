@@ -55,4 +55,14 @@ public:
     explicit COutputSizeDlg(QWidget* parent = nullptr);
 };
 
+// Asks how a grey depth image reads: 0 "白いほど手前" (white is near), 1 "黒いほど手前" (black is
+// near), opening on `initial` so the editor can offer the last choice again. The depth map's
+// only option dialog, kept with its siblings for their common layout.
+class GreyDepthDialog : public OptionDialog {
+    Q_OBJECT
+public:
+    static constexpr int ComboId = 1022;
+    explicit GreyDepthDialog(int initial = 0, QWidget* parent = nullptr);
+};
+
 } // namespace kelvaro

@@ -2,6 +2,7 @@
 // undo and GIF generation, with every question answered by ScriptedPrompts.
 #include "../window/ScriptedPrompts.h"
 
+#include "depth/GreyDepth.h"
 #include "editor/DepthPaintDlg.h"
 #include "gif/FrameSynthesis.h"
 
@@ -176,7 +177,6 @@ private slots:
 
     void depthMapFiles() {
         Load(40, 30);
-        const QImage fresh = Map();
         Stroke(0, {{5, 5}, {30, 20}});
         const QImage painted = Map();
 
@@ -193,22 +193,95 @@ private slots:
                               failed, failed}));
         QCOMPARE(ReadAll(UnreplaceablePath(dir_, ".bmp")), old);
 
-        // Loading a map file records no undo step: undo goes back past the stroke to the fresh
-        // map, redo to the stroke.
+        // Loading a map file is an undo step of its own: after "load, stroke" one undo takes
+        // back the stroke, a second one the load, and redo brings the load back. A clean map of
+        // the picture's size says nothing.
         QImage blue(40, 30, QImage::Format_RGB32);
         blue.fill(ArgbFromColorref(DepthPalette[6]));
         QVERIFY(blue.save(Path(QStringLiteral("青.bmp"))));
-        prompts_.filePaths = {Path(QStringLiteral("青.bmp")), Path(QStringLiteral("立体情報.bmp"))};
+        ResetPrompts();
+        prompts_.filePaths = {Path(QStringLiteral("青.bmp"))};
         dlg_->OnLoadDepthMap();
         QCOMPARE(Map(), blue);
-        QCOMPARE(dlg_->document().history().count(), 2);
+        Stroke(0, {{2, 2}, {8, 2}});
         dlg_->OnUndo();
-        QCOMPARE(Map(), fresh);
+        QCOMPARE(Map(), blue);
+        dlg_->OnUndo();
+        QCOMPARE(Map(), painted);
         dlg_->OnRedo();
-        QCOMPARE(Map(), painted);
-        dlg_->OnUndo();
+        QCOMPARE(Map(), blue);
+        QVERIFY(prompts_.messages.isEmpty());
+
+        // Another size, colours that are no level, and both: each says so in one notice.
+        QImage small(20, 10, QImage::Format_RGB32);
+        small.fill(ArgbFromColorref(DepthPalette[2]));
+        QVERIFY(small.save(Path(QStringLiteral("小.bmp"))));
+        QImage grey = blue;
+        grey.setPixel(1, 1, qRgb(128, 128, 128));
+        grey.setPixel(2, 1, qRgb(255, 255, 255));
+        QVERIFY(grey.save(Path(QStringLiteral("灰.png"))));
+        small.setPixel(0, 0, qRgb(7, 7, 7));
+        QVERIFY(small.save(Path(QStringLiteral("両方.png"))));
+        prompts_.filePaths = {Path(QStringLiteral("小.bmp")), Path(QStringLiteral("灰.png")),
+                              Path(QStringLiteral("両方.png")),
+                              Path(QStringLiteral("立体情報.bmp"))};
         dlg_->OnLoadDepthMap();
-        QCOMPARE(Map(), painted);
+        QCOMPARE(prompts_.messages.size(), 1);
+        QVERIFY2(prompts_.messages[0].contains(QStringLiteral("(20 × 10)")) &&
+                     prompts_.messages[0].contains(QStringLiteral("(40 × 30)")),
+                 qPrintable(prompts_.messages[0]));
+        dlg_->OnLoadDepthMap();
+        QCOMPARE(prompts_.messages.size(), 2);
+        QVERIFY2(
+            prompts_.messages[1].contains(QStringLiteral(" 2 個")) &&
+                prompts_.messages[1].contains(QStringLiteral("グレースケール画像から読み込む...")),
+            qPrintable(prompts_.messages[1]));
+        dlg_->OnLoadDepthMap();
+        QCOMPARE(prompts_.messages.size(), 4);
+        QVERIFY(prompts_.messages[3].contains(QStringLiteral(" 1 個")));
+        dlg_->OnLoadDepthMap();
+        QCOMPARE(Map(), painted); // the saved map, back pixel for pixel
+        QCOMPARE(prompts_.messages.size(), 4);
+    }
+
+    // "グレースケール画像から読み込む...": the file, then white or black near (the last choice
+    // offered again), then the whole map replaced as one undo step.
+    void greyDepthImport() {
+        Load(40, 30);
+        QImage ramp(20, 15, QImage::Format_Grayscale16); // half the picture's size
+        for (int y = 0; y < 15; ++y)
+            for (int x = 0; x < 20; ++x)
+                reinterpret_cast<quint16*>(ramp.scanLine(y))[x] = quint16(x * 65535 / 19);
+        const QString path = Path(QStringLiteral("深度.png"));
+        QVERIFY(ramp.save(path));
+        GreyDepthOptions blackNear;
+        blackNear.blackNear = true;
+        const QImage white = DepthFromGrey(ramp, 40, 30, {}).image();
+        const QImage black = DepthFromGrey(ramp, 40, 30, blackNear).image();
+        QVERIFY(white != black);
+
+        ResetPrompts();
+        prompts_.filePaths = {path, path, path, WriteBytes(Path(QStringLiteral("文書.png")), "x")};
+        prompts_.greyDepthNears = {1, std::nullopt, 0};
+        dlg_->OnCommand(cmd::LoadGreyDepth);
+        QCOMPARE(prompts_.fileDialogUses.front(), FileDialogUse::LoadGreyDepth);
+        QCOMPARE(Map(), black);
+        QCOMPARE(dlg_->document().history().count(), 2);
+        dlg_->OnLoadGreyDepth(); // cancelled at the question
+        QCOMPARE(Map(), black);
+        dlg_->OnLoadGreyDepth();
+        QCOMPARE(Map(), white);
+        QCOMPARE(dlg_->document().history().count(), 3);
+        QCOMPARE(prompts_.greyDepthInitials, (std::vector<int>{0, 1, 1}));
+
+        // A file that is no picture: the usual message, no question, nothing changes.
+        dlg_->OnLoadGreyDepth();
+        QCOMPARE(prompts_.messages, QStringList(QStringLiteral("立体情報を開けませんでした。")));
+        QCOMPARE(prompts_.calls.count(QStringLiteral("AskGreyDepthNear")), 3);
+        QCOMPARE(Map(), white);
+        QCOMPARE(dlg_->document().history().count(), 3);
+        dlg_->OnUndo();
+        QCOMPARE(Map(), black);
     }
 
     void strokesAtTheCanvasEdges() {
@@ -287,15 +360,15 @@ private slots:
         prompts_.yesNoAnswers = {false, true};
         dlg_->OnClear();
         QCOMPARE(Map(), before);
-        QCOMPARE(dlg_->document().history().count(), 2);
+        QCOMPARE(dlg_->document().history().count(), 3);
         dlg_->OnClear();
         QCOMPARE(prompts_.yesNoCalls.at(1).text,
                  QStringLiteral("立体情報をクリアしてよろしいですか？"));
         QCOMPARE(Map().pixel(10, 10), kPurple);
         QCOMPARE(Map().pixel(30, 20), kPurple);
-        QCOMPARE(dlg_->document().history().count(), 3);
+        QCOMPARE(dlg_->document().history().count(), 4);
         dlg_->OnUndo();
-        QCOMPARE(Map(), painted);
+        QCOMPARE(Map(), odd);
 
         // The fill tool fills where the real mouse clicks, as one undo step.
         QTest::mouseClick(dlg_->Control(ctrl::Fill), Qt::LeftButton);
@@ -303,7 +376,7 @@ private slots:
         QTest::mouseClick(dlg_.get(), Qt::LeftButton, {}, Client({30, 5}));
         QCOMPARE(Map().pixel(30, 5), ArgbFromColorref(DepthPalette[4]));
         QCOMPARE(Map().pixel(11, 10), ArgbFromColorref(DepthPalette[2]));
-        QCOMPARE(dlg_->document().history().position(), 2);
+        QCOMPARE(dlg_->document().history().position(), 3);
     }
 
     void displayGrab() {

@@ -14,7 +14,8 @@ namespace kelvaro::test {
 // Prompts answered from a script. Each question takes the next queued answer of its kind; a
 // question with no answer left is counted in `unanswered` and answered as cancelled (No, nullopt).
 // Every call is recorded, in order, in `calls` ("ShowMessage", "AskYesNo", "AskFilePath",
-// "AskSwayDirection", "AskOutputSize"), with its arguments in the lists of its kind.
+// "AskSwayDirection", "AskOutputSize", "AskGreyDepthNear"), with its arguments in the lists of its
+// kind.
 class ScriptedPrompts : public Prompts {
 public:
     struct YesNoCall {
@@ -27,12 +28,14 @@ public:
     std::deque<QString> filePaths; // a null QString() answers Cancel
     std::deque<std::optional<int>> swayDirections;
     std::deque<std::optional<int>> outputSizes;
+    std::deque<std::optional<int>> greyDepthNears;
 
     // What was asked.
     QStringList calls;
     QStringList messages;
     std::vector<YesNoCall> yesNoCalls;
     std::vector<FileDialogUse> fileDialogUses;
+    std::vector<int> greyDepthInitials;
     int unanswered = 0;
 
     void ShowMessage(const QString& text) override {
@@ -59,6 +62,11 @@ public:
     std::optional<int> AskOutputSize() override {
         calls << QStringLiteral("AskOutputSize");
         return Next(outputSizes, std::optional<int>());
+    }
+    std::optional<int> AskGreyDepthNear(int initial) override {
+        calls << QStringLiteral("AskGreyDepthNear");
+        greyDepthInitials.push_back(initial);
+        return Next(greyDepthNears, std::optional<int>());
     }
 
 private:

@@ -46,6 +46,7 @@ const QList<MenuRow> ViewMenu = {
 const QList<MenuRow> DepthMenu = {
     {cmd::SaveDepth, "保存..."},
     {cmd::LoadDepth, "読み込み..."},
+    {cmd::LoadGreyDepth, "グレースケール画像から読み込む..."},
 };
 
 void CompareMenu(const QMenu* menu, const QList<MenuRow>& rows) {
@@ -194,7 +195,8 @@ private slots:
         for (int id : {cmd::OpenPicture, cmd::Preview, cmd::Exit})
             QVERIFY(Find(menu.get(), id)->isEnabled());
         for (int id : {cmd::Undo, cmd::Redo, cmd::Clear, cmd::ToggleDepth, cmd::TogglePicture,
-                       cmd::ToggleFaint, cmd::SaveDepth, cmd::LoadDepth, cmd::GenerateGif})
+                       cmd::ToggleFaint, cmd::SaveDepth, cmd::LoadDepth, cmd::LoadGreyDepth,
+                       cmd::GenerateGif})
             QVERIFY2(!Find(menu.get(), id)->isEnabled(), qPrintable(QString::number(id)));
         QVERIFY(menu->actions()[5]->isEnabled());
         QVERIFY(menu->actions()[7]->isEnabled());

@@ -244,6 +244,10 @@ private slots:
         QCOMPARE(SettingsFor(FileDialogUse::OpenPicture).title,
                  QStringLiteral("画像ファイルを開く"));
         QVERIFY(!SettingsFor(FileDialogUse::OpenPicture).save);
+        QCOMPARE(SettingsFor(FileDialogUse::LoadGreyDepth).title,
+                 QStringLiteral("グレースケールの深度画像を読み込む"));
+        QCOMPARE(SettingsFor(FileDialogUse::LoadGreyDepth).filter,
+                 SettingsFor(FileDialogUse::LoadDepthMap).filter);
         QCOMPARE(SettingsFor(FileDialogUse::SaveDepthMap).filter,
                  QStringLiteral("ビットマップファイル (*.bmp)"));
         QVERIFY(SettingsFor(FileDialogUse::GenerateGif).save);

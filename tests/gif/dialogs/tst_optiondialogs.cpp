@@ -34,6 +34,19 @@ private slots:
         QVERIFY(!(dlg.windowFlags() & Qt::WindowCloseButtonHint));
     }
 
+    // Opens on the choice it is given, so the editor can offer the last one again.
+    void greyDepthDialog() {
+        GreyDepthDialog dlg(1);
+        QCOMPARE(dlg.selectedIndex(), 1);
+        auto* combo = dlg.findChild<QComboBox*>(QStringLiteral("control1022"));
+        QVERIFY(combo);
+        QCOMPARE(Items(combo),
+                 QStringList({QStringLiteral("白いほど手前"), QStringLiteral("黒いほど手前")}));
+        QCOMPARE(GreyDepthDialog().selectedIndex(), 0);
+        QTimer::singleShot(0, &dlg, [&] { QTest::keyClick(&dlg, Qt::Key_Return); });
+        QCOMPARE(dlg.Ask(), std::optional<int>(1));
+    }
+
     void outputSizeDialog() {
         COutputSizeDlg dlg;
         QCOMPARE(dlg.windowTitle(), QStringLiteral("出力サイズの設定"));
