@@ -1,9 +1,15 @@
 #include "depth/GreyDepth.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <vector>
 
 namespace kelvaro {
+
+// The context of this file's texts in the translations.
+class GreyDepth {
+    Q_DECLARE_TR_FUNCTIONS(GreyDepth)
+};
 
 DepthLevel LevelOfGrey(int grey, int fullScale, const GreyDepthOptions& options) {
     grey = std::clamp(grey, 0, fullScale);
@@ -24,7 +30,7 @@ DepthLevel LevelOfGrey(int grey, int fullScale, const GreyDepthOptions& options)
 
 ImageHandle DepthFromGrey(const QImage& grey, int w, int h, const GreyDepthOptions& options) {
     if (grey.isNull() || w <= 0 || h <= 0)
-        return ImageHandle::Failure(QStringLiteral("画像がありません"));
+        return ImageHandle::Failure(GreyDepth::tr("画像がありません"));
     const bool sixteen = grey.format() == QImage::Format_Grayscale16;
     // Alpha is dropped before scaling, so transparent pixels neither vanish nor darken their
     // neighbours: only the stored grey counts.
@@ -35,7 +41,7 @@ ImageHandle DepthFromGrey(const QImage& grey, int w, int h, const GreyDepthOptio
         source.convertTo(QImage::Format_Grayscale16);
     QImage out(w, h, QImage::Format_RGB32);
     if (source.isNull() || out.isNull())
-        return ImageHandle::Failure(QStringLiteral("メモリが足りません"));
+        return ImageHandle::Failure(GreyDepth::tr("メモリが足りません"));
 
     // One palette colour per possible grey value.
     const int fullScale = sixteen ? 65535 : 255;

@@ -119,23 +119,23 @@ void CDepthPaintDlg::CreateControls() {
     };
 
     // Created in tab order.
-    menuButton_ = button(ctrl::Menu, QStringLiteral("メニュー"), DuRect(7, 7, 35, 14));
+    menuButton_ = button(ctrl::Menu, tr("メニュー"), DuRect(7, 7, 35, 14));
     toolButtons_[int(PaintTool::Pen)] = button(ctrl::Pen, QString(), DuRect(52, 7, 15, 14));
     toolButtons_[int(PaintTool::Eraser)] = button(ctrl::Eraser, QString(), DuRect(67, 7, 15, 14));
     toolButtons_[int(PaintTool::Fill)] = button(ctrl::Fill, QString(), DuRect(81, 7, 15, 14));
-    label(-1, QStringLiteral("太さ"), DuRect(101, 9, 15, 8));
+    label(-1, tr("太さ"), DuRect(101, 9, 15, 8));
     thickness_ = new QComboBox(this);
     thickness_->setObjectName(ControlName(ctrl::Thickness));
     thickness_->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("4"),
                           QStringLiteral("8"), QStringLiteral("16"), QStringLiteral("32")});
     // The template's 130 units of height are the dropped list's; the closed box is a button high.
     thickness_->setGeometry(DuRect(116, 7, 25, 14));
-    label(ctrl::RaisedLabel, QStringLiteral("凸"), DuRect(147, 9, 8, 8));
-    label(ctrl::SunkenLabel, QStringLiteral("凹"), DuRect(239, 9, 8, 8));
-    showDepth_ = check(ctrl::ShowDepth, QStringLiteral("立体情報"), DuRect(251, 8, 40, 10));
-    showPicture_ = check(ctrl::ShowPicture, QStringLiteral("画像"), DuRect(292, 8, 27, 10));
-    QPushButton* undo = button(ctrl::Undo, QStringLiteral("戻す"), DuRect(318, 5, 21, 14));
-    QPushButton* redo = button(ctrl::Redo, QStringLiteral("やり直す"), DuRect(339, 5, 31, 14));
+    label(ctrl::RaisedLabel, tr("凸"), DuRect(147, 9, 8, 8));
+    label(ctrl::SunkenLabel, tr("凹"), DuRect(239, 9, 8, 8));
+    showDepth_ = check(ctrl::ShowDepth, tr("立体情報"), DuRect(251, 8, 40, 10));
+    showPicture_ = check(ctrl::ShowPicture, tr("画像"), DuRect(292, 8, 27, 10));
+    QPushButton* undo = button(ctrl::Undo, tr("戻す"), DuRect(318, 5, 21, 14));
+    QPushButton* redo = button(ctrl::Redo, tr("やり直す"), DuRect(339, 5, 31, 14));
 
     for (int tool : kTools) {
         QPushButton* b = toolButtons_[tool];
@@ -209,28 +209,28 @@ std::unique_ptr<QMenu> CDepthPaintDlg::BuildPopupMenu() {
         a->setChecked(checked);
     };
 
-    item(menu.get(), cmd::OpenPicture, QStringLiteral("画像を開く..."), false);
+    item(menu.get(), cmd::OpenPicture, tr("画像を開く..."), false);
     menu->addSeparator();
-    item(menu.get(), cmd::Undo, QStringLiteral("元に戻す"), true);
-    item(menu.get(), cmd::Redo, QStringLiteral("やり直す"), true);
-    item(menu.get(), cmd::Clear, QStringLiteral("クリア..."), true);
-    QMenu* view = menu->addMenu(QStringLiteral("表示"));
-    checkItem(view, cmd::ToggleDepth, QStringLiteral("立体情報"), (m_nView & ViewDepth) != 0);
-    checkItem(view, cmd::TogglePicture, QStringLiteral("画像"), (m_nView & ViewPicture) != 0);
+    item(menu.get(), cmd::Undo, tr("元に戻す"), true);
+    item(menu.get(), cmd::Redo, tr("やり直す"), true);
+    item(menu.get(), cmd::Clear, tr("クリア..."), true);
+    QMenu* view = menu->addMenu(tr("表示"));
+    checkItem(view, cmd::ToggleDepth, tr("立体情報"), (m_nView & ViewDepth) != 0);
+    checkItem(view, cmd::TogglePicture, tr("画像"), (m_nView & ViewPicture) != 0);
     view->addSeparator();
-    checkItem(view, cmd::ToggleFaint, QStringLiteral("立体情報の色を薄く表示"), m_bFaint);
+    checkItem(view, cmd::ToggleFaint, tr("立体情報の色を薄く表示"), m_bFaint);
     menu->addSeparator();
-    QMenu* depth = menu->addMenu(QStringLiteral("立体情報"));
-    item(depth, cmd::SaveDepth, QStringLiteral("保存..."), true);
-    item(depth, cmd::LoadDepth, QStringLiteral("読み込み..."), true);
-    item(depth, cmd::LoadGreyDepth, QStringLiteral("グレースケール画像から読み込む..."), true);
+    QMenu* depth = menu->addMenu(tr("立体情報"));
+    item(depth, cmd::SaveDepth, tr("保存..."), true);
+    item(depth, cmd::LoadDepth, tr("読み込み..."), true);
+    item(depth, cmd::LoadGreyDepth, tr("グレースケール画像から読み込む..."), true);
     menu->addSeparator();
-    item(menu.get(), cmd::GenerateGif, QStringLiteral("GIFを生成"), true);
-    QAction* preview = item(menu.get(), cmd::Preview, QStringLiteral("プレビュー"), false);
+    item(menu.get(), cmd::GenerateGif, tr("GIFを生成"), true);
+    QAction* preview = item(menu.get(), cmd::Preview, tr("プレビュー"), false);
     preview->setCheckable(true);
     preview->setChecked(preview_->isVisible());
     menu->addSeparator();
-    item(menu.get(), cmd::Exit, QStringLiteral("終了"), false);
+    item(menu.get(), cmd::Exit, tr("終了"), false);
     return menu;
 }
 

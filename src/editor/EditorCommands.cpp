@@ -19,10 +19,12 @@ namespace kelvaro {
 
 namespace {
 
-const QString kDepthOpenFailed = QStringLiteral("立体情報を開けませんでした。");
-
-const QString kShrinkMessage =
-    QStringLiteral("画像サイズが処理可能サイズを超えています。\n\n縮小して読み込みます。");
+// Messages shown from more than one command, translated where they are shown.
+const char* const kDepthOpenFailed =
+    QT_TRANSLATE_NOOP("kelvaro::CDepthPaintDlg", "立体情報を開けませんでした。");
+const char* const kShrinkMessage =
+    QT_TRANSLATE_NOOP("kelvaro::CDepthPaintDlg",
+                      "画像サイズが処理可能サイズを超えています。\n\n縮小して読み込みます。");
 
 // The first dropped item that is a local file; web links and the like are passed over.
 std::optional<QString> FirstLocalFile(const QMimeData* data) {
@@ -66,14 +68,14 @@ void CDepthPaintDlg::OnOpenPicture() {
 }
 
 bool CDepthPaintDlg::LoadPicture(const QString& path) {
-    const QString failed = QStringLiteral("画像ファイルを開けませんでした。");
+    const QString failed = tr("画像ファイルを開けませんでした。");
     LoadedPicture loaded = kelvaro::LoadPicture(path);
     if (loaded.image.isNull()) {
         prompts_.ShowMessage(failed);
         return false;
     }
     if (loaded.shrunk)
-        prompts_.ShowMessage(kShrinkMessage);
+        prompts_.ShowMessage(tr(kShrinkMessage));
     if (!document_.ReplacePicture(std::move(loaded.image))) {
         prompts_.ShowMessage(failed); // no memory for its depth map
         return false;
@@ -122,8 +124,8 @@ void CDepthPaintDlg::OnSaveDepthMap() {
         return;
     const Result saved =
         document_.SaveDepthMap(WithDefaultSuffix(*path, FileDialogUse::SaveDepthMap));
-    prompts_.ShowMessage(saved ? QStringLiteral("立体情報をビットマップファイルに保存しました。")
-                               : QStringLiteral("立体情報を保存できませんでした。"));
+    prompts_.ShowMessage(saved ? tr("立体情報をビットマップファイルに保存しました。")
+                               : tr("立体情報を保存できませんでした。"));
 }
 
 void CDepthPaintDlg::OnLoadDepthMap() {
@@ -134,7 +136,7 @@ void CDepthPaintDlg::OnLoadDepthMap() {
         return;
     const DepthMapFileLoad load = document_.LoadDepthMap(*path);
     if (!load) {
-        prompts_.ShowMessage(kDepthOpenFailed);
+        prompts_.ShowMessage(tr(kDepthOpenFailed));
         return;
     }
     // The map is loaded either way; these say what became of it.
@@ -164,7 +166,7 @@ void CDepthPaintDlg::OnLoadGreyDepth() {
     // Decoded before the question, so a file that is no picture does not ask it in vain.
     const ImageHandle grey = ReadGreyDepthFile(*path);
     if (grey.isNull()) {
-        prompts_.ShowMessage(kDepthOpenFailed);
+        prompts_.ShowMessage(tr(kDepthOpenFailed));
         return;
     }
     const std::optional<int> near = prompts_.AskGreyDepthNear(greyDepthNear_);
@@ -174,7 +176,7 @@ void CDepthPaintDlg::OnLoadGreyDepth() {
     GreyDepthOptions options;
     options.blackNear = *near == 1;
     if (!document_.ImportGreyDepth(grey, options))
-        prompts_.ShowMessage(kDepthOpenFailed);
+        prompts_.ShowMessage(tr(kDepthOpenFailed));
 }
 
 // ---- Painting ----
@@ -182,8 +184,7 @@ void CDepthPaintDlg::OnLoadGreyDepth() {
 void CDepthPaintDlg::OnClear() {
     if (!document_.hasPicture())
         return;
-    if (!prompts_.AskYesNo(QStringLiteral("Kelvaro"),
-                           QStringLiteral("立体情報をクリアしてよろしいですか？")))
+    if (!prompts_.AskYesNo(QStringLiteral("Kelvaro"), tr("立体情報をクリアしてよろしいですか？")))
         return;
     document_.Clear();
 }

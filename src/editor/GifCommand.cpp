@@ -54,13 +54,13 @@ void CDepthPaintDlg::GenerateGif(const QString& path, int direction) {
         direction == 0 ? SwayDirection::Horizontal : SwayDirection::Vertical, hooks, animation);
     switch (result.outcome) {
     case GenerationOutcome::Written:
-        prompts_.ShowMessage(QStringLiteral("GIFファイルを生成しました。"));
+        prompts_.ShowMessage(tr("GIFファイルを生成しました。"));
         break;
     case GenerationOutcome::Cancelled:
-        prompts_.ShowMessage(QStringLiteral("GIFファイルの生成を中断しました。"));
+        prompts_.ShowMessage(tr("GIFファイルの生成を中断しました。"));
         break;
     case GenerationOutcome::WriteFailed:
-        prompts_.ShowMessage(QStringLiteral("GIFファイルを保存できませんでした。"));
+        prompts_.ShowMessage(tr("GIFファイルを保存できませんでした。"));
         break;
     }
 }

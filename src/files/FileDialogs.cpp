@@ -1,26 +1,33 @@
 #include "files/FileDialogs.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 namespace kelvaro {
 
+// The context of this file's texts in the translations.
+class FileDialogs {
+    Q_DECLARE_TR_FUNCTIONS(FileDialogs)
+};
+
 FileDialogSettings SettingsFor(FileDialogUse use) {
     switch (use) {
     case FileDialogUse::OpenPicture:
-        return {QStringLiteral("画像ファイルを開く"), false, QStringLiteral("すべてのファイル (*)"),
-                QString()};
+        return {FileDialogs::tr("画像ファイルを開く"), false,
+                FileDialogs::tr("すべてのファイル (*)"), QString()};
     case FileDialogUse::SaveDepthMap:
-        return {QStringLiteral("立体情報をファイルに保存する"), true,
-                QStringLiteral("ビットマップファイル (*.bmp)"), QStringLiteral("bmp")};
+        return {FileDialogs::tr("立体情報をファイルに保存する"), true,
+                FileDialogs::tr("ビットマップファイル (*.bmp)"), QStringLiteral("bmp")};
     case FileDialogUse::LoadDepthMap:
-        return {QStringLiteral("立体情報をファイルから読み込む"), false,
-                QStringLiteral("画像ファイル (*)"), QString()};
+        return {FileDialogs::tr("立体情報をファイルから読み込む"), false,
+                FileDialogs::tr("画像ファイル (*)"), QString()};
     case FileDialogUse::LoadGreyDepth:
-        return {QStringLiteral("グレースケールの深度画像を読み込む"), false,
-                QStringLiteral("画像ファイル (*)"), QString()};
+        return {FileDialogs::tr("グレースケールの深度画像を読み込む"), false,
+                FileDialogs::tr("画像ファイル (*)"), QString()};
     case FileDialogUse::GenerateGif:
-        return {QStringLiteral("GIFファイルを生成する"), true,
-                QStringLiteral("GIFファイル (*.gif);;WebPファイル(*.webp)"), QStringLiteral("gif")};
+        return {FileDialogs::tr("GIFファイルを生成する"), true,
+                FileDialogs::tr("GIFファイル (*.gif);;WebPファイル(*.webp)"),
+                QStringLiteral("gif")};
     }
     return {};
 }

@@ -1,8 +1,14 @@
 #include "gif/GifPipeline.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 namespace kelvaro {
+
+// The context of this file's texts in the translations.
+class GifPipeline {
+    Q_DECLARE_TR_FUNCTIONS(GifPipeline)
+};
 
 QSize OutputSizeFor(int choice, int w, int h) {
     int ow = 0, oh = 0;
@@ -35,7 +41,7 @@ Result WriteSwayGif(const QString& path, std::vector<ImageHandle> frames, QSize 
     };
     const int count = int(frames.size());
     if (count == 0)
-        return Result::Failure(QStringLiteral("フレームがありません"));
+        return Result::Failure(GifPipeline::tr("フレームがありません"));
     // A sway cycle repeats its angles: equal frames are scaled and reduced once and share the
     // result, so they stay equal in the GIF.
     std::vector<size_t> sourceOf(static_cast<size_t>(count));
@@ -126,7 +132,7 @@ GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture
     heavy([&] { rendered = RenderSwayFrames(picture, depth, direction, show); });
     hide();
     if (rendered.size() != size_t(FrameCount)) // out of memory: nothing to ask about or write
-        return {GenerationOutcome::WriteFailed, QStringLiteral("フレームを作れませんでした")};
+        return {GenerationOutcome::WriteFailed, GifPipeline::tr("フレームを作れませんでした")};
 
     const std::optional<int> choice = hooks.askOutputSize ? hooks.askOutputSize() : 0;
     if (!choice) {

@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QColorSpace>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
@@ -23,6 +24,11 @@
 #include <vector>
 
 namespace kelvaro {
+
+// The context of this file's texts in the translations.
+class Imaging {
+    Q_DECLARE_TR_FUNCTIONS(Imaging)
+};
 
 namespace {
 
@@ -67,23 +73,34 @@ using LiqResult = std::unique_ptr<liq_result, LiqResultDeleter>;
 QString LiqErrorText(liq_error e) {
     switch (e) {
     case LIQ_OUT_OF_MEMORY:
-        return QStringLiteral("メモリが足りません");
+        return Imaging::tr("メモリが足りません");
     case LIQ_QUALITY_TOO_LOW:
-        return QStringLiteral("減色の品質が足りません");
+        return Imaging::tr("減色の品質が足りません");
     default:
-        return QStringLiteral("減色に失敗しました (libimagequant %1)").arg(int(e));
+        return Imaging::tr("減色に失敗しました (libimagequant %1)").arg(int(e));
     }
 }
 
 } // namespace
 
 ImageHandle LoadImageFile(const QString& path, ColourHandling colours) {
+<<<<<<< HEAD
     // Opened by the name's exact bytes: names that are not UTF-8 reach the file too.
     const OpenedFile opened = OpenFileForReading(path);
     if (!opened.file)
         return ImageHandle::Failure(opened.reason);
+=======
+    const QFileInfo info(path);
+    if (!info.exists())
+        return ImageHandle::Failure(Imaging::tr("ファイルが見つかりません"));
+    if (info.isDir())
+        return ImageHandle::Failure(Imaging::tr("フォルダーは開けません"));
+    if (info.size() == 0)
+        return ImageHandle::Failure(Imaging::tr("ファイルが空です"));
+>>>>>>> bb3c9ba (Every text through tr() with an English translation; kelvaro --lang en is English throughout)
 
     // The extension is tried first and the content after it, so a mislabelled picture opens and
+<<<<<<< HEAD
     // formats without a signature (TGA) are not claimed by another reader. A reader keeps the
     // handler it picked, so trying the content takes a reader of its own.
     auto reader = std::make_unique<QImageReader>(
@@ -93,22 +110,32 @@ ImageHandle LoadImageFile(const QString& path, ColourHandling colours) {
     reader->setAutoTransform(true);
     if (!reader->canRead())
         return ImageHandle::Failure(QStringLiteral("画像として読めない形式です"));
+=======
+    // formats without a signature (TGA) are not claimed by another reader.
+    reader.setAutoTransform(true);
+    if (!reader.canRead())
+        return ImageHandle::Failure(Imaging::tr("画像として読めない形式です"));
+>>>>>>> bb3c9ba (Every text through tr() with an English translation; kelvaro --lang en is English throughout)
 
     // Refuse what would not fit in memory before decoding anything of it.
     const QSize declared = reader->size();
     if (declared.isValid() &&
         (declared.width() > kMaxDecodedSide || declared.height() > kMaxDecodedSide ||
          qint64(declared.width()) * declared.height() * 4 > kMaxDecodedBytes))
-        return ImageHandle::Failure(QStringLiteral("画像が大きすぎます (%1 × %2)")
+        return ImageHandle::Failure(Imaging::tr("画像が大きすぎます (%1 × %2)")
                                         .arg(declared.width())
                                         .arg(declared.height()));
 
     QImage image;
     if (!reader->read(&image) || image.isNull())
         return ImageHandle::Failure(
+<<<<<<< HEAD
             QStringLiteral("画像を読み込めませんでした (%1)").arg(reader->errorString()));
+=======
+            Imaging::tr("画像を読み込めませんでした (%1)").arg(reader.errorString()));
+>>>>>>> bb3c9ba (Every text through tr() with an English translation; kelvaro --lang en is English throughout)
     if (image.width() > kMaxDecodedSide || image.height() > kMaxDecodedSide)
-        return ImageHandle::Failure(QStringLiteral("画像が大きすぎます"));
+        return ImageHandle::Failure(Imaging::tr("画像が大きすぎます"));
 
     const QColorSpace cs = image.colorSpace();
     if (colours == ColourHandling::ConvertToSrgb && cs.isValid() &&
@@ -163,19 +190,19 @@ COLORREF GetImagePixel(const ImageHandle& image, int x, int y) {
 
 ImageHandle DuplicateImage(const ImageHandle& image) {
     if (image.isNull())
-        return ImageHandle::Failure(QStringLiteral("画像がありません"));
+        return ImageHandle::Failure(Imaging::tr("画像がありません"));
     QImage copy = image.image().copy(); // a deep copy, not a shared one
     if (copy.isNull())
-        return ImageHandle::Failure(QStringLiteral("メモリが足りません"));
+        return ImageHandle::Failure(Imaging::tr("メモリが足りません"));
     return ImageHandle(std::move(copy));
 }
 
 ImageHandle CropImage(const ImageHandle& image, int x, int y, int w, int h) {
     if (image.isNull() || w <= 0 || h <= 0)
-        return ImageHandle::Failure(QStringLiteral("切り出す範囲がありません"));
+        return ImageHandle::Failure(Imaging::tr("切り出す範囲がありません"));
     QImage part = image.image().copy(x, y, w, h);
     if (part.isNull())
-        return ImageHandle::Failure(QStringLiteral("メモリが足りません"));
+        return ImageHandle::Failure(Imaging::tr("メモリが足りません"));
     return ImageHandle(std::move(part));
 }
 
@@ -221,10 +248,10 @@ void FadeImage(ImageHandle& handle, int level) {
 
 ImageHandle CaptureImage(const QImage& surface, int x, int y, int w, int h) {
     if (surface.isNull() || w <= 0 || h <= 0)
-        return ImageHandle::Failure(QStringLiteral("取り込む範囲がありません"));
+        return ImageHandle::Failure(Imaging::tr("取り込む範囲がありません"));
     QImage out(w, h, IsWorking32(surface) ? surface.format() : kWorkingFormat);
     if (out.isNull())
-        return ImageHandle::Failure(QStringLiteral("メモリが足りません"));
+        return ImageHandle::Failure(Imaging::tr("メモリが足りません"));
     out.fill(Qt::black);
     const CopyRect r = ClipCopy(w, h, 0, 0, w, h, surface.width(), surface.height(), x, y);
     if (!r.empty()) {
@@ -279,7 +306,7 @@ void DrawImage(QPainter& surface, int x, int y, int w, int h, const ImageHandle&
 
 Result SaveBitmapFile(const QString& path, const ImageHandle& handle) {
     if (handle.isNull())
-        return Result::Failure(QStringLiteral("保存する画像がありません"));
+        return Result::Failure(Imaging::tr("保存する画像がありません"));
     QImage image = handle.image();
     if (image.format() != kWorkingFormat)
         image.convertTo(kWorkingFormat);
@@ -363,7 +390,7 @@ Result ChoosePalette(std::vector<QImage>& images, liq_palette& palette) {
         LiqImage sample(liq_image_create_rgba_rows(
             attr.get(), reinterpret_cast<void**>(rows.data()), w, int(rows.size()), 0));
         if (!sample)
-            return Result::Failure(QStringLiteral("減色の準備に失敗しました"));
+            return Result::Failure(Imaging::tr("減色の準備に失敗しました"));
         if (liq_error e = liq_histogram_add_image(histogram.get(), attr.get(), sample.get());
             e != LIQ_OK)
             return Result::Failure(LiqErrorText(e));
@@ -413,7 +440,7 @@ Result RemapToPalette(QImage& image, const liq_palette& palette, QImage& indexed
     LiqImage input(
         liq_image_create_rgba_rows(attr.get(), reinterpret_cast<void**>(rows.data()), w, h, 0));
     if (!input)
-        return Result::Failure(QStringLiteral("減色の準備に失敗しました"));
+        return Result::Failure(Imaging::tr("減色の準備に失敗しました"));
     indexed = QImage(w, h, QImage::Format_Indexed8);
     if (indexed.isNull())
         return Result::Failure(LiqErrorText(LIQ_OUT_OF_MEMORY));
@@ -452,17 +479,17 @@ Result RemapToPalette(QImage& image, const liq_palette& palette, QImage& indexed
 
 Result ReduceImageColors(ImageHandle& handle, int, int) {
     if (handle.isNull())
-        return Result::Failure(QStringLiteral("減色する画像がありません"));
+        return Result::Failure(Imaging::tr("減色する画像がありません"));
     return ReduceFrameColors(std::span<ImageHandle>(&handle, 1));
 }
 
 Result ReduceFrameColors(std::span<ImageHandle> frames) {
     if (frames.empty() || frames.front().isNull())
-        return Result::Failure(QStringLiteral("減色する画像がありません"));
+        return Result::Failure(Imaging::tr("減色する画像がありません"));
     const QSize size = frames.front().image().size();
     for (const ImageHandle& frame : frames)
         if (frame.isNull() || frame.image().size() != size)
-            return Result::Failure(QStringLiteral("フレームの大きさがそろっていません"));
+            return Result::Failure(Imaging::tr("フレームの大きさがそろっていません"));
 
     // Equal frames are reduced once and share the result.
     std::vector<size_t> sourceOf(frames.size());
@@ -559,15 +586,15 @@ std::vector<uint8_t> IndexBytes(const QImage& indexed) {
 Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames, int count,
                         int delay) {
     if (count <= 0 || size_t(count) > frames.size())
-        return Result::Failure(QStringLiteral("書き出すフレームがありません"));
+        return Result::Failure(Imaging::tr("書き出すフレームがありません"));
     frames = frames.first(size_t(count));
     const int w = frames[0].width(), h = frames[0].height();
     if (w <= 0 || h <= 0 || w > 0xffff || h > 0xffff)
-        return Result::Failure(QStringLiteral("フレームの大きさが不正です"));
+        return Result::Failure(Imaging::tr("フレームの大きさが不正です"));
 
     for (const ImageHandle& frame : frames)
         if (frame.isNull() || frame.width() != w || frame.height() != h)
-            return Result::Failure(QStringLiteral("フレームの大きさがそろっていません"));
+            return Result::Failure(Imaging::tr("フレームの大きさがそろっていません"));
 
     // Frames that already share one palette are written with a global table; otherwise every
     // frame is reduced on its own and carries a local table.
@@ -608,7 +635,7 @@ Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames
 
     std::unique_ptr<CGIF, CgifCloser> gif(cgif_newgif(&config));
     if (!gif)
-        return Result::Failure(QStringLiteral("GIFの書き出しを始められませんでした"));
+        return Result::Failure(Imaging::tr("GIFの書き出しを始められませんでした"));
     for (const QImage& frame : indexed) {
         std::vector<uint8_t> pixels = IndexBytes(frame);
         std::vector<uint8_t> local;
@@ -622,10 +649,10 @@ Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames
             fc.numLocalPaletteEntries = uint16_t(local.size() / 3);
         }
         if (cgif_addframe(gif.get(), &fc) != CGIF_OK)
-            return Result::Failure(QStringLiteral("GIFのフレームを書き出せませんでした"));
+            return Result::Failure(Imaging::tr("GIFのフレームを書き出せませんでした"));
     }
     if (cgif_close(gif.release()) != CGIF_OK)
-        return Result::Failure(QStringLiteral("GIFを書き終えられませんでした"));
+        return Result::Failure(Imaging::tr("GIFを書き終えられませんでした"));
     return WriteFileAtomically(path, bytes);
 }
 

@@ -1,3 +1,4 @@
+#include "app/language/Language.h"
 #include "app/render/RenderCommand.h"
 #include "imaging/FileNames.h"
 
@@ -9,6 +10,9 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // English, as command-line tools speak, unless KELVARO_LANG=ja asks for Japanese.
+    const kelvaro::Translations texts(
+        kelvaro::RequestedLanguage(QStringList(), kelvaro::Language::English));
     // The arguments' own bytes, not QCoreApplication::arguments(), which replaces whatever is not
     // UTF-8 and so loses file names from older systems.
     QStringList arguments;

@@ -1,14 +1,20 @@
 // Takes a picture of the editor window and writes it as PNG. With a picture (and a depth map) it
 // shows them loaded, as a user sees them while painting; "faint" shows the depth colours faintly,
-// "preview" adds the live preview window beside the editor, both under a plain caption. Run it
-// with QT_QPA_PLATFORM=offscreen (scripts/screenshot does).
-//   kelvaro-screenshot OUTPUT.png [PICTURE [DEPTHMAP [faint] [preview]]]
+// "preview" adds the live preview window beside the editor, both under a plain caption;
+// "open-dialog" shows the "画像を開く..." file dialog in the picture's folder instead. The language
+// is the editor's (KELVARO_LANG=en for English). Run it with QT_QPA_PLATFORM=offscreen
+// (scripts/screenshot does).
+//   kelvaro-screenshot OUTPUT.png [PICTURE [DEPTHMAP [faint] [preview] [open-dialog]]]
 
+#include "app/language/Language.h"
 #include "editor/DepthPaintDlg.h"
 #include "editor/QtPrompts.h"
+#include "files/dialogs/CFileDialogTitle.h"
 #include "ui/DialogUnits.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPixmap>
 
@@ -52,12 +58,14 @@ int main(int argc, char** argv) {
     const QStringList options = app.arguments().mid(4);
     const bool faint = options.contains(QStringLiteral("faint"));
     const bool preview = options.contains(QStringLiteral("preview"));
-    if (argc < 2 || options.size() > 2 || options.size() != int(faint) + int(preview)) {
-        std::fprintf(
-            stderr,
-            "usage: kelvaro-screenshot OUTPUT.png [PICTURE [DEPTHMAP [faint] [preview]]]\n");
+    const bool openDialog = options.contains(QStringLiteral("open-dialog"));
+    if (argc < 2 || options.size() != int(faint) + int(preview) + int(openDialog)) {
+        std::fprintf(stderr, "usage: kelvaro-screenshot OUTPUT.png [PICTURE [DEPTHMAP [faint] "
+                             "[preview] [open-dialog]]]\n");
         return 2;
     }
+    const kelvaro::Translations texts(
+        kelvaro::RequestedLanguage(QStringList(), kelvaro::Language::Japanese));
     QApplication::setApplicationName(QStringLiteral("Kelvaro"));
     QApplication::setFont(kelvaro::DialogFont());
     kelvaro::QtPrompts prompts;
@@ -81,6 +89,17 @@ int main(int argc, char** argv) {
             QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         window.SetPaused(true);
         shot = Desktop({&editor, &window});
+    }
+    if (openDialog) {
+        kelvaro::CFileDialogTitle dialog(kelvaro::FileDialogUse::OpenPicture, &editor);
+        dialog.setDirectory(QFileInfo(QString::fromLocal8Bit(argv[2])).absolutePath());
+        dialog.show();
+        // The folder is listed in the background.
+        QElapsedTimer listing;
+        listing.start();
+        while (listing.elapsed() < 1000)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        shot = Desktop({&dialog});
     }
     if (!shot.save(path, "PNG")) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);

@@ -16,7 +16,7 @@ CProgressDlg::CProgressDlg(QWidget* mainWindow) : mainWindow_(mainWindow) {
     setFont(DialogFont());
     setFixedSize(Width, Height);
     // Controls sit one pixel further in, inside the window's 1-px border.
-    auto* label = new QLabel(QStringLiteral("処理中..."), this);
+    auto* label = new QLabel(tr("処理中..."), this);
     label->setGeometry(DialogUnitsToPixels(QRect(7, 7, 25, 8)).translated(1, 1));
     label->adjustSize(); // IPAPGothic sets the text a little wider than 25 units
     bar_ = new QProgressBar(this);

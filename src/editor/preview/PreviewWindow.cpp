@@ -17,12 +17,12 @@ constexpr int kMargin = 8;
 
 PreviewWindow::PreviewWindow(const EditorDocument& document, QWidget* parent)
     : QWidget(parent, Qt::Window), document_(document) {
-    setWindowTitle(QStringLiteral("プレビュー"));
+    setWindowTitle(tr("プレビュー"));
     directionBox_ = new QComboBox(this);
-    directionBox_->addItems({QStringLiteral("横揺れ"), QStringLiteral("縦揺れ")});
+    directionBox_->addItems({tr("横揺れ"), tr("縦揺れ")});
     directionBox_->move(kMargin, kMargin);
     directionBox_->adjustSize();
-    hint_ = new QLabel(QStringLiteral("画像を開くとプレビューが表示されます"), this);
+    hint_ = new QLabel(tr("画像を開くとプレビューが表示されます"), this);
     hint_->setAlignment(Qt::AlignCenter);
     resize(320, 240);
 

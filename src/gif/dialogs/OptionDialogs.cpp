@@ -32,7 +32,7 @@ OptionDialog::OptionDialog(const Template& t, QWidget* parent)
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
-    auto* cancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+    auto* cancel = new QPushButton(tr("ｷｬﾝｾﾙ"), this);
     cancel->setObjectName(QStringLiteral("control2"));
     cancel->setGeometry(DialogUnitsToPixels(QRect(62, t.buttonsY, 50, 14)));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -51,27 +51,27 @@ std::optional<int> OptionDialog::Ask() {
 }
 
 CSwayDirectionDlg::CSwayDirectionDlg(QWidget* parent)
-    : OptionDialog({QStringLiteral("揺れ方向の設定"),
+    : OptionDialog({tr("揺れ方向の設定"),
                     {119, 57},
-                    QStringLiteral("揺れの方向:"),
+                    tr("揺れの方向:"),
                     {7, 9, 36, 8},
                     ComboId,
                     {44, 7},
                     68,
                     36,
-                    {QStringLiteral("横揺れ"), QStringLiteral("縦揺れ")}},
+                    {tr("横揺れ"), tr("縦揺れ")}},
                    parent) {}
 
 COutputSizeDlg::COutputSizeDlg(QWidget* parent)
-    : OptionDialog({QStringLiteral("出力サイズの設定"),
+    : OptionDialog({tr("出力サイズの設定"),
                     {119, 53},
-                    QStringLiteral("出力サイズ:"),
+                    tr("出力サイズ:"),
                     {7, 9, 35, 8},
                     ComboId,
                     {44, 7},
                     68,
                     32,
-                    {QStringLiteral("原寸"), QStringLiteral("2/3"), QStringLiteral("1/2"),
+                    {tr("原寸"), QStringLiteral("2/3"), QStringLiteral("1/2"),
                      QStringLiteral("1/3"), QStringLiteral("1/4")}},
                    parent) {}
 

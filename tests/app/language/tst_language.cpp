@@ -2,13 +2,20 @@
 // everything in English on request.
 
 #include "app/language/Language.h"
+#include "app/shell/ProgressDlg.h"
+#include "editor/DepthPaintDlg.h"
 #include "editor/QtPrompts.h"
+#include "editor/preview/PreviewWindow.h"
 #include "files/dialogs/CFileDialogTitle.h"
+#include "gif/dialogs/OptionDialogs.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QtTest>
 
 using namespace kelvaro;
@@ -34,6 +41,64 @@ QStringList VisibleTexts(const QWidget& window) {
             texts << button->text();
     return texts;
 }
+
+// Texts of a window's labels, buttons and check boxes that its fixed layout cuts off.
+QStringList CutOff(const QWidget& window) {
+    QStringList cut;
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+        const QFontMetrics metrics = label->fontMetrics();
+        for (const QString& line : label->text().split(QLatin1Char('\n')))
+            if (label->isVisible() &&
+                metrics.horizontalAdvance(line) > label->contentsRect().width())
+                cut << line;
+    }
+    for (const QAbstractButton* button : window.findChildren<QAbstractButton*>()) {
+        if (!button->isVisible() || button->text().isEmpty())
+            continue;
+        // A check box's text follows its indicator and a spacing; a button's has a small margin.
+        const QStyle* style = button->style();
+        const int before =
+            qobject_cast<const QCheckBox*>(button)
+                ? style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, button) +
+                      style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, button)
+                : 4;
+        const int need = before + button->fontMetrics().horizontalAdvance(button->text());
+        if (need > button->width())
+            cut << QStringLiteral("%1 (%2 px wide, %3 px room)")
+                       .arg(button->text())
+                       .arg(need)
+                       .arg(button->width());
+    }
+    return cut;
+}
+
+// The menu's item texts, submenus included.
+QStringList MenuTexts(const QMenu& menu) {
+    QStringList texts;
+    for (const QAction* action : menu.actions()) {
+        if (!action->text().isEmpty())
+            texts << action->text();
+        if (action->menu())
+            texts << MenuTexts(*action->menu());
+    }
+    return texts;
+}
+
+// The editor and its dialogs as a user sees them, shown with the current translations.
+struct Windows {
+    QtPrompts prompts;
+    CDepthPaintDlg editor{prompts};
+    CProgressDlg progress{&editor};
+    CSwayDirectionDlg sway;
+    COutputSizeDlg size;
+    PreviewWindow preview{editor.document()};
+    Windows() {
+        for (QWidget* window : All())
+            window->show();
+        progress.ProgressCommand(0);
+    }
+    QList<QWidget*> All() { return {&editor, &progress, &sway, &size, &preview}; }
+};
 
 } // namespace
 
@@ -91,6 +156,41 @@ private slots:
         }
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
         QCOMPARE(QLocale().language(), QLocale::German);
+    }
+
+    void englishEditor() {
+        const Translations english(Language::English);
+        Windows windows;
+        for (QWidget* window : windows.All()) {
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+            QVERIFY2(!HasJapanese(window->windowTitle()), qPrintable(window->windowTitle()));
+            const QStringList texts = VisibleTexts(*window);
+            QVERIFY(!texts.isEmpty());
+            for (const QString& text : texts)
+                QVERIFY2(!HasJapanese(text), qPrintable(text));
+        }
+        const QStringList menu = MenuTexts(*windows.editor.BuildPopupMenu());
+        QVERIFY(menu.contains(QStringLiteral("Open picture...")));
+        QVERIFY(menu.contains(QStringLiteral("Generate GIF")));
+        for (const QString& text : menu)
+            QVERIFY2(!HasJapanese(text), qPrintable(text));
+    }
+
+    // The windows keep their fixed sizes in both languages; no text may be cut off.
+    void textsFitTheLayout_data() {
+        QTest::addColumn<int>("language");
+        QTest::newRow("ja") << int(Language::Japanese);
+        QTest::newRow("en") << int(Language::English);
+    }
+    void textsFitTheLayout() {
+        QFETCH(int, language);
+        const Translations texts{Language(language)};
+        Windows windows;
+        for (QWidget* window : windows.All()) {
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+            const QStringList cut = CutOff(*window);
+            QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral(" | "))));
+        }
     }
 
     void englishTranslationIsBuiltIn() {
