@@ -74,6 +74,29 @@
         <source>GIFファイル (*.gif)</source>
         <translation>GIF files (*.gif)</translation>
     </message>
+    <message>
+        <source>GIFファイル (*.gif);;WebPファイル(*.webp)</source>
+        <translation>GIF files (*.gif);;WebP files (*.webp)</translation>
+    </message>
+</context>
+<context>
+    <name>FileNames</name>
+    <message>
+        <source>ファイルが見つかりません</source>
+        <translation>no such file</translation>
+    </message>
+    <message>
+        <source>フォルダーは開けません</source>
+        <translation>a folder cannot be opened</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>ファイルが空です</source>
+        <translation>the file is empty</translation>
+    </message>
 </context>
 <context>
     <name>GifPipeline</name>
@@ -186,6 +209,41 @@
     <message>
         <source>GIFを書き終えられませんでした</source>
         <translation>the GIF could not be finished</translation>
+    </message>
+</context>
+<context>
+    <name>WebpFile</name>
+    <message>
+        <source>書き出すフレームがありません</source>
+        <translation>there are no frames to write</translation>
+    </message>
+    <message>
+        <source>フレームの大きさが不正です</source>
+        <translation>the frame size is invalid</translation>
+    </message>
+    <message>
+        <source>フレームの大きさがそろっていません</source>
+        <translation>the frames differ in size</translation>
+    </message>
+    <message>
+        <source>WebPの書き出しを始められませんでした</source>
+        <translation>the WebP could not be started</translation>
+    </message>
+    <message>
+        <source>WebPの設定が不正です</source>
+        <translation>the WebP settings are invalid</translation>
+    </message>
+    <message>
+        <source>メモリが足りません</source>
+        <translation>not enough memory</translation>
+    </message>
+    <message>
+        <source>WebPのフレームを書き出せませんでした</source>
+        <translation>a WebP frame could not be written</translation>
+    </message>
+    <message>
+        <source>WebPを書き終えられませんでした</source>
+        <translation>the WebP could not be finished</translation>
     </message>
 </context>
 <context>

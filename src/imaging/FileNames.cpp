@@ -1,5 +1,6 @@
 #include "imaging/FileNames.h"
 
+#include <QCoreApplication>
 #include <QRandomGenerator>
 #include <QSaveFile>
 
@@ -13,6 +14,11 @@
 #include <cstdlib>
 
 namespace kelvaro {
+
+// The context of this file's texts in the translations.
+class FileNames {
+    Q_DECLARE_TR_FUNCTIONS(FileNames)
+};
 
 namespace {
 
@@ -209,7 +215,7 @@ OpenedFile OpenFileForReading(const QString& name) {
     const int fd = ::open(FileNameBytes(name).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         opened.reason =
-            errno == ENOENT ? QStringLiteral("ファイルが見つかりません") : SystemErrorText(errno);
+            errno == ENOENT ? FileNames::tr("ファイルが見つかりません") : SystemErrorText(errno);
         return opened;
     }
     FdCloser guard{fd};
@@ -219,15 +225,15 @@ OpenedFile OpenFileForReading(const QString& name) {
         return opened;
     }
     if (S_ISDIR(s.st_mode)) {
-        opened.reason = QStringLiteral("フォルダーは開けません");
+        opened.reason = FileNames::tr("フォルダーは開けません");
         return opened;
     }
     if (!S_ISREG(s.st_mode)) {
-        opened.reason = QStringLiteral("通常のファイルではありません");
+        opened.reason = FileNames::tr("通常のファイルではありません");
         return opened;
     }
     if (s.st_size == 0) {
-        opened.reason = QStringLiteral("ファイルが空です");
+        opened.reason = FileNames::tr("ファイルが空です");
         return opened;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);

@@ -1,6 +1,7 @@
 #include "imaging/FileNames.h"
 #include "imaging/Imaging.h"
 
+#include <QCoreApplication>
 #include <webp/encode.h>
 #include <webp/mux.h>
 
@@ -8,6 +9,11 @@
 #include <memory>
 
 namespace kelvaro {
+
+// The context of this file's texts in the translations.
+class WebpFile {
+    Q_DECLARE_TR_FUNCTIONS(WebpFile)
+};
 
 namespace {
 
@@ -30,8 +36,8 @@ struct Data {
 QString EncoderError(WebPAnimEncoder* encoder, const char* what) {
     const char* detail = WebPAnimEncoderGetError(encoder);
     return detail && *detail
-               ? QStringLiteral("%1 (%2)").arg(QString::fromUtf8(what), QString::fromUtf8(detail))
-               : QString::fromUtf8(what);
+               ? QStringLiteral("%1 (%2)").arg(WebpFile::tr(what), QString::fromUtf8(detail))
+               : WebpFile::tr(what);
 }
 
 } // namespace
@@ -39,18 +45,18 @@ QString EncoderError(WebPAnimEncoder* encoder, const char* what) {
 Result WriteAnimatedWebp(const QString& path, std::span<const ImageHandle> frames, int delayMs,
                          const WebpOptions& options) {
     if (frames.empty())
-        return Result::Failure(QStringLiteral("書き出すフレームがありません"));
+        return Result::Failure(WebpFile::tr("書き出すフレームがありません"));
     const int w = frames[0].width(), h = frames[0].height();
     if (w <= 0 || h <= 0 || w > WEBP_MAX_DIMENSION || h > WEBP_MAX_DIMENSION)
-        return Result::Failure(QStringLiteral("フレームの大きさが不正です"));
+        return Result::Failure(WebpFile::tr("フレームの大きさが不正です"));
     for (const ImageHandle& frame : frames)
         if (frame.isNull() || frame.width() != w || frame.height() != h)
-            return Result::Failure(QStringLiteral("フレームの大きさがそろっていません"));
+            return Result::Failure(WebpFile::tr("フレームの大きさがそろっていません"));
 
     WebPAnimEncoderOptions encoderOptions;
     WebPConfig config;
     if (!WebPAnimEncoderOptionsInit(&encoderOptions) || !WebPConfigInit(&config))
-        return Result::Failure(QStringLiteral("WebPの書き出しを始められませんでした"));
+        return Result::Failure(WebpFile::tr("WebPの書き出しを始められませんでした"));
     encoderOptions.anim_params.loop_count = 0; // forever
     config.lossless = options.lossless ? 1 : 0;
     config.quality = float(std::clamp(options.quality, 0, 100));
@@ -59,12 +65,12 @@ Result WriteAnimatedWebp(const QString& path, std::span<const ImageHandle> frame
         config.exact = 1;
     }
     if (!WebPValidateConfig(&config))
-        return Result::Failure(QStringLiteral("WebPの設定が不正です"));
+        return Result::Failure(WebpFile::tr("WebPの設定が不正です"));
 
     std::unique_ptr<WebPAnimEncoder, AnimEncoderDeleter> encoder(
         WebPAnimEncoderNew(w, h, &encoderOptions));
     if (!encoder)
-        return Result::Failure(QStringLiteral("メモリが足りません"));
+        return Result::Failure(WebpFile::tr("メモリが足りません"));
 
     int timestamp = 0;
     for (const ImageHandle& frame : frames) {
@@ -72,24 +78,26 @@ Result WriteAnimatedWebp(const QString& path, std::span<const ImageHandle> frame
         const QImage rgba = frame.image().convertToFormat(QImage::Format_RGBA8888);
         Picture picture;
         if (!picture.valid || rgba.isNull())
-            return Result::Failure(QStringLiteral("メモリが足りません"));
+            return Result::Failure(WebpFile::tr("メモリが足りません"));
         picture.picture.use_argb = 1;
         picture.picture.width = w;
         picture.picture.height = h;
         const int imported =
             WebPPictureImportRGBA(&picture.picture, rgba.constBits(), int(rgba.bytesPerLine()));
         if (!imported)
-            return Result::Failure(QStringLiteral("メモリが足りません"));
+            return Result::Failure(WebpFile::tr("メモリが足りません"));
         if (!WebPAnimEncoderAdd(encoder.get(), &picture.picture, timestamp, &config))
-            return Result::Failure(
-                EncoderError(encoder.get(), "WebPのフレームを書き出せませんでした"));
+            return Result::Failure(EncoderError(
+                encoder.get(),
+                QT_TRANSLATE_NOOP("WebpFile", "WebPのフレームを書き出せませんでした")));
         timestamp += delayMs;
     }
     // The last timestamp sets how long the last frame shows.
     Data data;
     if (!WebPAnimEncoderAdd(encoder.get(), nullptr, timestamp, nullptr) ||
         !WebPAnimEncoderAssemble(encoder.get(), &data.data))
-        return Result::Failure(EncoderError(encoder.get(), "WebPを書き終えられませんでした"));
+        return Result::Failure(EncoderError(
+            encoder.get(), QT_TRANSLATE_NOOP("WebpFile", "WebPを書き終えられませんでした")));
     return WriteFileAtomically(path, QByteArray(reinterpret_cast<const char*>(data.data.bytes),
                                                 qsizetype(data.data.size)));
 }
