@@ -71,10 +71,6 @@
         <translation>Generate GIF file</translation>
     </message>
     <message>
-        <source>GIFファイル (*.gif)</source>
-        <translation>GIF files (*.gif)</translation>
-    </message>
-    <message>
         <source>GIFファイル (*.gif);;WebPファイル(*.webp)</source>
         <translation>GIF files (*.gif);;WebP files (*.webp)</translation>
     </message>
@@ -133,18 +129,6 @@
     <message>
         <source>減色に失敗しました (libimagequant %1)</source>
         <translation>colour reduction failed (libimagequant %1)</translation>
-    </message>
-    <message>
-        <source>ファイルが見つかりません</source>
-        <translation>no such file</translation>
-    </message>
-    <message>
-        <source>フォルダーは開けません</source>
-        <translation>a folder cannot be opened</translation>
-    </message>
-    <message>
-        <source>ファイルが空です</source>
-        <translation>the file is empty</translation>
     </message>
     <message>
         <source>画像として読めない形式です</source>

@@ -84,23 +84,12 @@ QString LiqErrorText(liq_error e) {
 } // namespace
 
 ImageHandle LoadImageFile(const QString& path, ColourHandling colours) {
-<<<<<<< HEAD
     // Opened by the name's exact bytes: names that are not UTF-8 reach the file too.
     const OpenedFile opened = OpenFileForReading(path);
     if (!opened.file)
         return ImageHandle::Failure(opened.reason);
-=======
-    const QFileInfo info(path);
-    if (!info.exists())
-        return ImageHandle::Failure(Imaging::tr("ファイルが見つかりません"));
-    if (info.isDir())
-        return ImageHandle::Failure(Imaging::tr("フォルダーは開けません"));
-    if (info.size() == 0)
-        return ImageHandle::Failure(Imaging::tr("ファイルが空です"));
->>>>>>> bb3c9ba (Every text through tr() with an English translation; kelvaro --lang en is English throughout)
 
     // The extension is tried first and the content after it, so a mislabelled picture opens and
-<<<<<<< HEAD
     // formats without a signature (TGA) are not claimed by another reader. A reader keeps the
     // handler it picked, so trying the content takes a reader of its own.
     auto reader = std::make_unique<QImageReader>(
@@ -109,13 +98,7 @@ ImageHandle LoadImageFile(const QString& path, ColourHandling colours) {
         reader = std::make_unique<QImageReader>(opened.file.get());
     reader->setAutoTransform(true);
     if (!reader->canRead())
-        return ImageHandle::Failure(QStringLiteral("画像として読めない形式です"));
-=======
-    // formats without a signature (TGA) are not claimed by another reader.
-    reader.setAutoTransform(true);
-    if (!reader.canRead())
         return ImageHandle::Failure(Imaging::tr("画像として読めない形式です"));
->>>>>>> bb3c9ba (Every text through tr() with an English translation; kelvaro --lang en is English throughout)
 
     // Refuse what would not fit in memory before decoding anything of it.
     const QSize declared = reader->size();
@@ -129,11 +112,7 @@ ImageHandle LoadImageFile(const QString& path, ColourHandling colours) {
     QImage image;
     if (!reader->read(&image) || image.isNull())
         return ImageHandle::Failure(
-<<<<<<< HEAD
-            QStringLiteral("画像を読み込めませんでした (%1)").arg(reader->errorString()));
-=======
-            Imaging::tr("画像を読み込めませんでした (%1)").arg(reader.errorString()));
->>>>>>> bb3c9ba (Every text through tr() with an English translation; kelvaro --lang en is English throughout)
+            Imaging::tr("画像を読み込めませんでした (%1)").arg(reader->errorString()));
     if (image.width() > kMaxDecodedSide || image.height() > kMaxDecodedSide)
         return ImageHandle::Failure(Imaging::tr("画像が大きすぎます"));
 
