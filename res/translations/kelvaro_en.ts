@@ -74,6 +74,10 @@
         <source>GIFファイル (*.gif);;WebPファイル(*.webp)</source>
         <translation>GIF files (*.gif);;WebP files (*.webp)</translation>
     </message>
+    <message>
+        <source>グレースケールの深度画像を読み込む</source>
+        <translation>Load a greyscale depth image</translation>
+    </message>
 </context>
 <context>
     <name>FileNames</name>
@@ -344,6 +348,26 @@ It will be shrunk while loading.</translation>
         <source>GIFファイルを保存できませんでした。</source>
         <translation>The GIF file could not be saved.</translation>
     </message>
+    <message>
+        <source>グレースケール画像から読み込む...</source>
+        <translation>Load from greyscale image...</translation>
+    </message>
+    <message>
+        <source>立体情報ファイルの大きさ (%1 × %2) が画像の大きさ (%3 × %4) と違います。
+
+左上をそろえて、拡大・縮小せずに読み込みました。</source>
+        <translation>The depth information file (%1 × %2) is not the size of the picture (%3 × %4).
+
+It was loaded top-left to top-left, unscaled.</translation>
+    </message>
+    <message>
+        <source>立体情報の色ではない画素が %1 個あります。これらは最も手前の段 (赤) として扱われます。
+
+グレースケールの深度画像は「立体情報」の「グレースケール画像から読み込む...」で読み込めます。</source>
+        <translation>%1 pixels are not depth colours. They count as the most raised level (red).
+
+A greyscale depth image can be loaded with &quot;Load from greyscale image...&quot; under &quot;Depth&quot;.</translation>
+    </message>
 </context>
 <context>
     <name>kelvaro::COutputSizeDlg</name>
@@ -384,6 +408,25 @@ It will be shrunk while loading.</translation>
     <message>
         <source>縦揺れ</source>
         <translation>Vertical</translation>
+    </message>
+</context>
+<context>
+    <name>kelvaro::GreyDepthDialog</name>
+    <message>
+        <source>深度画像の読み込み</source>
+        <translation>Load depth image</translation>
+    </message>
+    <message>
+        <source>奥行き:</source>
+        <translation>Depth:</translation>
+    </message>
+    <message>
+        <source>白いほど手前</source>
+        <translation>White is near</translation>
+    </message>
+    <message>
+        <source>黒いほど手前</source>
+        <translation>Black is near</translation>
     </message>
 </context>
 <context>

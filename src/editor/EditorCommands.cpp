@@ -142,18 +142,17 @@ void CDepthPaintDlg::OnLoadDepthMap() {
     // The map is loaded either way; these say what became of it.
     if (load.fileSize != document_.size())
         prompts_.ShowMessage(
-            QStringLiteral(
-                "立体情報ファイルの大きさ (%1 × %2) が画像の大きさ (%3 × %4) と違います。"
-                "\n\n左上をそろえて、拡大・縮小せずに読み込みました。")
+            tr("立体情報ファイルの大きさ (%1 × %2) が画像の大きさ (%3 × %4) と違います。"
+               "\n\n左上をそろえて、拡大・縮小せずに読み込みました。")
                 .arg(load.fileSize.width())
                 .arg(load.fileSize.height())
                 .arg(document_.size().width())
                 .arg(document_.size().height()));
     if (load.offPalettePixels > 0)
         prompts_.ShowMessage(
-            QStringLiteral("立体情報の色ではない画素が %1 個あります。これらは最も手前の段 (赤) "
-                           "として扱われます。\n\nグレースケールの深度画像は「立体情報」の"
-                           "「グレースケール画像から読み込む...」で読み込めます。")
+            tr("立体情報の色ではない画素が %1 個あります。これらは最も手前の段 (赤) "
+               "として扱われます。\n\nグレースケールの深度画像は「立体情報」の"
+               "「グレースケール画像から読み込む...」で読み込めます。")
                 .arg(load.offPalettePixels));
 }
 

@@ -92,7 +92,7 @@ Result WriteSwayWebp(const QString& path, std::vector<ImageHandle> frames, QSize
             showProgress(step);
     };
     if (frames.empty())
-        return Result::Failure(QStringLiteral("フレームがありません"));
+        return Result::Failure(GifPipeline::tr("フレームがありません"));
     for (ImageHandle& frame : frames)
         ResizeImage(frame, out.width(), out.height());
     show(2);

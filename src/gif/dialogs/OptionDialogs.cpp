@@ -76,15 +76,15 @@ COutputSizeDlg::COutputSizeDlg(QWidget* parent)
                    parent) {}
 
 GreyDepthDialog::GreyDepthDialog(int initial, QWidget* parent)
-    : OptionDialog({QStringLiteral("深度画像の読み込み"),
+    : OptionDialog({tr("深度画像の読み込み"),
                     {119, 57},
-                    QStringLiteral("奥行き:"),
+                    tr("奥行き:"),
                     {7, 9, 36, 8},
                     ComboId,
                     {44, 7},
                     68,
                     36,
-                    {QStringLiteral("白いほど手前"), QStringLiteral("黒いほど手前")}},
+                    {tr("白いほど手前"), tr("黒いほど手前")}},
                    parent) {
     combo()->setCurrentIndex(initial == 1 ? 1 : 0);
 }

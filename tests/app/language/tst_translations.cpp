@@ -54,7 +54,8 @@ bool HasJapanese(const QString& text) {
     return false;
 }
 
-// The string literals of a C++ source, comments skipped, with \n and \" unescaped.
+// The string literals of a C++ source, comments skipped, adjacent ones joined, with \n and \"
+// unescaped.
 QStringList StringLiterals(const QString& code) {
     QStringList literals;
     enum { Code, String, Char, LineComment, BlockComment } state = Code;
@@ -78,6 +79,14 @@ QStringList StringLiterals(const QString& code) {
                 current += next == QLatin1Char('n') ? QChar(QLatin1Char('\n')) : next;
                 ++i;
             } else if (c == QLatin1Char('"')) {
+                // Adjacent literals ("a" "b") are one text, as the compiler joins them.
+                qsizetype j = i + 1;
+                while (j < code.size() && code[j].isSpace())
+                    ++j;
+                if (j < code.size() && code[j] == QLatin1Char('"')) {
+                    i = j;
+                    break;
+                }
                 literals << current;
                 state = Code;
             } else {
