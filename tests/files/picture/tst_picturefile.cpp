@@ -36,6 +36,7 @@ private slots:
         QTest::addColumn<bool>("shrunk");
         QTest::newRow("640x640") << 640 << 640 << 640 << 640 << false;
         QTest::newRow("1280x960") << 1280 << 960 << 640 << 480 << true;
+        QTest::newRow("3000x2000 truncates 426.7") << 3000 << 2000 << 640 << 426 << true;
         QTest::newRow("800x1200") << 800 << 1200 << 426 << 640 << true;
         QTest::newRow("1000x3000") << 1000 << 3000 << 213 << 640 << true;
         QTest::newRow("100x100") << 100 << 100 << 100 << 100 << false;
@@ -90,6 +91,24 @@ private slots:
         map.surface().setPixel(3, 3, ArgbFromColorref(0x123456)); // not a palette colour
         const QString path = dir.filePath(QStringLiteral("立体情報.bmp"));
         QVERIFY(SaveDepthMapFile(path, map));
+
+        // The file is an uncompressed 24-bit bitmap, rows bottom up, each padded to 4 bytes.
+        const QByteArray bmp = ReadAll(path);
+        const auto at = [&](qsizetype i, int bytes) {
+            quint32 v = 0;
+            for (int b = bytes - 1; b >= 0; --b)
+                v = v << 8 | quint8(bmp.at(i + b));
+            return v;
+        };
+        QVERIFY(bmp.startsWith("BM"));
+        QCOMPARE(at(18, 4), 7u);
+        QCOMPARE(at(22, 4), 5u);
+        QCOMPARE(at(28, 2), 24u);
+        QCOMPARE(at(30, 4), 0u);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 7; ++x) // blue, green, red: the low bytes of a QRgb in order
+                QCOMPARE(at(at(10, 4) + (4 - y) * 24 + x * 3, 3),
+                         map.surface().pixel(x, y) & 0xffffff);
 
         DepthMap back;
         QVERIFY(back.Create(7, 5));
@@ -240,17 +259,8 @@ private slots:
         QCOMPARE(map.surface(), before);
     }
 
-    void fileDialogSettings() {
-        QCOMPARE(SettingsFor(FileDialogUse::OpenPicture).title,
-                 QStringLiteral("画像ファイルを開く"));
-        QVERIFY(!SettingsFor(FileDialogUse::OpenPicture).save);
-        QCOMPARE(SettingsFor(FileDialogUse::LoadGreyDepth).title,
-                 QStringLiteral("グレースケールの深度画像を読み込む"));
-        QCOMPARE(SettingsFor(FileDialogUse::LoadGreyDepth).filter,
-                 SettingsFor(FileDialogUse::LoadDepthMap).filter);
-        QCOMPARE(SettingsFor(FileDialogUse::SaveDepthMap).filter,
-                 QStringLiteral("ビットマップファイル (*.bmp)"));
-        QVERIFY(SettingsFor(FileDialogUse::GenerateGif).save);
+    // The extension a save dialog adds to a name typed without one.
+    void defaultSuffix() {
         QCOMPARE(WithDefaultSuffix(QStringLiteral("/tmp/map"), FileDialogUse::SaveDepthMap),
                  QStringLiteral("/tmp/map.bmp"));
         QCOMPARE(WithDefaultSuffix(QStringLiteral("/tmp/anim"), FileDialogUse::GenerateGif),
