@@ -157,25 +157,6 @@ private slots:
         QCOMPARE(GetImagePixel(h, 1, 0), Rgb(255, 0, 0));
     }
 
-    void bitmapRoundTripKeepsEveryColour() {
-        QTemporaryDir dir;
-        QImage image(17, 5, QImage::Format_RGB32);
-        const COLORREF palette[] = {0x0000FF, 0x008CFF, 0x00FFFF, 0x00FFB9, 0x00FF00,
-                                    0xFFC000, 0xFF4000, 0xFF0080, 0x000000};
-        for (int y = 0; y < 5; ++y)
-            for (int x = 0; x < 17; ++x)
-                image.setPixel(x, y,
-                               y == 0 ? ArgbFromColorref(palette[x % 9])
-                                      : qRgb((x * 37 + y) & 255, (x * 11 * y) & 255, y * 50));
-        const QString path = dir.filePath(QStringLiteral("立体情報.bmp"));
-        QVERIFY(SaveBitmapFile(path, ImageHandle(image)));
-        const ImageHandle back = LoadImageFile(path);
-        QVERIFY2(!back.isNull(), qPrintable(back.reason()));
-        for (int y = 0; y < 5; ++y)
-            for (int x = 0; x < 17; ++x)
-                QCOMPARE(GetImagePixel(back, x, y), ColorrefFromArgb(image.pixel(x, y)));
-    }
-
     void failedSavesKeepTheOldFile() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("map.bmp"));

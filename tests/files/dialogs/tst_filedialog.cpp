@@ -37,15 +37,19 @@ private slots:
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QString>("suffix");
         QTest::newRow("open picture") << int(FileDialogUse::OpenPicture) << "画像ファイルを開く"
-                                      << false << "すべてのファイル (*)" << "";
+                                      << false << "すべてのファイル (*)"
+                                      << "";
         QTest::newRow("save depth map")
             << int(FileDialogUse::SaveDepthMap) << "立体情報をファイルに保存する" << true
-            << "ビットマップファイル (*.bmp)" << "bmp";
+            << "ビットマップファイル (*.bmp)"
+            << "bmp";
         QTest::newRow("load depth map")
             << int(FileDialogUse::LoadDepthMap) << "立体情報をファイルから読み込む" << false
-            << "画像ファイル (*)" << "";
+            << "画像ファイル (*)"
+            << "";
         QTest::newRow("generate gif") << int(FileDialogUse::GenerateGif) << "GIFファイルを生成する"
-                                      << true << "GIFファイル (*.gif)" << "gif";
+                                      << true << "GIFファイル (*.gif)"
+                                      << "gif";
     }
     void eachCommandsDialog() {
         QFETCH(int, use);
@@ -90,8 +94,9 @@ private slots:
         QVERIFY(question.contains(QStringLiteral("古い.gif")));
         QVERIFY(openAfterNo);
 
-        WhenShown<CFileDialogTitle>(
-            [&](CFileDialogTitle* dialog) { type(dialog, dir.filePath(QStringLiteral("新しい"))); });
+        WhenShown<CFileDialogTitle>([&](CFileDialogTitle* dialog) {
+            type(dialog, dir.filePath(QStringLiteral("新しい")));
+        });
         QCOMPARE(CFileDialogTitle::Ask(FileDialogUse::SaveDepthMap),
                  std::optional(dir.filePath(QStringLiteral("新しい.bmp"))));
     }

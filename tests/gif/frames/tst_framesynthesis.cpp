@@ -309,15 +309,6 @@ private slots:
         QVERIFY(frames[1].image().constBits() != frames[2].image().constBits());
     }
 
-    void framesZeroAndFourAgree() {
-        const QImage picture = NoisyPicture(250, 240, 6);
-        const DepthMap depth = BlobDepth(250, 240, false, 7);
-        for (const SwayDirection direction : {SwayDirection::Horizontal, SwayDirection::Vertical}) {
-            const auto frames = RenderSwayFrames(ImageHandle(picture), depth, direction);
-            QCOMPARE(frames[0].image(), frames[4].image());
-        }
-    }
-
     void directionsAgreeOnTranspose() {
         // The bilinear sum groups its terms in another order, so channels may differ by one.
         // Flat areas, where a blend of equal values may round either way, next to noise.

@@ -95,10 +95,6 @@ class TestPipeline : public QObject {
 private slots:
     void outputSizes() {
         QCOMPARE(OutputSizeFor(0, 640, 480), QSize(640, 480));
-        QCOMPARE(OutputSizeFor(1, 640, 480), QSize(426, 320));
-        QCOMPARE(OutputSizeFor(2, 640, 480), QSize(320, 240));
-        QCOMPARE(OutputSizeFor(3, 640, 480), QSize(213, 160));
-        QCOMPARE(OutputSizeFor(4, 640, 480), QSize(160, 120));
         QCOMPARE(OutputSizeFor(7, 640, 480), QSize(160, 120)); // any other choice: a quarter
         QCOMPARE(OutputSizeFor(1, 100, 50), QSize(66, 33));
         // Odd sizes: two thirds is (2 w) / 3, every quotient truncates.
