@@ -363,10 +363,7 @@ void CDepthPaintDlg::paintEvent(QPaintEvent* event) {
     // The window system has filled the repainted region with the dialog background, so a canvas
     // area with both views off shows the background whatever switched them off.
     QPainter painter(this);
-    if (paintHandler_)
-        paintHandler_(painter);
-    else
-        DrawCanvasNow(painter, event->rect());
+    DrawCanvasNow(painter, event->rect());
 }
 
 void CDepthPaintDlg::closeEvent(QCloseEvent* event) {

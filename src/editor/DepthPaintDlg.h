@@ -135,12 +135,6 @@ public:
     // Gives the window this outer size; it keeps its position and cannot be resized by the user.
     void SetOuterSize(QSize outer);
 
-    // Replaces the drawing of the palette bar and the canvas over the dialog background; the
-    // painter is open on the whole window and clipped to the region being repainted.
-    void SetPaintHandler(std::function<void(QPainter&)> handler) {
-        paintHandler_ = std::move(handler);
-    }
-
     // Releases the picture and the depth map (the undo history stays).
     void ReleaseCanvas() { document_.Release(); }
 
@@ -181,7 +175,6 @@ private:
     QCheckBox* showPicture_ = nullptr;
     std::map<int, std::function<void()>> handlers_;
     std::function<void(int)> progressSink_;
-    std::function<void(QPainter&)> paintHandler_;
     bool busy_ = false;
     int greyDepthNear_ = 0; // the last answer to AskGreyDepthNear, offered again next time
 };

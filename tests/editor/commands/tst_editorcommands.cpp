@@ -10,6 +10,7 @@
 #include <QDropEvent>
 #include <QImageReader>
 #include <QMimeData>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -151,6 +152,7 @@ private slots:
         QVERIFY(unchanged());
         QCOMPARE(prompts_.messages,
                  QStringList(QStringLiteral("画像ファイルを開けませんでした。")));
+        QCOMPARE(prompts_.fileDialogUses, std::vector(2, FileDialogUse::OpenPicture));
 
         // Drops: a link alone is refused; of several items the first local file loads.
         const auto drop = [this](const QList<QUrl>& urls) {
@@ -192,6 +194,7 @@ private slots:
                  QStringList({QStringLiteral("立体情報をビットマップファイルに保存しました。"),
                               failed, failed}));
         QCOMPARE(ReadAll(UnreplaceablePath(dir_, ".bmp")), old);
+        QCOMPARE(prompts_.fileDialogUses, std::vector(3, FileDialogUse::SaveDepthMap));
 
         // Loading a map file is an undo step of its own: after "load, stroke" one undo takes
         // back the stroke, a second one the load, and redo brings the load back. A clean map of
@@ -200,7 +203,12 @@ private slots:
         blue.fill(ArgbFromColorref(DepthPalette[6]));
         QVERIFY(blue.save(Path(QStringLiteral("青.bmp"))));
         ResetPrompts();
-        prompts_.filePaths = {Path(QStringLiteral("青.bmp"))};
+        prompts_.filePaths = {WriteBytes(Path(QStringLiteral("メモ.bmp")), "text"),
+                              Path(QStringLiteral("青.bmp"))};
+        dlg_->OnLoadDepthMap();
+        QCOMPARE(prompts_.messages, QStringList(QStringLiteral("立体情報を開けませんでした。")));
+        QCOMPARE(Map(), painted);
+        prompts_.messages.clear();
         dlg_->OnLoadDepthMap();
         QCOMPARE(Map(), blue);
         Stroke(0, {{2, 2}, {8, 2}});
@@ -242,6 +250,29 @@ private slots:
         dlg_->OnLoadDepthMap();
         QCOMPARE(Map(), painted); // the saved map, back pixel for pixel
         QCOMPARE(prompts_.messages.size(), 4);
+        QCOMPARE(prompts_.fileDialogUses, std::vector(6, FileDialogUse::LoadDepthMap));
+    }
+
+    // What the window shows follows undo, redo and a loaded map file (the window's own pixels,
+    // not a fresh render).
+    void undoRedoAndLoadRepaintTheCanvas() {
+        Load(40, 30);
+        Stroke(0, {{5, 10}, {30, 10}});
+        const auto shown = [this] {
+            const QPixmap window = dlg_->screen()->grabWindow(dlg_->winId());
+            return window.toImage().pixel(Client({20, 10})); // a map column
+        };
+        QTRY_COMPARE(shown(), kRed);
+        dlg_->OnUndo();
+        QTRY_COMPARE(shown(), kPurple);
+        dlg_->OnRedo();
+        QTRY_COMPARE(shown(), kRed);
+        QImage green(40, 30, QImage::Format_RGB32);
+        green.fill(ArgbFromColorref(DepthPalette[4]));
+        QVERIFY(green.save(Path(QStringLiteral("緑.bmp"))));
+        prompts_.filePaths = {Path(QStringLiteral("緑.bmp"))};
+        dlg_->OnLoadDepthMap();
+        QTRY_COMPARE(shown(), green.pixel(0, 0));
     }
 
     // "グレースケール画像から読み込む...": the file, then white or black near (the last choice
@@ -364,6 +395,7 @@ private slots:
         dlg_->OnClear();
         QCOMPARE(prompts_.yesNoCalls.at(1).text,
                  QStringLiteral("立体情報をクリアしてよろしいですか？"));
+        QCOMPARE(prompts_.yesNoCalls.at(1).caption, QStringLiteral("Kelvaro"));
         QCOMPARE(Map().pixel(10, 10), kPurple);
         QCOMPARE(Map().pixel(30, 20), kPurple);
         QCOMPARE(dlg_->document().history().count(), 4);
@@ -481,6 +513,7 @@ private slots:
             if (!c.messages.isEmpty())
                 calls << QStringLiteral("ShowMessage");
             QCOMPARE(prompts_.calls, calls);
+            QCOMPARE(prompts_.fileDialogUses, std::vector(1, FileDialogUse::GenerateGif));
             QCOMPARE(prompts_.messages, c.messages);
             QCOMPARE(progress_, c.progress);
             QCOMPARE(ReadAll(gif), old);
