@@ -76,29 +76,6 @@ private slots:
         QCOMPARE(progress_->Step(), 5);
     }
 
-    // The editor's commands from a worker thread drive the real window in the order sent.
-    void commandsFromAWorkerArriveInOrder() {
-        test::ScriptedPrompts prompts;
-        CDepthPaintDlg editor(prompts);
-        editor.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&editor));
-        CProgressDlg progress(&editor);
-        QList<std::pair<int, bool>> states; // step and visibility after each command
-        editor.SetProgressSink([&](int c) {
-            progress.ProgressCommand(c);
-            states << std::pair(progress.Step(), progress.isVisible());
-        });
-        editor.RunBusy([&] {
-            for (int k = 0; k < 5; ++k)
-                editor.ShowProgress(8 * k / 5);
-            editor.HideProgress();
-            editor.ShowProgress(8);
-        });
-        const QList<std::pair<int, bool>> expected = {{0, true}, {1, true},  {3, true}, {4, true},
-                                                      {6, true}, {0, false}, {8, true}};
-        QCOMPARE(states, expected);
-    }
-
     // Start-up runs the editor modally until "終了"; nothing else is needed to end it.
     void appRunsUntilExit() {
         bool sawEditor = false;

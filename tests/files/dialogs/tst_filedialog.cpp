@@ -30,40 +30,33 @@ template <typename T> void WhenShown(std::function<void(T*)> act, int tries = 10
 class TestFileDialog : public QObject {
     Q_OBJECT
 private slots:
-    void eachCommandsDialog_data() {
-        QTest::addColumn<int>("use");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<bool>("save");
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<QString>("suffix");
-        QTest::newRow("open picture") << int(FileDialogUse::OpenPicture) << "画像ファイルを開く"
-                                      << false << "すべてのファイル (*)"
-                                      << "";
-        QTest::newRow("save depth map")
-            << int(FileDialogUse::SaveDepthMap) << "立体情報をファイルに保存する" << true
-            << "ビットマップファイル (*.bmp)"
-            << "bmp";
-        QTest::newRow("load depth map")
-            << int(FileDialogUse::LoadDepthMap) << "立体情報をファイルから読み込む" << false
-            << "画像ファイル (*)"
-            << "";
-        QTest::newRow("generate gif") << int(FileDialogUse::GenerateGif) << "GIFファイルを生成する"
-                                      << true << "GIFファイル (*.gif)"
-                                      << "gif";
-    }
+    // Title, open or save (which asks before replacing), filter and default extension.
     void eachCommandsDialog() {
-        QFETCH(int, use);
-        QFETCH(QString, title);
-        QFETCH(bool, save);
-        QFETCH(QString, filter);
-        QFETCH(QString, suffix);
-        const CFileDialogTitle dialog{FileDialogUse(use)};
-        QCOMPARE(dialog.windowTitle(), title);
-        QCOMPARE(dialog.acceptMode(), save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        QCOMPARE(dialog.fileMode(), save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-        QCOMPARE(dialog.nameFilters(), QStringList(filter));
-        QCOMPARE(dialog.defaultSuffix(), suffix);
-        QCOMPARE(dialog.testOption(QFileDialog::DontConfirmOverwrite), !save);
+        const struct {
+            FileDialogUse use;
+            const char* title;
+            bool save;
+            const char* filter;
+            const char* suffix;
+        } uses[] = {
+            {FileDialogUse::OpenPicture, "画像ファイルを開く", false, "すべてのファイル (*)", ""},
+            {FileDialogUse::SaveDepthMap, "立体情報をファイルに保存する", true,
+             "ビットマップファイル (*.bmp)", "bmp"},
+            {FileDialogUse::LoadDepthMap, "立体情報をファイルから読み込む", false,
+             "画像ファイル (*)", ""},
+            {FileDialogUse::GenerateGif, "GIFファイルを生成する", true, "GIFファイル (*.gif)",
+             "gif"},
+        };
+        for (const auto& u : uses) {
+            const CFileDialogTitle dialog{u.use};
+            QCOMPARE(dialog.windowTitle(), QString::fromUtf8(u.title));
+            QCOMPARE(dialog.acceptMode(),
+                     u.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+            QCOMPARE(dialog.fileMode(), u.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+            QCOMPARE(dialog.nameFilters(), QStringList(QString::fromUtf8(u.filter)));
+            QCOMPARE(dialog.defaultSuffix(), QString::fromUtf8(u.suffix));
+            QCOMPARE(dialog.testOption(QFileDialog::DontConfirmOverwrite), !u.save);
+        }
     }
 
     // Choosing an existing file in a save dialog asks first, and No keeps the dialog open; a name

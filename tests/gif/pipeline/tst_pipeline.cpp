@@ -124,6 +124,9 @@ private slots:
         Recorder r;
         QCOMPARE(GenerateSwayGif(path, scene.picture, scene.depth, sway, r.Hooks()).outcome,
                  GenerationOutcome::Written);
+        // The size is asked between the two heavy steps, each of which runs in the runner.
+        QCOMPARE(r.calls.join(QLatin1Char(' ')),
+                 QStringLiteral("0 [ 0 1 2 3 4 5 6 7 ] hide ask 0 [ 2 4 6 8 ] hide"));
 
         const double base[8] = {0, -2, -3, -2, 0, 2, 3, 2};
         const double raised[8] = {0, 9, 14, 9, 0, -9, -14, -9};
@@ -147,26 +150,6 @@ private slots:
                                     .arg(atBase - baseAtZero)
                                     .arg(atRaised - atBase)));
         }
-    }
-
-    // The question is asked between the two heavy steps, each of which runs in the runner; the
-    // frames come out at the chosen size.
-    void progressRunnerAndOutputSize() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("a.gif"));
-        DepthMap depth;
-        QVERIFY(depth.Create(40, 30));
-        Recorder r;
-        r.answer = 2;
-        QCOMPARE(GenerateSwayGif(path, Photo(40, 30), depth, SwayDirection::Horizontal, r.Hooks())
-                     .outcome,
-                 GenerationOutcome::Written);
-        QCOMPARE(r.calls.join(QLatin1Char(' ')),
-                 QStringLiteral("0 [ 0 1 2 3 4 5 6 7 ] hide ask 0 [ 2 4 6 8 ] hide"));
-        QImageReader reader(path);
-        QCOMPARE(reader.imageCount(), 8);
-        for (int k = 0; k < 8; ++k)
-            QCOMPARE(reader.read().size(), QSize(20, 15));
     }
 
     void photoKeepsItsQualityAndEqualFramesStayEqual() {
@@ -251,45 +234,6 @@ private slots:
             }
         }
         QCOMPARE(descriptors, 8);
-    }
-
-    void cancelledRunWritesNothing() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("old.gif"));
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("the old file");
-        old.close();
-        DepthMap depth;
-        QVERIFY(depth.Create(12, 9));
-        Recorder r;
-        r.answer = std::nullopt;
-        const GenerationResult result =
-            GenerateSwayGif(path, Photo(12, 9), depth, SwayDirection::Horizontal, r.Hooks());
-        QCOMPARE(result.outcome, GenerationOutcome::Cancelled);
-        QCOMPARE(r.calls.join(QLatin1Char(' ')), QStringLiteral("0 [ 0 1 2 3 4 5 6 7 ] hide ask"));
-        QCOMPARE(ReadAll(path), QByteArray("the old file"));
-    }
-
-    void failedWriteIsReportedAndKeepsTheOldFile() {
-        QTemporaryDir dir;
-        DepthMap depth;
-        QVERIFY(depth.Create(12, 9));
-        Recorder r;
-        const GenerationResult missing =
-            GenerateSwayGif(dir.filePath(QStringLiteral("no/such/folder/a.gif")), Photo(12, 9),
-                            depth, SwayDirection::Horizontal, r.Hooks());
-        QCOMPARE(missing.outcome, GenerationOutcome::WriteFailed);
-        QVERIFY(!missing.reason.isEmpty());
-        QVERIFY(r.calls.endsWith(QStringLiteral("hide")));
-
-        // The path is a folder: the folder stays a folder.
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("taken.gif")));
-        QCOMPARE(GenerateSwayGif(dir.filePath(QStringLiteral("taken.gif")), Photo(12, 9), depth,
-                                 SwayDirection::Vertical, r.Hooks())
-                     .outcome,
-                 GenerationOutcome::WriteFailed);
-        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("taken.gif"))).isDir());
     }
 };
 
