@@ -44,8 +44,8 @@ private slots:
              "ビットマップファイル (*.bmp)", "bmp"},
             {FileDialogUse::LoadDepthMap, "立体情報をファイルから読み込む", false,
              "画像ファイル (*)", ""},
-            {FileDialogUse::GenerateGif, "GIFファイルを生成する", true, "GIFファイル (*.gif)",
-             "gif"},
+            {FileDialogUse::GenerateGif, "GIFファイルを生成する", true,
+             "GIFファイル (*.gif);;WebPファイル(*.webp)", "gif"},
         };
         for (const auto& u : uses) {
             const CFileDialogTitle dialog{u.use};
@@ -53,7 +53,7 @@ private slots:
             QCOMPARE(dialog.acceptMode(),
                      u.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
             QCOMPARE(dialog.fileMode(), u.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-            QCOMPARE(dialog.nameFilters(), QStringList(QString::fromUtf8(u.filter)));
+            QCOMPARE(dialog.nameFilters().join(QStringLiteral(";;")), QString::fromUtf8(u.filter));
             QCOMPARE(dialog.defaultSuffix(), QString::fromUtf8(u.suffix));
             QCOMPARE(dialog.testOption(QFileDialog::DontConfirmOverwrite), !u.save);
         }
