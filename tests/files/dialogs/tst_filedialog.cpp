@@ -44,6 +44,8 @@ private slots:
              "ビットマップファイル (*.bmp)", "bmp"},
             {FileDialogUse::LoadDepthMap, "立体情報をファイルから読み込む", false,
              "画像ファイル (*)", ""},
+            {FileDialogUse::LoadGreyDepth, "グレースケールの深度画像を読み込む", false,
+             "画像ファイル (*)", ""},
             {FileDialogUse::GenerateGif, "GIFファイルを生成する", true,
              "GIFファイル (*.gif);;WebPファイル(*.webp)", "gif"},
         };
