@@ -9,6 +9,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
+#include <QThread>
 
 #include <QtConcurrent/QtConcurrentMap>
 
@@ -333,6 +334,8 @@ constexpr float kDitheringLevel = 0.2f;
 // The palette stops growing once its error is below libimagequant's quality 85: a noisy photo then
 // needs a third fewer bytes at 39 dB; photos that do not reach it keep all 256 colours.
 constexpr int kPaletteQuality = 85;
+// Bands of rows dithered on their own are at least this high.
+constexpr int kMinBandRows = 64;
 // The palette sample: every row, or every second, third or fourth row while at least this many
 // pixels remain.
 constexpr qint64 kPaletteSamplePixels = 256 * 1024;
@@ -382,9 +385,11 @@ Result ChoosePalette(std::vector<QImage>& images, liq_palette& palette) {
     return Result::Success();
 }
 
-// Dithers one image (RGBX8888) to exactly the given palette; `indexed` holds indices into it.
-Result RemapToPalette(QImage& image, const liq_palette& palette, QImage& indexed) {
-    const int w = image.width(), h = image.height();
+// Dithers rows of one image (RGBX8888, w pixels a row) to exactly the given palette, writing
+// indices into it to the output rows.
+Result RemapToPalette(std::vector<unsigned char*>& rows, std::vector<unsigned char*>& out, int w,
+                      const liq_palette& palette) {
+    const int h = int(rows.size());
     const OneOpenMpThread oneThread;
     LiqAttr attr(liq_attr_create());
     if (!attr)
@@ -413,21 +418,11 @@ Result RemapToPalette(QImage& image, const liq_palette& palette, QImage& indexed
     if (liq_error e = liq_set_dithering_level(result.get(), kDitheringLevel); e != LIQ_OK)
         return Result::Failure(LiqErrorText(e));
 
-    std::vector<unsigned char*> rows(static_cast<size_t>(h));
-    for (int y = 0; y < h; ++y)
-        rows[size_t(y)] = image.scanLine(y);
     LiqImage input(
         liq_image_create_rgba_rows(attr.get(), reinterpret_cast<void**>(rows.data()), w, h, 0));
     if (!input)
         return Result::Failure(Imaging::tr("減色の準備に失敗しました"));
-    indexed = QImage(w, h, QImage::Format_Indexed8);
-    if (indexed.isNull())
-        return Result::Failure(LiqErrorText(LIQ_OUT_OF_MEMORY));
-    // The input keeps the row pointers it was made with: the output needs its own.
-    std::vector<unsigned char*> outRows(static_cast<size_t>(h));
-    for (int y = 0; y < h; ++y)
-        outRows[size_t(y)] = indexed.scanLine(y);
-    if (liq_error e = liq_write_remapped_image_rows(result.get(), input.get(), outRows.data());
+    if (liq_error e = liq_write_remapped_image_rows(result.get(), input.get(), out.data());
         e != LIQ_OK)
         return Result::Failure(LiqErrorText(e));
 
@@ -446,11 +441,9 @@ Result RemapToPalette(QImage& image, const liq_palette& palette, QImage& indexed
         }
         toShared[i] = static_cast<unsigned char>(best);
     }
-    for (int y = 0; y < h; ++y) {
-        unsigned char* line = indexed.scanLine(y);
+    for (unsigned char* line : out)
         for (int x = 0; x < w; ++x)
             line[x] = toShared[line[x]];
-    }
     return Result::Success();
 }
 
@@ -493,31 +486,46 @@ Result ReduceFrameColors(std::span<ImageHandle> frames) {
     if (Result chosen = ChoosePalette(rgba, palette); !chosen)
         return chosen;
 
-    struct Remap {
-        QImage* rgba;
-        QImage indexed;
+    // Each frame is dithered in bands of rows, so that the work spreads evenly over the cores:
+    // five frames on two cores would leave one idle for a fifth of the time.
+    const int w = size.width(), h = size.height();
+    const int bands = std::min(std::max(2, QThread::idealThreadCount() / int(distinct.size())),
+                               std::max(1, h / kMinBandRows));
+    std::vector<QImage> indexed(distinct.size());
+    struct Band {
+        std::vector<unsigned char*> rows, out;
         Result result;
     };
-    std::vector<Remap> jobs;
-    jobs.reserve(rgba.size());
-    for (QImage& image : rgba)
-        jobs.push_back({&image, {}, {}});
-    QtConcurrent::blockingMap(jobs, [&palette](Remap& job) {
-        job.result = RemapToPalette(*job.rgba, palette, job.indexed);
-        *job.rgba = QImage(); // the frame's copy is not needed any more
+    std::vector<Band> jobs;
+    for (size_t i = 0; i < distinct.size(); ++i) {
+        indexed[i] = QImage(w, h, QImage::Format_Indexed8);
+        if (indexed[i].isNull())
+            return Result::Failure(LiqErrorText(LIQ_OUT_OF_MEMORY));
+        for (int b = 0; b < bands; ++b) {
+            Band band;
+            for (int y = h * b / bands; y < h * (b + 1) / bands; ++y) {
+                band.rows.push_back(rgba[i].scanLine(y));
+                band.out.push_back(indexed[i].scanLine(y));
+            }
+            jobs.push_back(std::move(band));
+        }
+    }
+    QtConcurrent::blockingMap(jobs, [&palette, w](Band& band) {
+        band.result = RemapToPalette(band.rows, band.out, w, palette);
     });
+    rgba.clear();
 
     QList<QRgb> table;
     table.reserve(int(palette.count));
     for (unsigned i = 0; i < palette.count; ++i)
         table.append(qRgb(palette.entries[i].r, palette.entries[i].g, palette.entries[i].b));
-    for (Remap& job : jobs) {
-        if (!job.result)
-            return job.result;
-        job.indexed.setColorTable(table);
-    }
+    for (const Band& band : jobs)
+        if (!band.result)
+            return band.result;
+    for (QImage& image : indexed)
+        image.setColorTable(table);
     for (size_t i = 0; i < distinct.size(); ++i)
-        frames[distinct[i]].image() = std::move(jobs[i].indexed);
+        frames[distinct[i]].image() = std::move(indexed[i]);
     for (size_t k = 0; k < frames.size(); ++k)
         if (sourceOf[k] != k)
             frames[k].image() = frames[sourceOf[k]].image();
