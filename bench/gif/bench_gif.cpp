@@ -3,7 +3,12 @@
 // (median of interleaved rounds, on a quiet machine and with one core kept busy), file size, mean
 // PSNR of the decoded frames against the rendered ones, and the peak memory of kelvaro-render.
 //
-// Usage: bench-gif [ROUNDS]   (5 when not given)
+// Then, per photo, where the time of one run goes (in-process medians): loading the picture and
+// the map, synthesis, colour reduction, writing.
+//
+// Usage: bench-gif [ROUNDS] [--against OTHER-KELVARO-RENDER]   (5 rounds when not given)
+// With --against, ours is timed side by side with another build of kelvaro-render instead (time,
+// bytes and PSNR of both), for before/after figures of a change.
 #include "files/PictureFile.h"
 #include "gif/GifPipeline.h"
 
@@ -169,26 +174,87 @@ private:
     QProcess loop_;
 };
 
+// One run's stages in-process, as kelvaro-render -o does them at full size: medians in ms of
+// loading (picture and map file), synthesis, colour reduction and writing.
+struct Stages {
+    double load = -1, synthesis = -1, reduction = -1, writing = -1;
+};
+
+Stages TimeStages(int rounds, const QString& picturePath, const QString& depthFile,
+                  const QString& output) {
+    std::vector<double> load, synthesis, reduction, writing;
+    const auto since = [](QElapsedTimer& timer) {
+        const double ms = double(timer.nsecsElapsed()) / 1e6;
+        timer.restart();
+        return ms;
+    };
+    for (int r = 0; r < rounds; ++r) {
+        QElapsedTimer timer;
+        timer.start();
+        const LoadedPicture picture = LoadPicture(picturePath);
+        DepthMap depth;
+        if (picture.image.isNull() ||
+            !depth.Create(picture.image.width(), picture.image.height()) ||
+            !LoadDepthMapFile(depthFile, depth))
+            return {};
+        load.push_back(since(timer));
+        std::vector<ImageHandle> frames =
+            RenderSwayFrames(picture.image, depth, SwayDirection::Horizontal);
+        synthesis.push_back(since(timer));
+        if (!ReduceFrameColors(frames))
+            return {};
+        reduction.push_back(since(timer));
+        if (!WriteAnimatedGif(output, frames, int(frames.size()), SwayFrameDelay))
+            return {};
+        writing.push_back(since(timer));
+    }
+    return {Median(load), Median(synthesis), Median(reduction), Median(writing)};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int rounds = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 5;
-    const QString render = QStringLiteral(KELVARO_RENDER_EXE);
-    if (!QFileInfo::exists(render)) {
-        std::fprintf(stderr, "bench-gif: %s is not built\n", qPrintable(render));
-        return 1;
+    QStringList args = app.arguments().mid(1);
+    QString against;
+    if (const qsizetype at = args.indexOf(QStringLiteral("--against")); at >= 0) {
+        against = args.value(at + 1);
+        args.remove(at, std::min<qsizetype>(2, args.size() - at));
     }
+    const int rounds = args.isEmpty() ? 5 : std::max(1, args.front().toInt());
+    const QString render = QStringLiteral(KELVARO_RENDER_EXE);
+    for (const QString& program : {render, against})
+        if (!program.isEmpty() && !QFileInfo::exists(program)) {
+            std::fprintf(stderr, "bench-gif: %s is not built\n", qPrintable(program));
+            return 1;
+        }
     QTemporaryDir dir;
 
-    std::printf("GIF of 8 sway frames, full size: kelvaro-render -o (picture and depth map to GIF)"
-                "\nagainst ImageMagick convert -layers optimize and ffmpeg palettegen + paletteuse"
-                " (Floyd-Steinberg)\non the same rendered frames; medians of %d interleaved "
-                "rounds; busy = one core kept busy\n\n",
-                rounds);
-    std::printf("%-10s %-9s %8s %8s %8s %5s | %8s %8s %5s | %9s %9s %5s | %6s %6s | %6s %6s\n",
-                "photo", "size", "ours ms", "IM ms", "ff ms", "xIM", "busy ms", "busy IM", "xIM",
-                "bytes", "ff bytes", "ratio", "dB", "ff dB", "max/md", "MB");
+    if (against.isEmpty()) {
+        std::printf(
+            "GIF of 8 sway frames, full size: kelvaro-render -o (picture and depth map to GIF)"
+            "\nagainst ImageMagick convert -layers optimize and ffmpeg palettegen + paletteuse"
+            " (Floyd-Steinberg)\non the same rendered frames; medians of %d interleaved "
+            "rounds; busy = one core kept busy\n\n",
+            rounds);
+        std::printf("%-10s %-9s %8s %8s %8s %5s | %8s %8s %5s | %9s %9s %5s | %6s %6s | %6s "
+                    "%6s\n",
+                    "photo", "size", "ours ms", "IM ms", "ff ms", "xIM", "busy ms", "busy IM",
+                    "xIM", "bytes", "ff bytes", "ratio", "dB", "ff dB", "max/md", "MB");
+    } else {
+        std::printf("kelvaro-render -o, this build (ours) against %s (base), medians of %d "
+                    "interleaved rounds; busy = one core kept busy\n\n",
+                    qPrintable(against), rounds);
+        std::printf("%-10s %-9s %8s %8s %5s | %8s %8s %5s | %9s %9s | %6s %6s\n", "photo", "size",
+                    "ours ms", "base ms", "x", "busy ms", "busy bs", "x", "bytes", "base B", "dB",
+                    "base dB");
+    }
+    struct StageRow {
+        const char* name;
+        Stages stages;
+        double endToEnd;
+    };
+    std::vector<StageRow> stageRows;
     for (const Photo& photo : Photos()) {
         if (!QFileInfo::exists(photo.path)) {
             std::printf("%-10s missing %s (scripts/install-deps bench)\n", photo.name,
@@ -216,12 +282,38 @@ int main(int argc, char** argv) {
         }
 
         const QString ours = dir.filePath(QStringLiteral("ours.gif"));
+        const QStringList renderArgs = {photo.path, QStringLiteral("--depth"), depthFile,
+                                        QStringLiteral("-o"), ours};
+        if (!against.isEmpty()) {
+            const QString base = dir.filePath(QStringLiteral("base.gif"));
+            const QStringList baseArgs = {photo.path, QStringLiteral("--depth"), depthFile,
+                                          QStringLiteral("-o"), base};
+            const std::vector<std::function<bool()>> tools = {
+                [&] { return Run(render, renderArgs); },
+                [&] {
+                    return Run(against, baseArgs);
+                }};
+            const Timings quiet = TimeRounds(rounds, tools);
+            Timings busy;
+            {
+                const BusyCore loop;
+                busy = TimeRounds(rounds, tools);
+            }
+            const double oursMs = Median(quiet.ours), baseMs = Median(quiet.magick);
+            const double busyMs = Median(busy.ours), busyBaseMs = Median(busy.magick);
+            std::printf("%-10s %4dx%-4d %8.0f %8.0f %5.2f | %8.0f %8.0f %5.2f | %9lld %9lld | "
+                        "%6.2f %6.2f\n",
+                        photo.name, w, h, oursMs, baseMs, baseMs / oursMs, busyMs, busyBaseMs,
+                        busyBaseMs / busyMs, QFileInfo(ours).size(), QFileInfo(base).size(),
+                        MeanPsnr(ours, rendered), MeanPsnr(base, rendered));
+            std::fflush(stdout);
+            continue;
+        }
+
         const QString magick = dir.filePath(QStringLiteral("magick.gif"));
         const QString palette = dir.filePath(QStringLiteral("palette.png"));
         const QString ffmpeg = dir.filePath(QStringLiteral("ffmpeg.gif"));
         const QString input = dir.filePath(QStringLiteral("%1-frame-%d.png").arg(photo.name));
-        const QStringList renderArgs = {photo.path, QStringLiteral("--depth"), depthFile,
-                                        QStringLiteral("-o"), ours};
         const std::vector<std::function<bool()>> tools = {
             [&] { return Run(render, renderArgs); },
             [&] {
@@ -265,8 +357,26 @@ int main(int argc, char** argv) {
             double(bytes) / double(ffmpegBytes), MeanPsnr(ours, rendered),
             MeanPsnr(ffmpeg, rendered), Slowest(busy.ours) / busyMs, memory);
         std::fflush(stdout);
+        stageRows.push_back(
+            {photo.name,
+             TimeStages(rounds, photo.path, depthFile, dir.filePath(QStringLiteral("stages.gif"))),
+             oursMs});
     }
+    if (!against.isEmpty())
+        return 0;
     std::printf("\nxIM: ImageMagick's time over ours; ratio: our bytes over ffmpeg's; max/md: "
                 "slowest busy run of ours over its median; MB: peak memory of kelvaro-render\n");
+
+    std::printf("\nWhere one run's time goes, in-process medians of %d rounds (ms); e2e is "
+                "the end-to-end median above, which adds starting the program\n",
+                rounds);
+    std::printf("%-10s %8s %8s %8s %8s %8s | %8s\n", "photo", "load", "synth", "reduce", "write",
+                "sum", "e2e");
+    for (const StageRow& row : stageRows) {
+        const Stages& s = row.stages;
+        std::printf("%-10s %8.1f %8.1f %8.1f %8.1f %8.1f | %8.0f\n", row.name, s.load, s.synthesis,
+                    s.reduction, s.writing, s.load + s.synthesis + s.reduction + s.writing,
+                    row.endToEnd);
+    }
     return 0;
 }
