@@ -8,10 +8,6 @@
         <translation>Paints depth over a picture and makes a swaying animated GIF of it.</translation>
     </message>
     <message>
-        <source>表示言語: ja (日本語、既定) または en (英語)</source>
-        <translation>Language of the user interface: ja (Japanese, the default) or en (English)</translation>
-    </message>
-    <message>
         <source>画像</source>
         <translation>picture</translation>
     </message>
@@ -22,10 +18,6 @@
     <message>
         <source>[画像]</source>
         <translation>[picture]</translation>
-    </message>
-    <message>
-        <source>--lang は ja か en です: %1</source>
-        <translation>--lang takes ja or en, not %1</translation>
     </message>
     <message>
         <source>開ける画像は一つだけです: %1</source>
@@ -96,6 +88,17 @@
     <message>
         <source>ファイルが空です</source>
         <translation>the file is empty</translation>
+    </message>
+</context>
+<context>
+    <name>FramesFolder</name>
+    <message>
+        <source>%1 はすでにあり、通常のファイルではありません</source>
+        <translation>%1 exists and is not a regular file</translation>
+    </message>
+    <message>
+        <source>%1 はすでにあり、フォルダーではありません</source>
+        <translation>%1 exists and is not a folder</translation>
     </message>
 </context>
 <context>
@@ -197,6 +200,290 @@
     <message>
         <source>GIFを書き終えられませんでした</source>
         <translation>the GIF could not be finished</translation>
+    </message>
+</context>
+<context>
+    <name>Languages</name>
+    <message>
+        <source>表示言語: ja (日本語、既定) または en (英語)</source>
+        <translation>Language of the user interface: ja (Japanese, the default) or en (English)</translation>
+    </message>
+    <message>
+        <source>表示言語: en (英語、既定) または ja (日本語)</source>
+        <translation>Language of the messages: en (English, the default) or ja (Japanese).</translation>
+    </message>
+    <message>
+        <source>--lang は ja か en です: %1</source>
+        <translation>--lang takes ja or en, not %1</translation>
+    </message>
+</context>
+<context>
+    <name>RenderCommand</name>
+    <message>
+        <source>各画像を立体情報に合わせて浮き沈みさせ、揺れ一周期の8フレームを描いて、
+GIFまたはWebPのアニメとして書き出します。立体情報はエディターで保存した
+ファイルです (ない場合は画像全体が基準の段になります)。画像が一つなら
+-o で出力を指定します。複数なら各画像の隣に 名前.gif として、
+または --out-dir に書き出します。</source>
+        <translation>Renders the eight frames of one sway cycle of each PICTURE, raised and sunk by its depth
+map (a file saved by the editor; without one the whole picture lies at the base level),
+and writes them as an animated GIF or WebP. With one picture, -o names the output;
+otherwise each goes next to its picture as NAME.gif, or into --out-dir.</translation>
+    </message>
+    <message>
+        <source>この使い方を表示します。</source>
+        <translation>Show this help.</translation>
+    </message>
+    <message>
+        <source>バージョンを表示します。</source>
+        <translation>Show the version.</translation>
+    </message>
+    <message>
+        <source>--depth-grey で、黒を手前、白を奥とします。</source>
+        <translation>With --depth-grey: black is near, white far.</translation>
+    </message>
+    <message>
+        <source>非可逆 WebP の品質、0 から 100 (既定 90)。</source>
+        <translation>Lossy WebP quality, 0 to 100 (default 90).</translation>
+    </message>
+    <message>
+        <source>すでにある出力は置き換えず、その画像を失敗とします。</source>
+        <translation>Never replace an existing output; that picture fails instead.</translation>
+    </message>
+    <message>
+        <source>N 枚の画像を同時に描きます (既定: コアの数)。</source>
+        <translation>Render N pictures at a time (default: the number of cores).</translation>
+    </message>
+    <message>
+        <source>画像</source>
+        <translation>PICTURE</translation>
+    </message>
+    <message>
+        <source>描く画像。</source>
+        <translation>Pictures to render.</translation>
+    </message>
+    <message>
+        <source>画像...</source>
+        <translation>PICTURE...</translation>
+    </message>
+    <message>
+        <source>使い方: kelvaro-render [オプション] 画像...</source>
+        <translation>Usage: kelvaro-render [OPTIONS] PICTURE...</translation>
+    </message>
+    <message>
+        <source>%1 が二回以上指定されています</source>
+        <translation>%1 given more than once</translation>
+    </message>
+    <message>
+        <source>%1 には値が必要です</source>
+        <translation>%1 needs a value</translation>
+    </message>
+    <message>
+        <source>--sway は horizontal か vertical です: %1</source>
+        <translation>--sway must be horizontal or vertical, not %1</translation>
+    </message>
+    <message>
+        <source>--size は %1 のどれかです: %2</source>
+        <translation>--size must be one of %1, not %2</translation>
+    </message>
+    <message>
+        <source>--max-side は 1 から %1 までの整数です: %2</source>
+        <translation>--max-side must be a whole number from 1 to %1, not %2</translation>
+    </message>
+    <message>
+        <source>-j は 1 から 1024 までの整数です: %1</source>
+        <translation>-j must be a whole number from 1 to 1024, not %1</translation>
+    </message>
+    <message>
+        <source>--format は gif か webp です: %1</source>
+        <translation>--format must be gif or webp, not %1</translation>
+    </message>
+    <message>
+        <source>--fixed-below は 0 から 255 までの灰色の値です: %1</source>
+        <translation>--fixed-below must be a grey value 0 to 255, not %1</translation>
+    </message>
+    <message>
+        <source>--quality は 0 から 100 までの整数です: %1</source>
+        <translation>--quality must be a whole number from 0 to 100, not %1</translation>
+    </message>
+    <message>
+        <source>画像が指定されていません</source>
+        <translation>no picture given</translation>
+    </message>
+    <message>
+        <source>-o で指定できる画像は一つだけです。複数なら出力は各画像の隣か --out-dir に書き出されます</source>
+        <translation>-o takes one picture; with several, each output goes next to its picture or into --out-dir</translation>
+    </message>
+    <message>
+        <source>-o で出力を指定するときは --out-dir も --format も指定できません</source>
+        <translation>-o names the output; give no --out-dir or --format</translation>
+    </message>
+    <message>
+        <source>%1: 出力の名前は .gif か .webp で終わる必要があります</source>
+        <translation>%1: the output&apos;s name must end in .gif or .webp</translation>
+    </message>
+    <message>
+        <source>--depth で指定できる画像は一つだけです。複数の立体情報は --depth-dir で指定します</source>
+        <translation>--depth takes one picture; give several maps by --depth-dir</translation>
+    </message>
+    <message>
+        <source>--depth-grey で指定できる画像は一つだけです</source>
+        <translation>--depth-grey takes one picture</translation>
+    </message>
+    <message>
+        <source>--depth、--depth-grey、--depth-dir はどれか一つだけ指定できます</source>
+        <translation>give one of --depth, --depth-grey and --depth-dir</translation>
+    </message>
+    <message>
+        <source>--%1 には --depth-grey が必要です</source>
+        <translation>--%1 needs --depth-grey</translation>
+    </message>
+    <message>
+        <source>--quality は非可逆 WebP の設定です。--lossless と一緒には指定できません</source>
+        <translation>--quality is for lossy WebP; give it or --lossless</translation>
+    </message>
+    <message>
+        <source>--quality と --lossless は WebP の出力の設定です</source>
+        <translation>--quality and --lossless are for WebP output</translation>
+    </message>
+    <message>
+        <source>%1: 当てはまる立体情報が複数あります: %2</source>
+        <translation>%1: several depth maps match it: %2</translation>
+    </message>
+    <message>
+        <source>立体情報のフォルダーを読めません: %1</source>
+        <translation>cannot read the depth folder %1</translation>
+    </message>
+    <message>
+        <source>%1 に書き出すと入力の %2 を上書きしてしまいます</source>
+        <translation>%1 would overwrite the input %2</translation>
+    </message>
+    <message>
+        <source>二つの画像が %1 に書き出そうとしています。-o を使うか名前を変えてください</source>
+        <translation>two pictures would write %1; use -o or rename</translation>
+    </message>
+    <message>
+        <source>警告: </source>
+        <translation>warning: </translation>
+    </message>
+    <message>
+        <source>%1 は通常のファイルではないため、そのままにします</source>
+        <translation>%1 exists and is not a regular file; it is left as it is</translation>
+    </message>
+    <message>
+        <source>%1 はすでにあります (--no-clobber)</source>
+        <translation>%1 exists (--no-clobber)</translation>
+    </message>
+    <message>
+        <source>画像 %1 を開けません: %2</source>
+        <translation>cannot open the picture %1: %2</translation>
+    </message>
+    <message>
+        <source>%1: %2 × %3 の立体情報を作れません</source>
+        <translation>%1: cannot make a depth map of %2 x %3</translation>
+    </message>
+    <message>
+        <source>立体情報 %1 を開けません: %2</source>
+        <translation>cannot open the depth map %1: %2</translation>
+    </message>
+    <message>
+        <source>立体情報 %1 は %2 × %3 ピクセル、画像は %4 × %5 ピクセルです。左上を合わせ、拡大縮小せずに当てます</source>
+        <translation>the depth map %1 is %2 x %3 pixels and the picture %4 x %5; the map is applied top-left to top-left, unscaled</translation>
+    </message>
+    <message>
+        <source>立体情報 %2 の %1 個の画素は立体情報の色ではなく、段 0 として扱います。グレースケールの深度画像には --depth-grey を使います</source>
+        <translation>%1 pixels of the depth map %2 are no depth colours and count as level 0; for a grey depth image use --depth-grey</translation>
+    </message>
+    <message>
+        <source>深度画像 %1 を開けません: %2</source>
+        <translation>cannot open the grey depth map %1: %2</translation>
+    </message>
+    <message>
+        <source>%1: フレームを描けませんでした</source>
+        <translation>%1: rendering the frames failed</translation>
+    </message>
+    <message>
+        <source>フレームを %1 に書き出せません: %2</source>
+        <translation>cannot write the frames to %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 を書き出せません: %2</source>
+        <translation>cannot write %1: %2</translation>
+    </message>
+    <message>
+        <source> (--help を参照)</source>
+        <translation> (see --help)</translation>
+    </message>
+    <message>
+        <source>出力フォルダーを作れません: %1</source>
+        <translation>cannot make the output folder %1</translation>
+    </message>
+    <message>
+        <source>一つの画像の立体情報。
+左上を合わせ、拡大縮小せずに当てます。</source>
+        <translation>Depth map of the one picture, applied top-left to top-left, unscaled.</translation>
+    </message>
+    <message>
+        <source>代わりに、一つの画像のグレースケール深度画像
+(白が手前、黒が奥、8 または 16 ビット)。画像の
+大きさに合わせ、段 0 (白) から 7 (黒) にそろえます。</source>
+        <translation>Grey depth image of the one picture instead (white near, black far, 8 or 16 bits), scaled to the picture and snapped to levels 0 (white) .. 7 (black).</translation>
+    </message>
+    <message>
+        <source>--depth-grey で、灰色 0..T (--black-near では
+255-T..255) を動かない部分とします。</source>
+        <translation>With --depth-grey: grey 0..T (255-T..255 with --black-near) is fixed in place.</translation>
+    </message>
+    <message>
+        <source>各画像の立体情報を DIR から取ります: 画像と同じ
+名前で、画像の拡張子を持つファイルです。</source>
+        <translation>Take each picture&apos;s depth map from DIR: the file with the picture&apos;s base name and any picture extension.</translation>
+    </message>
+    <message>
+        <source>揺れの方向: horizontal (横揺れ、既定) または
+vertical (縦揺れ)。</source>
+        <translation>horizontal (default) or vertical sway.</translation>
+    </message>
+    <message>
+        <source>出力サイズ: 画像の full (原寸、既定)、2/3、1/2、
+1/3 または 1/4。</source>
+        <translation>Output size: full (default), 2/3, 1/2, 1/3 or 1/4 of the picture.</translation>
+    </message>
+    <message>
+        <source>これより大きい画像は、描く前に長い辺が N ピクセル
+になるよう縮小します (既定 %1、エディターの上限)。</source>
+        <translation>Shrink larger pictures to N pixels a side before rendering (default %1, the editor&apos;s limit).</translation>
+    </message>
+    <message>
+        <source>一つの画像の出力。拡張子 (.gif か .webp) で
+形式が決まります。</source>
+        <translation>Output of the one picture; its extension, .gif or .webp, decides the format.</translation>
+    </message>
+    <message>
+        <source>出力を画像の隣ではなく DIR に書き出します
+(なければ作ります)。</source>
+        <translation>Write the outputs into DIR (made if missing), not next to the pictures.</translation>
+    </message>
+    <message>
+        <source>画像の名前で書き出す出力の形式: gif (既定) または
+webp。</source>
+        <translation>gif (default) or webp: the format of outputs named after their pictures.</translation>
+    </message>
+    <message>
+        <source>原寸のフレームも DIR/frame-0.png ... frame-7.png
+として書き出します (画像が複数なら
+DIR/名前/frame-0.png ...)。-o、--out-dir、--format の
+どれもなければ、フレームだけを書き出します。</source>
+        <translation>Also write the full-size frames as DIR/frame-0.png ... frame-7.png (with several pictures DIR/NAME/frame-0.png ...). Without -o, --out-dir or --format, only the frames are written.</translation>
+    </message>
+    <message>
+        <source>可逆 WebP: 描いたとおりの画素を保ちます。</source>
+        <translation>Lossless WebP: every pixel as rendered.</translation>
+    </message>
+    <message>
+        <source>終了ステータス: 0 すべて書き出した、1 失敗した画像がある、
+2 使い方の誤り (何も書き出していない)。</source>
+        <translation>Exit status: 0 all written, 1 any picture failed, 2 wrong usage (nothing written).</translation>
     </message>
 </context>
 <context>

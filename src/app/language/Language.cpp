@@ -7,7 +7,12 @@ namespace kelvaro {
 
 namespace {
 
-const QString LanguageOption = QStringLiteral("--lang");
+// The context of the --lang option's texts in the translation.
+class Languages {
+    Q_DECLARE_TR_FUNCTIONS(Languages)
+};
+
+const QString LanguageFlag = QStringLiteral("--lang");
 
 } // namespace
 
@@ -25,15 +30,29 @@ Language RequestedLanguage(const QStringList& arguments, Language fallback) {
         const QString& arg = arguments[i];
         if (arg == QLatin1String("--"))
             break; // what follows is a file name, whatever it looks like
-        if (arg == LanguageOption && i + 1 < arguments.size()) {
+        if (arg == LanguageFlag && i + 1 < arguments.size()) {
             if (const auto named = LanguageNamed(arguments[++i]))
                 asked = named;
-        } else if (arg.startsWith(LanguageOption + QLatin1Char('='))) {
-            if (const auto named = LanguageNamed(arg.mid(LanguageOption.size() + 1)))
+        } else if (arg.startsWith(LanguageFlag + QLatin1Char('='))) {
+            if (const auto named = LanguageNamed(arg.mid(LanguageFlag.size() + 1)))
                 asked = named;
         }
     }
     return asked.value_or(fallback);
+}
+
+QCommandLineOption LanguageOption(Language fallback) {
+    return QCommandLineOption(QStringLiteral("lang"),
+                              fallback == Language::Japanese
+                                  ? Languages::tr("表示言語: ja (日本語、既定) または en (英語)")
+                                  : Languages::tr("表示言語: en (英語、既定) または ja (日本語)"),
+                              QStringLiteral("ja|en"));
+}
+
+QString LanguageValueProblem(const QString& value) {
+    if (LanguageNamed(value))
+        return {};
+    return Languages::tr("--lang は ja か en です: %1").arg(value);
 }
 
 Translations::Translations(Language language)

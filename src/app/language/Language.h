@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCommandLineOption>
 #include <QLocale>
 #include <QStringList>
 #include <QTranslator>
@@ -22,6 +23,12 @@ std::optional<Language> LanguageNamed(const QString& name);
 // the program's default. A name other than "ja" or "en" counts as not given here; the command-line
 // parser reports it.
 Language RequestedLanguage(const QStringList& arguments, Language fallback);
+
+// The --lang option of a program that speaks `fallback` unless asked otherwise, for its
+// command-line parser (RequestedLanguage has acted on it already; the parser only checks it).
+QCommandLineOption LanguageOption(Language fallback);
+// The usage error for a --lang value that names no language; empty for "ja" and "en".
+QString LanguageValueProblem(const QString& value);
 
 // Puts one language's texts, the program's and Qt's own (dialog buttons, file dialogs, the
 // command-line parser), into the running application and takes them out again when destroyed.

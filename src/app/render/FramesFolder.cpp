@@ -3,6 +3,7 @@
 #include "imaging/FileNames.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QImageWriter>
 #include <QtConcurrent/QtConcurrentMap>
 
@@ -16,6 +17,11 @@
 namespace kelvaro {
 
 namespace {
+
+// The context of the frames folder's texts in the translation.
+class FramesFolder {
+    Q_DECLARE_TR_FUNCTIONS(FramesFolder)
+};
 
 // Lossless either way; light compression keeps writing the frames quick.
 constexpr int PngQuality = 80;
@@ -100,8 +106,8 @@ Result MoveIntoExistingFolder(const QString& folder, const TemporaryFolder& temp
         if (!status.exists)
             continue;
         if (!status.isRegular())
-            return Result::Failure(
-                QStringLiteral("%1 exists and is not a regular file").arg(DisplayFileName(target)));
+            return Result::Failure(FramesFolder::tr("%1 はすでにあり、通常のファイルではありません")
+                                       .arg(DisplayFileName(target)));
         if (noClobber)
             return Result::Failure(
                 QStringLiteral("%1 exists (--no-clobber)").arg(DisplayFileName(target)));
@@ -137,8 +143,8 @@ Result WriteFramesFolder(const QString& folder, const std::vector<ImageHandle>& 
                          bool noClobber) {
     const FileStatus status = StatFile(folder);
     if (status.exists && !status.isFolder())
-        return Result::Failure(
-            QStringLiteral("%1 exists and is not a folder").arg(DisplayFileName(folder)));
+        return Result::Failure(FramesFolder::tr("%1 はすでにあり、フォルダーではありません")
+                                   .arg(DisplayFileName(folder)));
     if (Result made = MakeFolders(FolderOfName(folder)); !made)
         return made;
     QString temporaryName;

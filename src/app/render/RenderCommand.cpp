@@ -1,11 +1,13 @@
 #include "app/render/RenderCommand.h"
 
+#include "app/language/Language.h"
 #include "app/render/FramesFolder.h"
 #include "files/PictureFile.h"
 #include "gif/GifPipeline.h"
 #include "imaging/FileNames.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDir>
 #include <QImageReader>
 #include <QMutex>
@@ -19,6 +21,12 @@
 namespace kelvaro {
 
 namespace {
+
+// The context of the renderer's texts in the translation: Japanese in the code, English by
+// default (see main.cpp).
+class RenderCommand {
+    Q_DECLARE_TR_FUNCTIONS(RenderCommand)
+};
 
 struct RenderOptions {
     QStringList pictures;
@@ -63,87 +71,92 @@ struct ParseResult {
 
 ParseResult ParseArguments(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Renders the eight frames of one sway cycle of each PICTURE, raised and sunk by its depth\n"
-        "map (a file saved by the editor; without one the whole picture lies at the base level),\n"
-        "and writes them as an animated GIF or WebP. With one picture, -o names the output;\n"
-        "otherwise each goes next to its picture as NAME.gif, or into --out-dir."));
+    parser.setApplicationDescription(RenderCommand::tr(
+        "各画像を立体情報に合わせて浮き沈みさせ、揺れ一周期の8フレームを描いて、\n"
+        "GIFまたはWebPのアニメとして書き出します。立体情報はエディターで保存した\n"
+        "ファイルです (ない場合は画像全体が基準の段になります)。画像が一つなら\n"
+        "-o で出力を指定します。複数なら各画像の隣に 名前.gif として、\n"
+        "または --out-dir に書き出します。"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help."));
+                                  RenderCommand::tr("この使い方を表示します。"));
     const QCommandLineOption version(QStringLiteral("version"),
-                                     QStringLiteral("Show the version."));
-    const QCommandLineOption depth(
-        QStringLiteral("depth"),
-        QStringLiteral("Depth map of the one picture, applied top-left to top-left, unscaled."),
-        QStringLiteral("MAP"));
+                                     RenderCommand::tr("バージョンを表示します。"));
+    const QCommandLineOption lang = LanguageOption(Language::English);
+    // The Japanese descriptions break their own lines: the parser wraps at spaces only, and
+    // counts characters, not the double width of Japanese ones.
+    const QCommandLineOption depth(QStringLiteral("depth"),
+                                   RenderCommand::tr("一つの画像の立体情報。\n"
+                                                     "左上を合わせ、拡大縮小せずに当てます。"),
+                                   QStringLiteral("MAP"));
     const QCommandLineOption depthGrey(
         QStringLiteral("depth-grey"),
-        QStringLiteral("Grey depth image of the one picture instead (white near, black far, 8 or "
-                       "16 bits), scaled to the picture and snapped to levels 0 (white) .. 7 "
-                       "(black)."),
+        RenderCommand::tr("代わりに、一つの画像のグレースケール深度画像\n"
+                          "(白が手前、黒が奥、8 または 16 ビット)。画像の\n"
+                          "大きさに合わせ、段 0 (白) から 7 (黒) にそろえます。"),
         QStringLiteral("MAP"));
-    const QCommandLineOption blackNear(QStringLiteral("black-near"),
-                                       QStringLiteral("With --depth-grey: black is near, white "
-                                                      "far."));
+    const QCommandLineOption blackNear(
+        QStringLiteral("black-near"),
+        RenderCommand::tr("--depth-grey で、黒を手前、白を奥とします。"));
     const QCommandLineOption fixedBelow(
         QStringLiteral("fixed-below"),
-        QStringLiteral("With --depth-grey: grey 0..T (255-T..255 with --black-near) is fixed in "
-                       "place."),
+        RenderCommand::tr("--depth-grey で、灰色 0..T (--black-near では\n"
+                          "255-T..255) を動かない部分とします。"),
         QStringLiteral("T"));
     const QCommandLineOption depthDir(
         QStringLiteral("depth-dir"),
-        QStringLiteral("Take each picture's depth map from DIR: the file with the picture's base "
-                       "name and any picture extension."),
+        RenderCommand::tr("各画像の立体情報を DIR から取ります: 画像と同じ\n"
+                          "名前で、画像の拡張子を持つファイルです。"),
         QStringLiteral("DIR"));
     const QCommandLineOption sway(QStringLiteral("sway"),
-                                  QStringLiteral("horizontal (default) or vertical sway."),
+                                  RenderCommand::tr("揺れの方向: horizontal (横揺れ、既定) または\n"
+                                                    "vertical (縦揺れ)。"),
                                   QStringLiteral("DIRECTION"));
     const QCommandLineOption size(
         QStringLiteral("size"),
-        QStringLiteral("Output size: full (default), 2/3, 1/2, 1/3 or 1/4 of the picture."),
+        RenderCommand::tr("出力サイズ: 画像の full (原寸、既定)、2/3、1/2、\n"
+                          "1/3 または 1/4。"),
         QStringLiteral("SIZE"));
     const QCommandLineOption maxSide(
         QStringLiteral("max-side"),
-        QStringLiteral("Shrink larger pictures to N pixels a side before rendering (default %1, "
-                       "the editor's limit).")
+        RenderCommand::tr("これより大きい画像は、描く前に長い辺が N ピクセル\n"
+                          "になるよう縮小します (既定 %1、エディターの上限)。")
             .arg(PictureSizeLimit),
         QStringLiteral("N"));
-    const QCommandLineOption output(
-        {QStringLiteral("o"), QStringLiteral("output")},
-        QStringLiteral("Output of the one picture; its extension, .gif or .webp, decides the "
-                       "format."),
-        QStringLiteral("OUT"));
-    const QCommandLineOption outDir(
-        QStringLiteral("out-dir"),
-        QStringLiteral("Write the outputs into DIR (made if missing), not next to the pictures."),
-        QStringLiteral("DIR"));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    RenderCommand::tr("一つの画像の出力。拡張子 (.gif か .webp) "
+                                                      "で\n形式が決まります。"),
+                                    QStringLiteral("OUT"));
+    const QCommandLineOption outDir(QStringLiteral("out-dir"),
+                                    RenderCommand::tr("出力を画像の隣ではなく DIR に書き出します\n"
+                                                      "(なければ作ります)。"),
+                                    QStringLiteral("DIR"));
     const QCommandLineOption format(
         QStringLiteral("format"),
-        QStringLiteral("gif (default) or webp: the format of outputs named after their pictures."),
+        RenderCommand::tr("画像の名前で書き出す出力の形式: gif (既定) または\nwebp。"),
         QStringLiteral("FORMAT"));
     const QCommandLineOption framesDir(
         QStringLiteral("frames-dir"),
-        QStringLiteral("Also write the full-size frames as DIR/frame-0.png ... frame-7.png (with "
-                       "several pictures DIR/NAME/frame-0.png ...). Without -o, --out-dir or "
-                       "--format, only the frames are written."),
+        RenderCommand::tr("原寸のフレームも DIR/frame-0.png ... frame-7.png\n"
+                          "として書き出します (画像が複数なら\n"
+                          "DIR/名前/frame-0.png ...)。-o、--out-dir、--format の\n"
+                          "どれもなければ、フレームだけを書き出します。"),
         QStringLiteral("DIR"));
-    const QCommandLineOption quality(QStringLiteral("quality"),
-                                     QStringLiteral("Lossy WebP quality, 0 to 100 (default 90)."),
-                                     QStringLiteral("Q"));
-    const QCommandLineOption lossless(QStringLiteral("lossless"),
-                                      QStringLiteral("Lossless WebP: every pixel as rendered."));
+    const QCommandLineOption quality(
+        QStringLiteral("quality"), RenderCommand::tr("非可逆 WebP の品質、0 から 100 (既定 90)。"),
+        QStringLiteral("Q"));
+    const QCommandLineOption lossless(
+        QStringLiteral("lossless"), RenderCommand::tr("可逆 WebP: 描いたとおりの画素を保ちます。"));
     const QCommandLineOption noClobber(
         QStringLiteral("no-clobber"),
-        QStringLiteral("Never replace an existing output; that picture fails instead."));
+        RenderCommand::tr("すでにある出力は置き換えず、その画像を失敗とします。"));
     const QCommandLineOption jobs(
         {QStringLiteral("j"), QStringLiteral("jobs")},
-        QStringLiteral("Render N pictures at a time (default: the number of cores)."),
-        QStringLiteral("N"));
-    parser.addOptions({help, version, depth, depthGrey, blackNear, fixedBelow, depthDir, sway, size,
-                       maxSide, output, outDir, format, framesDir, quality, lossless, noClobber,
-                       jobs});
-    parser.addPositionalArgument(QStringLiteral("PICTURE"), QStringLiteral("Pictures to render."),
-                                 QStringLiteral("PICTURE..."));
+        RenderCommand::tr("N 枚の画像を同時に描きます (既定: コアの数)。"), QStringLiteral("N"));
+    parser.addOptions({help, version, lang, depth, depthGrey, blackNear, fixedBelow, depthDir, sway,
+                       size, maxSide, output, outDir, format, framesDir, quality, lossless,
+                       noClobber, jobs});
+    parser.addPositionalArgument(RenderCommand::tr("画像"), RenderCommand::tr("描く画像。"),
+                                 RenderCommand::tr("画像..."));
 
     ParseResult result;
     const auto fail = [&](QString why) {
@@ -156,10 +169,13 @@ ParseResult ParseArguments(const QStringList& arguments) {
         QString text = parser.helpText();
         // The usage line names the program as it is known, whatever file runs it.
         text.replace(0, text.indexOf(QLatin1Char('\n')),
-                     QStringLiteral("Usage: kelvaro-render [OPTIONS] PICTURE...\n"));
+                     RenderCommand::tr("使い方: kelvaro-render [オプション] 画像...") +
+                         QLatin1Char('\n'));
         result.shown =
-            text + QStringLiteral("\nExit status: 0 all written, 1 any picture failed, 2 wrong "
-                                  "usage (nothing written).\n");
+            text + QLatin1Char('\n') +
+            RenderCommand::tr("終了ステータス: 0 すべて書き出した、1 失敗した画像がある、\n"
+                              "2 使い方の誤り (何も書き出していない)。") +
+            QLatin1Char('\n');
         return result;
     }
     if (parser.isSet(version)) {
@@ -172,10 +188,14 @@ ParseResult ParseArguments(const QStringList& arguments) {
         const QStringList values = parser.values(*option);
         const QString name = QStringLiteral("--") + option->names().constLast();
         if (values.size() > 1)
-            return fail(QStringLiteral("%1 given more than once").arg(name));
+            return fail(RenderCommand::tr("%1 が二回以上指定されています").arg(name));
         if (values.size() == 1 && values.front().isEmpty())
-            return fail(QStringLiteral("%1 needs a value").arg(name));
+            return fail(RenderCommand::tr("%1 には値が必要です").arg(name));
     }
+    // The language is in force already (see main.cpp); here a wrong name is reported.
+    for (const QString& value : parser.values(lang))
+        if (const QString problem = LanguageValueProblem(value); !problem.isEmpty())
+            return fail(problem);
 
     RenderOptions options;
     options.pictures = parser.positionalArguments();
@@ -194,18 +214,18 @@ ParseResult ParseArguments(const QStringList& arguments) {
         else if (value == QLatin1String("vertical"))
             options.direction = SwayDirection::Vertical;
         else
-            return fail(QStringLiteral("--sway must be horizontal or vertical, not %1").arg(value));
+            return fail(RenderCommand::tr("--sway は horizontal か vertical です: %1").arg(value));
     }
     if (parser.isSet(size)) {
         options.sizeChoice = int(SizeNames().indexOf(parser.value(size)));
         if (options.sizeChoice < 0)
-            return fail(QStringLiteral("--size must be one of %1, not %2")
+            return fail(RenderCommand::tr("--size は %1 のどれかです: %2")
                             .arg(SizeNames().join(QLatin1Char('|')), parser.value(size)));
     }
     if (parser.isSet(maxSide)) {
         const std::optional<int> value = IntegerIn(parser.value(maxSide), 1, kMaxDecodedSide);
         if (!value)
-            return fail(QStringLiteral("--max-side must be a whole number from 1 to %1, not %2")
+            return fail(RenderCommand::tr("--max-side は 1 から %1 までの整数です: %2")
                             .arg(kMaxDecodedSide)
                             .arg(parser.value(maxSide)));
         options.maxSide = *value;
@@ -214,27 +234,27 @@ ParseResult ParseArguments(const QStringList& arguments) {
     if (parser.isSet(jobs)) {
         const std::optional<int> value = IntegerIn(parser.value(jobs), 1, 1024);
         if (!value)
-            return fail(QStringLiteral("-j must be a whole number from 1 to 1024, not %1")
-                            .arg(parser.value(jobs)));
+            return fail(
+                RenderCommand::tr("-j は 1 から 1024 までの整数です: %1").arg(parser.value(jobs)));
         options.jobs = *value;
     }
     if (parser.isSet(format)) {
         const QString value = parser.value(format);
         options.format = AnimationFormatOfName(QStringLiteral(".") + value);
         if (!options.format || value != value.toLower())
-            return fail(QStringLiteral("--format must be gif or webp, not %1").arg(value));
+            return fail(RenderCommand::tr("--format は gif か webp です: %1").arg(value));
     }
     if (parser.isSet(fixedBelow)) {
         const std::optional<int> value = IntegerIn(parser.value(fixedBelow), 0, 255);
         if (!value)
-            return fail(QStringLiteral("--fixed-below must be a grey value 0 to 255, not %1")
+            return fail(RenderCommand::tr("--fixed-below は 0 から 255 までの灰色の値です: %1")
                             .arg(parser.value(fixedBelow)));
         options.grey.fixedBelow = *value;
     }
     if (parser.isSet(quality)) {
         const std::optional<int> value = IntegerIn(parser.value(quality), 0, 100);
         if (!value)
-            return fail(QStringLiteral("--quality must be a whole number from 0 to 100, not %1")
+            return fail(RenderCommand::tr("--quality は 0 から 100 までの整数です: %1")
                             .arg(parser.value(quality)));
         options.webp.quality = *value;
     }
@@ -243,35 +263,41 @@ ParseResult ParseArguments(const QStringList& arguments) {
 
     const int count = int(options.pictures.size());
     if (count == 0)
-        return fail(QStringLiteral("no picture given"));
+        return fail(RenderCommand::tr("画像が指定されていません"));
     if (!options.output.isEmpty()) {
         if (count > 1)
-            return fail(QStringLiteral("-o takes one picture; with several, each output goes next "
-                                       "to its picture or into --out-dir"));
+            return fail(
+                RenderCommand::tr("-o で指定できる画像は一つだけです。複数なら出力は各画像の"
+                                  "隣か --out-dir に書き出されます"));
         if (!options.outDir.isEmpty() || options.format)
-            return fail(QStringLiteral("-o names the output; give no --out-dir or --format"));
+            return fail(RenderCommand::tr(
+                "-o で出力を指定するときは --out-dir も --format も指定できません"));
         if (!AnimationFormatOfName(options.output))
-            return fail(QStringLiteral("%1: the output's name must end in .gif or .webp")
+            return fail(RenderCommand::tr("%1: 出力の名前は .gif か .webp で終わる必要があります")
                             .arg(DisplayFileName(options.output)));
     }
     if (!options.depth.isEmpty() && count > 1)
-        return fail(QStringLiteral("--depth takes one picture; give several maps by --depth-dir"));
+        return fail(RenderCommand::tr(
+            "--depth で指定できる画像は一つだけです。複数の立体情報は --depth-dir で指定します"));
     if (!options.depthGrey.isEmpty() && count > 1)
-        return fail(QStringLiteral("--depth-grey takes one picture"));
+        return fail(RenderCommand::tr("--depth-grey で指定できる画像は一つだけです"));
     if (int(!options.depth.isEmpty()) + int(!options.depthGrey.isEmpty()) +
             int(!options.depthDir.isEmpty()) >
         1)
-        return fail(QStringLiteral("give one of --depth, --depth-grey and --depth-dir"));
+        return fail(
+            RenderCommand::tr("--depth、--depth-grey、--depth-dir はどれか一つだけ指定できます"));
     for (const QCommandLineOption* greyOnly : {&blackNear, &fixedBelow})
         if (parser.isSet(*greyOnly) && options.depthGrey.isEmpty())
-            return fail(QStringLiteral("--%1 needs --depth-grey").arg(greyOnly->names().front()));
+            return fail(RenderCommand::tr("--%1 には --depth-grey が必要です")
+                            .arg(greyOnly->names().front()));
     if (parser.isSet(quality) && options.webp.lossless)
-        return fail(QStringLiteral("--quality is for lossy WebP; give it or --lossless"));
+        return fail(RenderCommand::tr(
+            "--quality は非可逆 WebP の設定です。--lossless と一緒には指定できません"));
     const bool webpOut = options.output.isEmpty()
                              ? options.format == AnimationFormat::Webp
                              : AnimationFormatOfName(options.output) == AnimationFormat::Webp;
     if (options.webpOptionGiven && !webpOut)
-        return fail(QStringLiteral("--quality and --lossless are for WebP output"));
+        return fail(RenderCommand::tr("--quality と --lossless は WebP の出力の設定です"));
     result.options = std::move(options);
     return result;
 }
@@ -317,7 +343,7 @@ QString FindDepthMap(const QString& folder, const QStringList& entries, const QS
         QStringList shown;
         for (const QString& name : found)
             shown.append(DisplayFileName(name));
-        problem = QStringLiteral("%1: several depth maps match it: %2")
+        problem = RenderCommand::tr("%1: 当てはまる立体情報が複数あります: %2")
                       .arg(DisplayFileName(picture), shown.join(QStringLiteral(", ")));
         return {};
     }
@@ -335,7 +361,8 @@ Plan MakePlan(const RenderOptions& options) {
     QStringList depthEntries;
     if (!options.depthDir.isEmpty()) {
         if (Result listed = ListFolder(options.depthDir, depthEntries); !listed) {
-            plan.failure = QStringLiteral("cannot read the depth folder %1").arg(listed.reason);
+            plan.failure =
+                RenderCommand::tr("立体情報のフォルダーを読めません: %1").arg(listed.reason);
             return plan;
         }
     }
@@ -392,14 +419,17 @@ Plan MakePlan(const RenderOptions& options) {
             const FileStatus status = StatFile(name);
             for (const Input& input : inputs)
                 if (status.sameFileAs(input.status)) {
-                    plan.usageError = QStringLiteral("%1 would overwrite the input %2")
-                                          .arg(DisplayFileName(name), DisplayFileName(input.name));
+                    plan.usageError =
+                        RenderCommand::tr("%1 に書き出すと入力の %2 を上書きしてしまいます")
+                            .arg(DisplayFileName(name), DisplayFileName(input.name));
                     return plan;
                 }
             const QString key = QDir::cleanPath(QDir::current().absoluteFilePath(name));
             if (written.contains(key)) {
-                plan.usageError = QStringLiteral("two pictures would write %1; use -o or rename")
-                                      .arg(DisplayFileName(name));
+                plan.usageError =
+                    RenderCommand::tr(
+                        "二つの画像が %1 に書き出そうとしています。-o を使うか名前を変えてください")
+                        .arg(DisplayFileName(name));
                 return plan;
             }
             written.insert(key);
@@ -426,7 +456,7 @@ public:
         err_.flush();
     }
     void Failed(const QString& why) { Line(why); }
-    void Warn(const QString& what) { Line(QStringLiteral("warning: ") + what); }
+    void Warn(const QString& what) { Line(RenderCommand::tr("警告: ") + what); }
     void Finished() {
         const QMutexLocker lock(&mutex_);
         if (!shown_.isEmpty())
@@ -462,58 +492,61 @@ std::optional<QString> RenderPicture(const PictureJob& job, const RenderOptions&
     if (!job.output.isEmpty()) {
         const FileStatus target = StatFile(job.output);
         if (target.exists && !target.isRegular())
-            return QStringLiteral("%1 exists and is not a regular file; it is left as it is")
+            return RenderCommand::tr("%1 は通常のファイルではないため、そのままにします")
                 .arg(DisplayFileName(job.output));
         if (target.exists && options.noClobber)
-            return QStringLiteral("%1 exists (--no-clobber)").arg(DisplayFileName(job.output));
+            return RenderCommand::tr("%1 はすでにあります (--no-clobber)")
+                .arg(DisplayFileName(job.output));
     }
 
     LoadedPicture loaded = LoadPicture(job.picture, options.maxSide);
     if (loaded.image.isNull())
-        return QStringLiteral("cannot open the picture %1: %2")
+        return RenderCommand::tr("画像 %1 を開けません: %2")
             .arg(DisplayFileName(job.picture), loaded.image.reason());
     const int w = loaded.image.width();
     const int h = loaded.image.height();
 
     DepthMap depth;
     if (!depth.Create(w, h))
-        return QStringLiteral("%1: cannot make a depth map of %2 x %3")
+        return RenderCommand::tr("%1: %2 × %3 の立体情報を作れません")
             .arg(DisplayFileName(job.picture))
             .arg(w)
             .arg(h);
     if (!job.depth.isEmpty()) {
         const DepthMapFileLoad read = LoadDepthMapFile(job.depth, depth);
         if (!read)
-            return QStringLiteral("cannot open the depth map %1: %2")
+            return RenderCommand::tr("立体情報 %1 を開けません: %2")
                 .arg(DisplayFileName(job.depth), read.reason);
         if (read.fileSize != QSize(w, h))
-            reporter.Warn(QStringLiteral("the depth map %1 is %2 x %3 pixels and the picture %4 x "
-                                         "%5; the map is applied top-left to top-left, unscaled")
+            reporter.Warn(RenderCommand::tr("立体情報 %1 は %2 × %3 ピクセル、画像は %4 × %5 "
+                                            "ピクセルです。左上を合わせ、拡大縮小せずに当てます")
                               .arg(DisplayFileName(job.depth))
                               .arg(read.fileSize.width())
                               .arg(read.fileSize.height())
                               .arg(w)
                               .arg(h));
         if (read.offPalettePixels > 0)
-            reporter.Warn(QStringLiteral("%1 pixels of the depth map %2 are no depth colours and "
-                                         "count as level 0; for a grey depth image use "
-                                         "--depth-grey")
-                              .arg(read.offPalettePixels)
-                              .arg(DisplayFileName(job.depth)));
+            reporter.Warn(
+                RenderCommand::tr("立体情報 %2 の %1 個の画素は立体情報の色ではなく、段 0 "
+                                  "として扱います。グレースケールの深度画像には "
+                                  "--depth-grey を使います")
+                    .arg(read.offPalettePixels)
+                    .arg(DisplayFileName(job.depth)));
     } else if (!job.depthGrey.isEmpty()) {
         if (const Result read = LoadGreyDepthFile(job.depthGrey, options.grey, depth); !read)
-            return QStringLiteral("cannot open the grey depth map %1: %2")
+            return RenderCommand::tr("深度画像 %1 を開けません: %2")
                 .arg(DisplayFileName(job.depthGrey), read.reason);
     }
 
     std::vector<ImageHandle> frames = RenderSwayFrames(loaded.image, depth, options.direction);
     if (int(frames.size()) != FrameCount)
-        return QStringLiteral("%1: rendering the frames failed").arg(DisplayFileName(job.picture));
+        return RenderCommand::tr("%1: フレームを描けませんでした")
+            .arg(DisplayFileName(job.picture));
 
     if (!job.framesDir.isEmpty()) {
         if (const Result written = WriteFramesFolder(job.framesDir, frames, options.noClobber);
             !written)
-            return QStringLiteral("cannot write the frames to %1: %2")
+            return RenderCommand::tr("フレームを %1 に書き出せません: %2")
                 .arg(DisplayFileName(job.framesDir), written.reason);
     }
     if (!job.output.isEmpty()) {
@@ -521,7 +554,7 @@ std::optional<QString> RenderPicture(const PictureJob& job, const RenderOptions&
         if (const Result written =
                 WriteSwayAnimation(job.output, std::move(frames), size, job.animation);
             !written)
-            return QStringLiteral("cannot write %1: %2")
+            return RenderCommand::tr("%1 を書き出せません: %2")
                 .arg(DisplayFileName(job.output), written.reason);
     }
     return std::nullopt;
@@ -532,7 +565,8 @@ std::optional<QString> RenderPicture(const PictureJob& job, const RenderOptions&
 int RunRender(const QStringList& arguments, QTextStream& out, QTextStream& err, bool progressLine) {
     const auto failWith = [&](int status, const QString& why) {
         err << "kelvaro-render: " << why
-            << (status == RenderExitUsage ? QStringLiteral(" (see --help)") : QString()) << '\n';
+            << (status == RenderExitUsage ? RenderCommand::tr(" (--help を参照)") : QString())
+            << '\n';
         err.flush();
         return status;
     };
@@ -554,7 +588,7 @@ int RunRender(const QStringList& arguments, QTextStream& out, QTextStream& err, 
     if (!options.outDir.isEmpty()) {
         if (const Result made = MakeFolders(options.outDir); !made)
             return failWith(RenderExitFailure,
-                            QStringLiteral("cannot make the output folder %1").arg(made.reason));
+                            RenderCommand::tr("出力フォルダーを作れません: %1").arg(made.reason));
     }
 
     Reporter reporter(err, progressLine, int(plan.jobs.size()));

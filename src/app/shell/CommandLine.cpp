@@ -31,9 +31,7 @@ EditorStart ParseEditorCommandLine(const QStringList& arguments) {
                                      CommandLine::tr("バージョンを表示します"));
     parser.addOption(help);
     parser.addOption(version);
-    const QCommandLineOption lang(QStringLiteral("lang"),
-                                  CommandLine::tr("表示言語: ja (日本語、既定) または en (英語)"),
-                                  QStringLiteral("ja|en"));
+    const QCommandLineOption lang = LanguageOption(Language::Japanese);
     parser.addOption(lang);
     parser.addPositionalArgument(CommandLine::tr("画像"),
                                  CommandLine::tr("起動時に開く画像ファイル"),
@@ -61,10 +59,10 @@ EditorStart ParseEditorCommandLine(const QStringList& arguments) {
     if (!parsed)
         return fail(parser.errorText());
     if (parser.isSet(lang)) {
-        const std::optional<Language> named = LanguageNamed(parser.value(lang));
-        if (!named)
-            return fail(CommandLine::tr("--lang は ja か en です: %1").arg(parser.value(lang)));
-        start.language = *named;
+        const QString value = parser.value(lang);
+        if (const QString problem = LanguageValueProblem(value); !problem.isEmpty())
+            return fail(problem);
+        start.language = *LanguageNamed(value);
     } else {
         start.language = RequestedLanguage({}, Language::Japanese);
     }

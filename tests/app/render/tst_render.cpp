@@ -1,5 +1,6 @@
 #include "app/render/RenderCommand.h"
 
+#include "app/language/Language.h"
 #include "depth/DepthPalette.h"
 #include "gif/FrameSynthesis.h"
 #include "imaging/FileNames.h"
@@ -17,6 +18,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <optional>
 
 using namespace kelvaro;
 
@@ -106,6 +108,32 @@ QImage PaletteMapByRule(const QImage& grey, bool blackNear) {
     return map;
 }
 
+bool HasJapanese(const QString& text) {
+    for (const QChar c : text)
+        if (c.script() == QChar::Script_Hiragana || c.script() == QChar::Script_Katakana ||
+            c.script() == QChar::Script_Han)
+            return true;
+    return false;
+}
+
+// The program itself, as a user runs it: its standard output and error, and its exit status.
+Run RenderProgram(const QStringList& arguments, const QString& language = QString()) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("KELVARO_LANG"));
+    if (!language.isEmpty())
+        environment.insert(QStringLiteral("KELVARO_LANG"), language);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(KELVARO_RENDER_PATH), arguments);
+    Run run;
+    if (!process.waitForFinished(60000))
+        return run;
+    run.status = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
 QStringList FrameFiles(const QString& dir) {
     QStringList files;
     for (int k = 0; k < FrameCount; ++k)
@@ -119,6 +147,8 @@ class TestRender : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
+    // In-process runs speak English, as the program does by default.
+    std::optional<Translations> english_;
     QString picture_;
     QString map_;
 
@@ -126,6 +156,8 @@ class TestRender : public QObject {
 
 private slots:
     void initTestCase() {
+        english_.emplace(Language::English);
+        QVERIFY(english_->complete());
         QVERIFY(dir_.isValid());
         picture_ = path(QStringLiteral("photo.png"));
         map_ = path(QStringLiteral("map.bmp"));
@@ -178,6 +210,8 @@ private slots:
             pic, QStringLiteral("--quality=101"), QStringLiteral("-o"), QStringLiteral("a.webp")};
         QTest::newRow("--depth with two pictures")
             << QStringList{pic, pic, QStringLiteral("--depth"), QStringLiteral("map.bmp")};
+        QTest::newRow("unknown language")
+            << QStringList{pic, QStringLiteral("--lang"), QStringLiteral("fr")};
         QTest::newRow("no jobs") << QStringList{pic, QStringLiteral("-j"), QStringLiteral("0")};
         QTest::newRow("bad max side")
             << QStringList{pic, QStringLiteral("--max-side"), QStringLiteral("big")};
@@ -584,6 +618,43 @@ private slots:
             }
         const double psnr = 10 * std::log10(255.0 * 255.0 / (squared / (130 * 105 * 3)));
         QVERIFY2(psnr > 30, qPrintable(QString::number(psnr)));
+    }
+
+    // English by default, Japanese on request by option or environment, the option winning;
+    // reasons from the lower layers and the help included.
+    void languageOfTheLines() {
+        const QString notes = path(QStringLiteral("notes.txt"));
+        const QStringList failing = {notes, QStringLiteral("-o"), path(QStringLiteral("no.gif"))};
+        const QStringList ja = {QStringLiteral("--lang"), QStringLiteral("ja")};
+        const QStringList en = {QStringLiteral("--lang=en")};
+
+        const Run english = RenderProgram(failing);
+        QCOMPARE(english.status, RenderExitFailure);
+        QVERIFY2(english.err.startsWith(
+                     QStringLiteral("kelvaro-render: cannot open the picture %1: ").arg(notes)) &&
+                     !HasJapanese(english.err) && english.err.count(QLatin1Char('\n')) == 1,
+                 qPrintable(english.err));
+        const Run japanese = RenderProgram(ja + failing);
+        QCOMPARE(japanese.status, RenderExitFailure);
+        QVERIFY2(japanese.err.startsWith(
+                     QStringLiteral("kelvaro-render: 画像 %1 を開けません: ").arg(notes)) &&
+                     HasJapanese(japanese.err.mid(japanese.err.lastIndexOf(QLatin1Char(':')))),
+                 qPrintable(japanese.err));
+        QCOMPARE(RenderProgram(failing, QStringLiteral("ja")).err, japanese.err);
+        QCOMPARE(RenderProgram(failing + en, QStringLiteral("ja")).err, english.err);
+        QVERIFY(!QFile::exists(path(QStringLiteral("no.gif"))));
+
+        // Every option is described in the language asked for.
+        for (const bool inJapanese : {false, true}) {
+            const Run help = RenderProgram((inJapanese ? ja : QStringList()) +
+                                           QStringList{QStringLiteral("--help")});
+            QCOMPARE(help.status, RenderExitOk);
+            const QStringList lines = help.out.split(QLatin1Char('\n'));
+            QVERIFY(lines.size() > 20);
+            for (const QString& line : lines)
+                if (line.startsWith(QLatin1String("  -")) || !inJapanese)
+                    QVERIFY2(HasJapanese(line) == inJapanese, qPrintable(line));
+        }
     }
 
     void exitStatusOfTheProgram() {
