@@ -12,6 +12,8 @@
 #include <system_error>
 #include <thread>
 
+#include <sys/mman.h>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -22,9 +24,37 @@ namespace kelvaro {
 
 namespace {
 
+// Pictures of fewer pixels are drawn on one thread: starting another would cost more than it saves.
+constexpr qint64 MinParallelPixels = 128 * 128;
+// A drawing is not split into parts of fewer lines than this.
+constexpr int MinPartLines = 32;
+
 // Occupancy of one frame pixel: empty, copied unmoved from a fixed region, or drawn with a lift.
 constexpr std::int8_t EmptyCell = -2;
 constexpr std::int8_t FixedCell = -1;
+
+// A w x h Format_RGB32 image of undefined content. A large one takes its memory in huge pages
+// where the system offers them: touching fresh memory a 4 KiB page at a time cost more than
+// drawing into it (2,000 page faults for five 640 x 640 frames).
+QImage FrameImage(int w, int h) {
+    constexpr std::size_t HugePage = std::size_t(2) << 20;
+    const std::size_t bytes = std::size_t(w) * std::size_t(h) * sizeof(QRgb);
+    if (bytes < HugePage / 2)
+        return QImage(w, h, QImage::Format_RGB32);
+    const std::size_t rounded = (bytes + HugePage - 1) / HugePage * HugePage;
+    void* memory = std::aligned_alloc(HugePage, rounded);
+    if (!memory)
+        return {};
+#if defined(MADV_HUGEPAGE)
+    madvise(memory, rounded, MADV_HUGEPAGE);
+#endif
+    QImage image(
+        static_cast<uchar*>(memory), w, h, qsizetype(w) * qsizetype(sizeof(QRgb)),
+        QImage::Format_RGB32, [](void* p) { std::free(p); }, memory);
+    if (image.isNull())
+        std::free(memory);
+    return image;
+}
 
 // The image in the working 32-bit format, shared rather than copied when it already is.
 QImage AsRgb32(const QImage& image) {
@@ -118,43 +148,34 @@ struct SwaySource {
     int height;
 };
 
-// The span of one frame line: its source position along u and, along v, the first and last
-// frame positions it draws, the source position at the first and its advance per position.
+// The span of one frame line: its source position along u (clamped to the picture, and the
+// position after it, for the bilinear blend) and, along v, the first and last frame positions it
+// draws, the source position at the first and its advance per position.
 struct SwayLine {
     std::int64_t vFirst = 1;
     std::int64_t vLast = 0; // no positions unless set
-    std::int64_t iu = 0;
+    std::int64_t s0 = 0;
+    std::int64_t s1 = 0;
     double fu = 0.0;
     double sv = 0.0;
     double stepV = 0.0;
 };
 
-// Working memory of one render, kept by each thread across the frames of a run.
-struct FrameScratch {
-    std::vector<std::int8_t> cells; // the occupancy grid, indexed like the picture
+// What every part of one frame's drawing shares: where each sample of a lift lands and the span
+// of every frame line. Empty lines when the frame draws nothing.
+struct FramePlan {
+    std::array<std::int64_t, 9> targetOffset{}; // indexed by lift + 1
     std::vector<SwayLine> lines;
-    std::vector<std::int64_t> firstDrawn;
-    std::vector<QRgb> lastColour;
 };
 
-// Renders one frame. Vertical exchanges the roles of x and y: u (the sway coordinate) is x for
-// horizontal sway and y for vertical sway. frame is Format_RGB32 of the picture's size. When
-// drawnLines is given, entry v is set to 1 if line v (across u) was drawn, and then every pixel
-// of it was; the pixels of the other lines are untouched.
-template <bool Vertical>
-void RenderSwayFrame(const SwaySource& src, const FrameGeometry& g, QImage& frame,
-                     FrameScratch& scratch, std::vector<std::uint8_t>* drawnLines) {
-    const int w = src.width;
-    const int h = src.height;
-    const int lu = Vertical ? h : w;
-    const int lv = Vertical ? w : h;
-    if (drawnLines)
-        drawnLines->assign(std::size_t(lv), 0);
-
+template <bool Vertical> FramePlan PlanFrame(const SwaySource& src, const FrameGeometry& g) {
+    FramePlan plan;
+    const int lu = Vertical ? src.height : src.width;
+    const int lv = Vertical ? src.width : src.height;
     const std::int64_t u0 = g.u0, u1 = g.u1;
     const std::int64_t v0a = g.v0a, v0b = g.v0b, v1a = g.v1a, v1b = g.v1b;
     if (u1 - u0 < 2 || v0b - v0a < 2 || v1b - v1a < 2)
-        return;
+        return plan;
 
     const double n = double(u1 - u0 + 1);
     const double stepU = double(lu) / n;
@@ -165,54 +186,24 @@ void RenderSwayFrame(const SwaySource& src, const FrameGeometry& g, QImage& fram
     // lift + 1, so that fixed samples (lift -1, never drawn) have an entry too.
     const std::int64_t p = SwayDisplacement(g);
     const std::array<std::int64_t, 8> shifts = LevelShiftTable(p);
-    std::array<std::int64_t, 9> targetOffset{};
     for (std::size_t k = 0; k < shifts.size(); ++k)
-        targetOffset[k + 1] = shifts[k] + p;
+        plan.targetOffset[k + 1] = shifts[k] + p;
 
-    // Pixel (x, y) of the picture, the lift map, the frame and the occupancy grid.
-    const QRgb* pic = reinterpret_cast<const QRgb*>(src.picture.constBits());
-    const qsizetype picStride = src.picture.bytesPerLine() / qsizetype(sizeof(QRgb));
-    QRgb* out = reinterpret_cast<QRgb*>(frame.bits());
-    const qsizetype outStride = frame.bytesPerLine() / qsizetype(sizeof(QRgb));
-    const std::int8_t* lifts = src.lifts.data();
-    std::vector<std::int8_t>& cells = scratch.cells;
-    cells.assign(std::size_t(w) * std::size_t(h), EmptyCell);
-
-    // Strides of one step along u and along v, in the frame and in the grid.
-    const qsizetype outStepU = Vertical ? outStride : 1;
-    const qsizetype outStepV = Vertical ? 1 : outStride;
-    const qsizetype cellStepU = Vertical ? w : 1;
-    const qsizetype cellStepV = Vertical ? 1 : w;
-
-    // Pass 1: fixed regions are copied in place.
-    for (int y = 0; y < h; ++y) {
-        const QRgb* picLine = pic + y * picStride;
-        QRgb* outLine = out + y * outStride;
-        const std::int8_t* liftLine = lifts + std::size_t(y) * std::size_t(w);
-        std::int8_t* cellLine = cells.data() + std::size_t(y) * std::size_t(w);
-        for (int x = 0; x < w; ++x) {
-            if (liftLine[x] == FixedCell) {
-                cellLine[x] = FixedCell;
-                outLine[x] = picLine[x] | 0xff000000u;
-            }
-        }
-    }
-
-    // Pass 2: every frame line takes its span of bilinear samples and displaces each along u by
-    // the lift under its source position; of two samples on one pixel the greater lift wins.
-    // First the span of every line, with its running positions grown as the lines are walked.
-    std::vector<SwayLine>& lines = scratch.lines;
-    lines.assign(std::size_t(lu), SwayLine{});
+    // The span of every line, with its running positions grown as the lines are walked.
+    plan.lines.assign(std::size_t(lu), SwayLine{});
     double vA = double(v0a);
     double vB = double(v0b);
     double su = 0.0;
     const std::int64_t uLast = std::min<std::int64_t>(u1, lu - 1);
     for (std::int64_t u = u0; u <= uLast; ++u) {
         if (u >= 0) {
-            SwayLine& line = lines[std::size_t(u)];
+            SwayLine& line = plan.lines[std::size_t(u)];
             line.stepV = double(lv) / (vB - vA + 1.0);
-            line.iu = FloorToInt(su);
-            line.fu = su - double(line.iu);
+            const std::int64_t iu = FloorToInt(su);
+            line.fu = su - double(iu);
+            // Positions beyond the picture read its nearest edge pixel.
+            line.s0 = std::clamp<std::int64_t>(iu, 0, lu - 1);
+            line.s1 = std::clamp<std::int64_t>(iu + 1, 0, lu - 1);
             std::int64_t v = static_cast<std::int64_t>(vA);
             line.vLast = std::min<std::int64_t>(static_cast<std::int64_t>(vB), lv - 1);
             // Positions before the frame draw nothing but still advance the source position.
@@ -226,40 +217,112 @@ void RenderSwayFrame(const SwaySource& src, const FrameGeometry& g, QImage& fram
         vB = vB + dB;
         su = su + stepU;
     }
+    return plan;
+}
 
+// Working memory of one thread, kept across the parts it draws.
+struct FrameScratch {
+    std::vector<std::int8_t> cells; // the occupancy grid of the part's lines
+    std::vector<double> sv;         // the source position along v of every line
+    std::vector<std::int64_t> firstDrawn;
+    std::vector<QRgb> lastColour;
+};
+
+// Draws the lines vBegin <= v < vEnd (across u) of one frame. u (the sway coordinate) is x for
+// horizontal sway and y for vertical sway. frame is Format_RGB32 of the picture's size. Entry v of
+// drawnLines is set to 1 if line v was drawn, and then every pixel of it was, else to 0; the pixels
+// of the other lines are untouched. Samples move only along u, so the parts of a frame that hold
+// different lines are independent and may be drawn at the same time.
+template <bool Vertical>
+void DrawFrameLines(const SwaySource& src, const FramePlan& plan, std::int64_t vBegin,
+                    std::int64_t vEnd, QImage& frame, FrameScratch& scratch,
+                    std::uint8_t* drawnLines) {
+    const int w = src.width;
+    const int h = src.height;
+    const int lu = Vertical ? h : w;
+    std::fill(drawnLines + vBegin, drawnLines + vEnd, std::uint8_t(0));
+    if (plan.lines.empty() || vBegin >= vEnd)
+        return;
+    const std::int64_t lines = vEnd - vBegin;
+
+    // Pixel (x, y) of the picture, the lift map and the frame; the grid holds the part's lines.
+    const QRgb* pic = reinterpret_cast<const QRgb*>(src.picture.constBits());
+    const qsizetype picStride = src.picture.bytesPerLine() / qsizetype(sizeof(QRgb));
+    QRgb* out = reinterpret_cast<QRgb*>(frame.bits());
+    const qsizetype outStride = frame.bytesPerLine() / qsizetype(sizeof(QRgb));
+    const std::int8_t* lifts = src.lifts.data();
+    std::vector<std::int8_t>& cells = scratch.cells;
+    cells.assign(std::size_t(lines) * std::size_t(lu), EmptyCell);
+    // The part in the picture's coordinates, and the grid's stride along u and along v.
+    const int xBegin = Vertical ? int(vBegin) : 0, xEnd = Vertical ? int(vEnd) : w;
+    const int yBegin = Vertical ? 0 : int(vBegin), yEnd = Vertical ? h : int(vEnd);
+    const qsizetype outStepU = Vertical ? outStride : 1;
+    const qsizetype outStepV = Vertical ? 1 : outStride;
+    const qsizetype cellStepU = Vertical ? lines : 1;
+    const qsizetype cellStepV = Vertical ? 1 : lu;
+    const qsizetype cellRow = xEnd - xBegin; // grid cells of one picture row of the part
+    const auto cellOf = [&](int x, int y) {
+        return cells.data() + qsizetype(y - yBegin) * cellRow + (x - xBegin);
+    };
+
+    // Pass 1: fixed regions are copied in place.
+    for (int y = yBegin; y < yEnd; ++y) {
+        const QRgb* picLine = pic + y * picStride;
+        QRgb* outLine = out + y * outStride;
+        const std::int8_t* liftLine = lifts + std::size_t(y) * std::size_t(w);
+        std::int8_t* cellLine = cellOf(xBegin, y);
+        for (int x = xBegin; x < xEnd; ++x) {
+            if (liftLine[x] == FixedCell) {
+                cellLine[x - xBegin] = FixedCell;
+                outLine[x] = picLine[x] | 0xff000000u;
+            }
+        }
+    }
+
+    // Pass 2: every frame line takes its span of bilinear samples and displaces each along u by
+    // the lift under its source position; of two samples on one pixel the greater lift wins.
+    // First the source position of every line at the part's first line, by the same additions.
+    std::vector<double>& svOf = scratch.sv;
+    svOf.resize(std::size_t(lu));
+    for (int u = 0; u < lu; ++u) {
+        const SwayLine& line = plan.lines[std::size_t(u)];
+        double sv = line.sv;
+        for (std::int64_t v = line.vFirst; v < vBegin && v <= line.vLast; ++v)
+            sv = sv + line.stepV;
+        svOf[std::size_t(u)] = sv;
+    }
     // Then the samples, in the frame's memory order. Two samples can only meet on one pixel when
     // they share v, and for each v the lines still come in increasing u, as do the samples of one
     // line in increasing v: the order of drawing that decides the depth test is kept.
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
+    const std::int64_t svLimit = (Vertical ? w : h) - 1;
+    for (int y = yBegin; y < yEnd; ++y) {
+        for (int x = xBegin; x < xEnd; ++x) {
             const std::int64_t u = Vertical ? y : x;
             const std::int64_t v = Vertical ? x : y;
-            SwayLine& line = lines[std::size_t(u)];
+            const SwayLine& line = plan.lines[std::size_t(u)];
             if (v < line.vFirst || v > line.vLast)
                 continue;
-            const double sv = line.sv;
-            line.sv = sv + line.stepV;
+            const double sv = svOf[std::size_t(u)];
+            svOf[std::size_t(u)] = sv + line.stepV;
 
             const std::int64_t iv = FloorToInt(sv);
-            const std::int64_t sxRaw = Vertical ? iv : line.iu;
-            const std::int64_t syRaw = Vertical ? line.iu : iv;
             // Positions beyond the picture read its nearest edge pixel.
-            const std::int64_t sx = std::clamp<std::int64_t>(sxRaw, 0, w - 1);
-            const std::int64_t sy = std::clamp<std::int64_t>(syRaw, 0, h - 1);
+            const std::int64_t t0 = std::clamp<std::int64_t>(iv, 0, svLimit);
+            const std::int64_t t1 = std::clamp<std::int64_t>(iv + 1, 0, svLimit);
+            const std::int64_t sx = Vertical ? t0 : line.s0, sx1 = Vertical ? t1 : line.s1;
+            const std::int64_t sy = Vertical ? line.s0 : t0, sy1 = Vertical ? line.s1 : t1;
             const std::int8_t lift = lifts[sy * w + sx];
             // Without branches, which the depth test would mispredict on a busy map: the colour
             // is always blended and written back unchanged when the sample is fixed, lands
             // outside the frame or loses the depth test.
-            const std::int64_t target = u + targetOffset[std::size_t(lift + 1)];
+            const std::int64_t target = u + plan.targetOffset[std::size_t(lift + 1)];
             const bool inside = std::uint64_t(target) < std::uint64_t(lu);
             const std::int64_t at = inside ? target : u;
-            std::int8_t& cell = cells[std::size_t(at * cellStepU + v * cellStepV)];
+            std::int8_t& cell = cells[std::size_t(at * cellStepU + (v - vBegin) * cellStepV)];
             const bool draw = inside & (lift != FixedCell) & (cell < lift);
             const double fv = sv - double(iv);
             const double fx = Vertical ? fv : line.fu;
             const double fy = Vertical ? line.fu : fv;
-            const std::int64_t sx1 = std::clamp<std::int64_t>(sxRaw + 1, 0, w - 1);
-            const std::int64_t sy1 = std::clamp<std::int64_t>(syRaw + 1, 0, h - 1);
             const QRgb* row0 = pic + sy * picStride;
             const QRgb* row1 = pic + sy1 * picStride;
             const QRgb colour = Bilinear(row0[sx], row0[sx1], row1[sx], row1[sx1], fx, fy);
@@ -274,29 +337,28 @@ void RenderSwayFrame(const SwaySource& src, const FrameGeometry& g, QImage& fram
     // Walked in memory order, keeping per line where its first drawn pixel is and the colour of
     // the last; the leading runs are painted afterwards.
     std::vector<std::int64_t>& firstDrawn = scratch.firstDrawn;
-    firstDrawn.assign(std::size_t(lv), -1);
+    firstDrawn.assign(std::size_t(lines), -1);
     std::vector<QRgb>& lastColour = scratch.lastColour;
-    lastColour.assign(std::size_t(lv), 0);
-    for (int y = 0; y < h; ++y) {
+    lastColour.assign(std::size_t(lines), 0);
+    for (int y = yBegin; y < yEnd; ++y) {
         QRgb* outLine = out + y * outStride;
-        const std::int8_t* cellLine = cells.data() + std::size_t(y) * std::size_t(w);
-        for (int x = 0; x < w; ++x) {
-            const std::size_t v = std::size_t(Vertical ? x : y);
-            if (cellLine[x] != EmptyCell) {
-                if (firstDrawn[v] < 0)
-                    firstDrawn[v] = Vertical ? y : x;
-                lastColour[v] = outLine[x];
-            } else if (firstDrawn[v] >= 0) {
-                outLine[x] = lastColour[v];
+        const std::int8_t* cellLine = cellOf(xBegin, y);
+        for (int x = xBegin; x < xEnd; ++x) {
+            const std::size_t k = std::size_t((Vertical ? x : y) - vBegin);
+            if (cellLine[x - xBegin] != EmptyCell) {
+                if (firstDrawn[k] < 0)
+                    firstDrawn[k] = Vertical ? y : x;
+                lastColour[k] = outLine[x];
+            } else if (firstDrawn[k] >= 0) {
+                outLine[x] = lastColour[k];
             }
         }
     }
-    for (std::int64_t v = 0; v < lv; ++v) {
-        const std::int64_t first = firstDrawn[std::size_t(v)];
+    for (std::int64_t v = vBegin; v < vEnd; ++v) {
+        const std::int64_t first = firstDrawn[std::size_t(v - vBegin)];
         if (first < 0)
             continue;
-        if (drawnLines)
-            (*drawnLines)[std::size_t(v)] = 1;
+        drawnLines[v] = 1;
         QRgb* outLine = out + v * outStepV;
         const QRgb colour = outLine[first * outStepU];
         for (std::int64_t u = 0; u < first; ++u)
@@ -324,7 +386,9 @@ void RenderOneFrame(const QImage& picture, const QImage& depth, const FrameGeome
     const std::vector<std::int8_t> lifts = LiftMap(depth);
     const SwaySource src{pictureRgb32, lifts, picture.width(), picture.height()};
     FrameScratch scratch;
-    RenderSwayFrame<Vertical>(src, g, frame, scratch, nullptr);
+    const int lv = Vertical ? picture.width() : picture.height();
+    std::vector<std::uint8_t> drawn(static_cast<std::size_t>(lv));
+    DrawFrameLines<Vertical>(src, PlanFrame<Vertical>(src, g), 0, lv, frame, scratch, drawn.data());
 }
 
 } // namespace
@@ -398,50 +462,75 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
             drawingAngle.push_back(k);
     }
     const int drawingCount = int(drawingAngle.size());
+    const int lv = vertical ? w : h;
+
+    // Each drawing is made in parts of whole lines across u, as many as there are threads, so
+    // that the cores stay busy to the end. Small pictures are drawn on this thread alone.
+    const int cores = std::max(1, QThread::idealThreadCount());
+    const int threads = qint64(w) * h >= MinParallelPixels ? std::min(cores, drawingCount) : 1;
+    const int parts = std::clamp(lv / MinPartLines, 1, threads);
     std::vector<QImage> drawings(static_cast<std::size_t>(drawingCount));
+    std::vector<FramePlan> plans(static_cast<std::size_t>(drawingCount));
     std::vector<std::vector<std::uint8_t>> drawnLines(static_cast<std::size_t>(drawingCount));
-    const auto render = [&](int d, FrameScratch& scratch) {
-        QImage image(w, h, QImage::Format_RGB32);
-        if (image.isNull())
-            return; // out of memory: the run yields no frames
-        image.fill(0xff000000u);
+    for (int d = 0; d < drawingCount; ++d) {
+        drawings[std::size_t(d)] = FrameImage(w, h);
+        if (drawings[std::size_t(d)].isNull())
+            return {}; // out of memory: the run yields no frames
         const double theta = SwayAngleTable[std::size_t(drawingAngle[std::size_t(d)])];
-        if (vertical) {
-            // Lu = H and Lv = W: the call (b, W - b, a, e, W - e, H - a).
-            const FrameGeometry g = ComputeFrameGeometry(theta, h, w);
-            RenderSwayFrame<true>(src, g, image, scratch, &drawnLines[std::size_t(d)]);
-        } else {
-            const FrameGeometry g = ComputeFrameGeometry(theta, w, h);
-            RenderSwayFrame<false>(src, g, image, scratch, &drawnLines[std::size_t(d)]);
+        // Vertical: Lu = H and Lv = W, the call (b, W - b, a, e, W - e, H - a).
+        plans[std::size_t(d)] = vertical ? PlanFrame<true>(src, ComputeFrameGeometry(theta, h, w))
+                                         : PlanFrame<false>(src, ComputeFrameGeometry(theta, w, h));
+        drawnLines[std::size_t(d)].resize(std::size_t(lv));
+    }
+    const auto draw = [&](int job, FrameScratch& scratch) {
+        const std::size_t d = std::size_t(job / parts);
+        const int part = job % parts;
+        const int vBegin = lv * part / parts, vEnd = lv * (part + 1) / parts;
+        QImage& image = drawings[d];
+        std::uint8_t* drawn = drawnLines[d].data();
+        if (vertical)
+            DrawFrameLines<true>(src, plans[d], vBegin, vEnd, image, scratch, drawn);
+        else
+            DrawFrameLines<false>(src, plans[d], vBegin, vEnd, image, scratch, drawn);
+        // Lines the drawing left alone are black, as in a frame image that starts black.
+        QRgb* bits = reinterpret_cast<QRgb*>(image.bits());
+        const qsizetype stride = image.bytesPerLine() / qsizetype(sizeof(QRgb));
+        for (int v = vBegin; v < vEnd; ++v) {
+            if (drawn[v])
+                continue;
+            if (vertical)
+                for (int y = 0; y < h; ++y)
+                    bits[y * stride + v] = 0xff000000u;
+            else
+                std::fill_n(bits + v * stride, w, 0xff000000u);
         }
-        drawings[std::size_t(d)] = std::move(image);
     };
 
+    const int jobCount = drawingCount * parts;
     std::atomic<int> next{0};
     std::mutex mutex;
     std::condition_variable drawingDone;
-    std::vector<bool> done(std::size_t(drawingCount), false);
-    const auto renderNext = [&](FrameScratch& scratch) {
-        const int d = next.fetch_add(1);
-        if (d >= drawingCount)
+    std::vector<int> partsLeft(std::size_t(drawingCount), parts);
+    const auto drawNext = [&](FrameScratch& scratch) {
+        const int job = next.fetch_add(1);
+        if (job >= jobCount)
             return false;
-        render(d, scratch);
+        draw(job, scratch);
         {
             const std::lock_guard lock(mutex);
-            done[std::size_t(d)] = true;
+            --partsLeft[std::size_t(job / parts)];
         }
         drawingDone.notify_all();
         return true;
     };
 
     // Helpers draw in order while this thread reports progress, joins in and assembles the frames.
-    const unsigned cores = unsigned(std::max(1, QThread::idealThreadCount()));
     std::vector<std::jthread> helpers;
-    for (unsigned i = 1; i < std::min<unsigned>(cores, unsigned(drawingCount)); ++i) {
+    for (int i = 1; i < threads; ++i) {
         try {
-            helpers.emplace_back([&renderNext] {
+            helpers.emplace_back([&drawNext] {
                 FrameScratch scratch;
-                while (renderNext(scratch)) {
+                while (drawNext(scratch)) {
                 }
             });
         } catch (const std::system_error&) {
@@ -463,19 +552,19 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
         for (;;) {
             {
                 const std::lock_guard lock(mutex);
-                if (done[d])
+                if (partsLeft[d] == 0)
                     break;
             }
-            if (!renderNext(scratch)) {
+            if (!drawNext(scratch)) {
                 std::unique_lock lock(mutex);
-                drawingDone.wait(lock, [&] { return bool(done[d]); });
+                drawingDone.wait(lock, [&] { return partsLeft[d] == 0; });
                 break;
             }
         }
         const std::vector<std::uint8_t>& drawn = drawnLines[d];
         const bool complete = std::all_of(drawn.begin(), drawn.end(), [](auto v) { return v; });
         // A frame 0 finds the black the drawing started with on its lines left alone.
-        if (complete || k == 0 || drawings[d].isNull() || frames[std::size_t(k - 1)].isNull()) {
+        if (complete || k == 0) {
             frames[std::size_t(k)] = --usesLeft[d] == 0 ? std::move(drawings[d]) : drawings[d];
             continue;
         }
@@ -497,7 +586,7 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
     }
     helpers.clear(); // joins; every drawing is done by now
     if (std::any_of(frames.begin(), frames.end(), [](const QImage& f) { return f.isNull(); }))
-        return {};
+        return {}; // a copy found no memory
     std::vector<ImageHandle> result;
     result.reserve(FrameCount);
     for (QImage& image : frames)
