@@ -220,6 +220,10 @@
 <context>
     <name>RenderCommand</name>
     <message>
+        <source>Qt と画像ライブラリが出力する行も表示します (普段は表示しません)。</source>
+        <translation>Also show what Qt and the image libraries print (hidden otherwise).</translation>
+    </message>
+    <message>
         <source>各画像を立体情報に合わせて浮き沈みさせ、揺れ一周期の8フレームを描いて、
 GIFまたはWebPのアニメとして書き出します。立体情報はエディターで保存した
 ファイルです (ない場合は画像全体が基準の段になります)。画像が一つなら

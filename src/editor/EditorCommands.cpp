@@ -4,6 +4,7 @@
 #include "depth/Painting.h"
 #include "editor/canvas/CanvasDisplay.h"
 #include "files/PictureFile.h"
+#include "imaging/SystemLimits.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -71,13 +72,13 @@ bool CDepthPaintDlg::LoadPicture(const QString& path) {
     const QString failed = tr("画像ファイルを開けませんでした。");
     LoadedPicture loaded = kelvaro::LoadPicture(path);
     if (loaded.image.isNull()) {
-        prompts_.ShowMessage(failed);
+        prompts_.ShowMessage(WithReason(failed, loaded.image.reason()));
         return false;
     }
     if (loaded.shrunk)
         prompts_.ShowMessage(tr(kShrinkMessage));
     if (!document_.ReplacePicture(std::move(loaded.image))) {
-        prompts_.ShowMessage(failed); // no memory for its depth map
+        prompts_.ShowMessage(WithReason(failed, NoMemoryReason())); // no room for its depth map
         return false;
     }
     return true;
@@ -125,7 +126,7 @@ void CDepthPaintDlg::OnSaveDepthMap() {
     const Result saved =
         document_.SaveDepthMap(WithDefaultSuffix(*path, FileDialogUse::SaveDepthMap));
     prompts_.ShowMessage(saved ? tr("立体情報をビットマップファイルに保存しました。")
-                               : tr("立体情報を保存できませんでした。"));
+                               : WithReason(tr("立体情報を保存できませんでした。"), saved.reason));
 }
 
 void CDepthPaintDlg::OnLoadDepthMap() {
@@ -136,7 +137,7 @@ void CDepthPaintDlg::OnLoadDepthMap() {
         return;
     const DepthMapFileLoad load = document_.LoadDepthMap(*path);
     if (!load) {
-        prompts_.ShowMessage(tr(kDepthOpenFailed));
+        prompts_.ShowMessage(WithReason(tr(kDepthOpenFailed), load.reason));
         return;
     }
     // The map is loaded either way; these say what became of it.

@@ -2,6 +2,7 @@
 #include "editor/DepthPaintDlg.h"
 
 #include "gif/GifPipeline.h"
+#include "imaging/SystemLimits.h"
 
 #include <QScopeGuard>
 
@@ -28,6 +29,12 @@ void CDepthPaintDlg::GenerateVerticalSwayGif(const QString& path) {
 }
 
 void CDepthPaintDlg::GenerateGif(const QString& path, int direction) {
+    // The run goes to Qt's thread pool, which waits forever for a thread it could not start.
+    if (!CanStartWorkerThreads()) {
+        prompts_.ShowMessage(
+            WithReason(tr("GIFファイルを保存できませんでした。"), NoThreadsReason()));
+        return;
+    }
     // The preview stands still meanwhile, leaving the cores to the GIF.
     preview_->SetPaused(true);
     const auto resume = qScopeGuard([this] { preview_->SetPaused(false); });
@@ -60,7 +67,7 @@ void CDepthPaintDlg::GenerateGif(const QString& path, int direction) {
         prompts_.ShowMessage(tr("GIFファイルの生成を中断しました。"));
         break;
     case GenerationOutcome::WriteFailed:
-        prompts_.ShowMessage(tr("GIFファイルを保存できませんでした。"));
+        prompts_.ShowMessage(WithReason(tr("GIFファイルを保存できませんでした。"), result.reason));
         break;
     }
 }

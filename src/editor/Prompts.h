@@ -8,6 +8,11 @@
 
 namespace kelvaro {
 
+// A failure message with the reason the system or the decoder gave, in a paragraph of its own.
+inline QString WithReason(const QString& message, const QString& reason) {
+    return reason.isEmpty() ? message : message + QStringLiteral("\n\n") + reason;
+}
+
 // Every modal question and message of the editor goes through here, so that tests can answer
 // them from a script. The Qt implementation shows real dialogs and message boxes.
 class Prompts {

@@ -1,6 +1,7 @@
 #include "files/PictureFile.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace kelvaro {
 
@@ -24,13 +25,20 @@ PictureSize FitPictureSize(int w0, int h0, int limit) {
 
 LoadedPicture LoadPicture(const QString& path, int limit) {
     LoadedPicture loaded;
-    loaded.image = LoadImageFile(path);
+    // A large picture is decoded straight to the size it is worked on: a JPEG decoder then skips
+    // most of the work and memory of the full size.
+    std::optional<PictureSize> fitted;
+    loaded.image = LoadImageFile(path, ColourHandling::ConvertToSrgb, [&fitted, limit](QSize shown) {
+        fitted = FitPictureSize(shown.width(), shown.height(), limit);
+        return QSize(fitted->width, fitted->height);
+    });
     if (loaded.image.isNull())
         return loaded;
     PrepareImage(loaded.image);
+    // Formats that do not tell their size before decoding arrive at full size.
     const ImageInfo info = GetImageInfo(loaded.image);
     const PictureSize size = FitPictureSize(info.width, info.height, limit);
-    loaded.shrunk = size.shrunk;
+    loaded.shrunk = size.shrunk || (fitted && fitted->shrunk);
     ResizeImage(loaded.image, size.width, size.height);
     return loaded;
 }

@@ -1,5 +1,7 @@
 #include "imaging/FileNames.h"
 
+#include "imaging/SystemLimits.h"
+
 #include <QCoreApplication>
 #include <QRandomGenerator>
 #include <QSaveFile>
@@ -65,7 +67,7 @@ int Utf8SequenceAt(const QByteArray& bytes, qsizetype i, char32_t& code) {
 
 Result Failure(const QString& name, int error) {
     return Result::Failure(
-        QStringLiteral("%1: %2").arg(DisplayFileName(name), SystemErrorText(error)));
+        QStringLiteral("%1: %2").arg(DisplayFileName(name), SystemErrorReason(error)));
 }
 
 // A fresh name for a temporary sibling of `name`: ".LAST.kelvaro-XXXXXXXX".
@@ -214,22 +216,21 @@ OpenedFile OpenFileForReading(const QString& name) {
     // Non-blocking, so a FIFO without a writer cannot hang the open; it is refused below.
     const int fd = ::open(FileNameBytes(name).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        opened.reason =
-            errno == ENOENT ? FileNames::tr("ファイルが見つかりません") : SystemErrorText(errno);
+        opened.reason = SystemErrorReason(errno);
         return opened;
     }
     FdCloser guard{fd};
     struct stat s {};
     if (::fstat(fd, &s) != 0) {
-        opened.reason = SystemErrorText(errno);
+        opened.reason = SystemErrorReason(errno);
         return opened;
     }
     if (S_ISDIR(s.st_mode)) {
-        opened.reason = FileNames::tr("フォルダーは開けません");
+        opened.reason = SystemErrorReason(EISDIR);
         return opened;
     }
     if (!S_ISREG(s.st_mode)) {
-        opened.reason = FileNames::tr("通常のファイルではありません");
+        opened.reason = NotRegularFileReason();
         return opened;
     }
     if (s.st_size == 0) {
@@ -342,10 +343,6 @@ Result RemoveName(const QString& name) {
     if ((errno == EISDIR || errno == EPERM) && ::rmdir(bytes.constData()) == 0)
         return Result::Success();
     return Failure(name, errno);
-}
-
-QString SystemErrorText(int error) {
-    return qt_error_string(error);
 }
 
 } // namespace kelvaro

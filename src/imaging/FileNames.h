@@ -68,7 +68,4 @@ Result RenameFile(const QString& from, const QString& to);
 // Removes a file or an empty folder; a name that does not exist is no error.
 Result RemoveName(const QString& name);
 
-// The system's text for errno, in the user's locale.
-QString SystemErrorText(int error);
-
 } // namespace kelvaro

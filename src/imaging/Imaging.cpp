@@ -1,10 +1,14 @@
 #include "imaging/Imaging.h"
 
 #include "imaging/FileNames.h"
+#include "imaging/CutShort.h"
+#include "imaging/DecoderMessages.h"
+#include "imaging/SystemLimits.h"
 
 #include <QBuffer>
 #include <QColorSpace>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
@@ -17,9 +21,14 @@
 #include <libimagequant.h>
 #include <omp.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -82,13 +91,30 @@ QString LiqErrorText(liq_error e) {
     }
 }
 
+// Memory a w x h image of the reader's format takes (at least 4 bytes a pixel, as prepared).
+qint64 DecodedBytes(QSize size, QImage::Format format) {
+    const int bits = format == QImage::Format_Invalid
+                         ? 32
+                         : std::max(32, int(QImage::toPixelFormat(format).bitsPerPixel()));
+    return qint64(size.width()) * size.height() * (bits / 8);
+}
+
+QString TooLargeReason(QSize size) {
+    return Imaging::tr("画像が大きすぎます (%1 × %2)").arg(size.width()).arg(size.height());
+}
+
 } // namespace
 
-ImageHandle LoadImageFile(const QString& path, ColourHandling colours) {
+ImageHandle LoadImageFile(const QString& path, ColourHandling colours,
+                          const DecodeSizeRule& decodeSize) {
     // Opened by the name's exact bytes: names that are not UTF-8 reach the file too.
     const OpenedFile opened = OpenFileForReading(path);
     if (!opened.file)
         return ImageHandle::Failure(opened.reason);
+    // Qt's scaling and colour conversion hand their work to a thread pool and wait for it
+    // forever when it cannot start a thread.
+    if (!CanStartWorkerThreads())
+        return ImageHandle::Failure(NoThreadsReason());
 
     // The extension is tried first and the content after it, so a mislabelled picture opens and
     // formats without a signature (TGA) are not claimed by another reader. A reader keeps the
@@ -102,20 +128,51 @@ ImageHandle LoadImageFile(const QString& path, ColourHandling colours) {
         return ImageHandle::Failure(Imaging::tr("画像として読めない形式です"));
 
     // Refuse what would not fit in memory before decoding anything of it.
-    const QSize declared = reader->size();
-    if (declared.isValid() &&
-        (declared.width() > kMaxDecodedSide || declared.height() > kMaxDecodedSide ||
-         qint64(declared.width()) * declared.height() * 4 > kMaxDecodedBytes))
-        return ImageHandle::Failure(Imaging::tr("画像が大きすぎます (%1 × %2)")
-                                        .arg(declared.width())
-                                        .arg(declared.height()));
+    const QSize stored = reader->size();
+    const QImage::Format format = reader->imageFormat();
+    if (stored.isValid()) {
+        if (DecodedBytes(stored, format) > kMaxDeclaredBytes)
+            return ImageHandle::Failure(TooLargeReason(stored));
+        QSize target = stored;
+        if (decodeSize) {
+            // The rule speaks of the picture as shown; the reader scales before it turns.
+            const bool turned =
+                reader->transformation().testFlag(QImageIOHandler::TransformationRotate90);
+            const QSize shown = decodeSize(turned ? stored.transposed() : stored);
+            target = turned ? shown.transposed() : shown;
+        }
+        const bool scalesWhileDecoding = reader->supportsOption(QImageIOHandler::ScaledSize);
+        if (DecodedBytes(target, format) > kMaxDecodedBytes ||
+            (!scalesWhileDecoding && DecodedBytes(stored, format) > kMaxDecodedBytes))
+            return ImageHandle::Failure(TooLargeReason(stored));
+        if (target != stored && target.isValid())
+            reader->setScaledSize(target);
+    }
+    // Qt's own limit (128 MB) would otherwise refuse an everyday 48-megapixel photo.
+    reader->setAllocationLimit(int(kMaxDecodedBytes / (1024 * 1024)));
+
+    // Checked on the bytes: these decoders fill a missing end with grey and report success.
+    if (const QByteArray format = reader->format(); format == "jpeg" || format == "bmp") {
+        const OpenedFile whole = OpenFileForReading(path);
+        if (whole.file && PictureFileCutShort(whole.file->readAll(), format))
+            return ImageHandle::Failure(Imaging::tr("画像ファイルが途中で切れています"));
+    }
 
     QImage image;
-    if (!reader->read(&image) || image.isNull())
-        return ImageHandle::Failure(
-            Imaging::tr("画像を読み込めませんでした (%1)").arg(reader->errorString()));
-    if (image.width() > kMaxDecodedSide || image.height() > kMaxDecodedSide)
-        return ImageHandle::Failure(Imaging::tr("画像が大きすぎます"));
+    {
+        const DecoderMessageCapture messages;
+        if (!reader->read(&image) || image.isNull()) {
+            // A decoder that stopped at the end of the file ran out of data.
+            if (messages.FileEndedEarly() || (reader->device() && reader->device()->atEnd()))
+                return ImageHandle::Failure(Imaging::tr("画像ファイルが途中で切れています"));
+            return ImageHandle::Failure(
+                Imaging::tr("画像を読み込めませんでした (%1)").arg(reader->errorString()));
+        }
+        if (messages.FileEndedEarly())
+            return ImageHandle::Failure(Imaging::tr("画像ファイルが途中で切れています"));
+    }
+    if (DecodedBytes(image.size(), image.format()) > kMaxDecodedBytes)
+        return ImageHandle::Failure(TooLargeReason(image.size()));
 
     const QColorSpace cs = image.colorSpace();
     if (colours == ColourHandling::ConvertToSrgb && cs.isValid() &&
@@ -474,6 +531,17 @@ Result ReduceFrameColors(std::span<ImageHandle> frames) {
         if (same == distinct.end())
             distinct.push_back(k);
     }
+
+    // Qt's conversions below wait forever for pool threads they could not start, and
+    // libimagequant leaves some allocations of its histogram unchecked (it crashed when they
+    // failed under a tight ulimit -v): both are checked first, the memory as room for its float
+    // copy of the frames (16 bytes a pixel).
+    if (!CanStartWorkerThreads())
+        return Result::Failure(NoThreadsReason());
+    if (constexpr qint64 liqBytesPerPixel = 16;
+        !HasMemoryFor(qint64(size.width()) * size.height() * qint64(distinct.size()) *
+                      liqBytesPerPixel))
+        return Result::Failure(NoMemoryReason());
 
     std::vector<QImage> rgba;
     rgba.reserve(distinct.size());

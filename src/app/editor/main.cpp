@@ -1,10 +1,12 @@
 #include "app/language/Language.h"
 #include "app/shell/CommandLine.h"
+#include "app/messages/MessageHandler.h"
 #include "app/shell/DepthPaintApp.h"
 #include "ui/DialogUnits.h"
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -18,6 +20,10 @@ void Print(std::FILE* stream, const QString& text) {
 
 int main(int argc, char** argv) {
     using namespace kelvaro;
+    // Failures reach the user as message boxes; Qt's and the libraries' own lines are dropped.
+    InstallMessageHandler(false);
+    // A save over the file-size limit fails with its reason instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     {
         // --help and --version are answered before any window system is opened, so they work
         // without a display and never show a window.
@@ -44,5 +50,7 @@ int main(int argc, char** argv) {
     }
     // Message boxes and dialogs share the editor's Japanese gothic font.
     QApplication::setFont(DialogFont());
+    // From here on only libraries write to stderr (libpng's errors print themselves).
+    SetLibraryOutputAside();
     return CDepthPaintApp().Run(start.picture);
 }

@@ -1,6 +1,7 @@
 #include "app/render/FramesFolder.h"
 
 #include "imaging/FileNames.h"
+#include "imaging/SystemLimits.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -98,7 +99,7 @@ Result MoveIntoExistingFolder(const QString& folder, const TemporaryFolder& temp
     FolderLock lock(folder);
     if (!lock.held())
         return Result::Failure(
-            QStringLiteral("%1: %2").arg(DisplayFileName(folder), SystemErrorText(errno)));
+            QStringLiteral("%1: %2").arg(DisplayFileName(folder), SystemErrorReason(errno)));
     std::vector<bool> hadOld(size_t(count), false);
     for (int k = 0; k < count; ++k) {
         const QString target = JoinName(folder, FrameFileName(k));
@@ -114,7 +115,7 @@ Result MoveIntoExistingFolder(const QString& folder, const TemporaryFolder& temp
         const QString saved = temporary.file(QStringLiteral("old-") + FrameFileName(k));
         if (::link(FileNameBytes(target).constData(), FileNameBytes(saved).constData()) != 0)
             return Result::Failure(
-                QStringLiteral("%1: %2").arg(DisplayFileName(target), SystemErrorText(errno)));
+                QStringLiteral("%1: %2").arg(DisplayFileName(target), SystemErrorReason(errno)));
         hadOld[size_t(k)] = true;
     }
     for (int k = 0; k < count; ++k) {

@@ -1,10 +1,12 @@
 #include "app/render/RenderCommand.h"
 
 #include "app/language/Language.h"
+#include "app/messages/MessageHandler.h"
 #include "app/render/FramesFolder.h"
 #include "files/PictureFile.h"
 #include "gif/GifPipeline.h"
 #include "imaging/FileNames.h"
+#include "imaging/SystemLimits.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -45,6 +47,7 @@ struct RenderOptions {
     bool webpOptionGiven = false;
     bool noClobber = false;
     int jobs = 1;
+    bool verbose = false;
 };
 
 // The size names in the order of the output-size choices.
@@ -152,9 +155,12 @@ ParseResult ParseArguments(const QStringList& arguments) {
     const QCommandLineOption jobs(
         {QStringLiteral("j"), QStringLiteral("jobs")},
         RenderCommand::tr("N 枚の画像を同時に描きます (既定: コアの数)。"), QStringLiteral("N"));
+    const QCommandLineOption verbose(
+        QStringLiteral("verbose"),
+        RenderCommand::tr("Qt と画像ライブラリが出力する行も表示します (普段は表示しません)。"));
     parser.addOptions({help, version, lang, depth, depthGrey, blackNear, fixedBelow, depthDir, sway,
                        size, maxSide, output, outDir, format, framesDir, quality, lossless,
-                       noClobber, jobs});
+                       noClobber, jobs, verbose});
     parser.addPositionalArgument(RenderCommand::tr("画像"), RenderCommand::tr("描く画像。"),
                                  RenderCommand::tr("画像..."));
 
@@ -207,6 +213,7 @@ ParseResult ParseArguments(const QStringList& arguments) {
     options.outDir = parser.value(outDir);
     options.framesDir = parser.value(framesDir);
     options.noClobber = parser.isSet(noClobber);
+    options.verbose = parser.isSet(verbose);
     if (parser.isSet(sway)) {
         const QString value = parser.value(sway);
         if (value == QLatin1String("horizontal"))
@@ -579,6 +586,10 @@ int RunRender(const QStringList& arguments, QTextStream& out, QTextStream& err, 
     if (!parsed.options)
         return failWith(RenderExitUsage, parsed.error);
     const RenderOptions& options = *parsed.options;
+    InstallMessageHandler(options.verbose);
+    // Qt's image operations and libimagequant wait for or end on threads they cannot start.
+    if (!CanStartWorkerThreads())
+        return failWith(RenderExitFailure, NoThreadsReason());
 
     const Plan plan = MakePlan(options);
     if (!plan.usageError.isEmpty())

@@ -1,4 +1,5 @@
 #include "app/language/Language.h"
+#include "app/messages/MessageHandler.h"
 #include "app/render/RenderCommand.h"
 #include "imaging/FileNames.h"
 
@@ -6,9 +7,18 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    // Before anything can print: Qt's and the libraries' own lines stay off stderr, which carries
+    // only the program's own (--verbose brings them back).
+    const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    kelvaro::InstallMessageHandler(false);
+    const int ownStderr = kelvaro::SetLibraryOutputAside();
+    std::FILE* errFile = ownStderr >= 0 ? ::fdopen(ownStderr, "w") : nullptr;
+    // A write over the file-size limit fails with its reason instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     // The arguments' own bytes, not QCoreApplication::arguments(), which replaces whatever is not
     // UTF-8 and so loses file names from older systems.
@@ -20,6 +30,6 @@ int main(int argc, char** argv) {
     const kelvaro::Translations texts(
         kelvaro::RequestedLanguage(arguments, kelvaro::Language::English));
     QTextStream out(stdout);
-    QTextStream err(stderr);
-    return kelvaro::RunRender(arguments, out, err, ::isatty(STDERR_FILENO) == 1);
+    QTextStream err(errFile ? errFile : stderr);
+    return kelvaro::RunRender(arguments, out, err, terminal);
 }

@@ -5,6 +5,7 @@
 #include "gif/FrameSynthesis.h"
 #include "imaging/FileNames.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
@@ -13,11 +14,13 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <functional>
 #include <optional>
 
 using namespace kelvaro;
@@ -139,6 +142,35 @@ QStringList FrameFiles(const QString& dir) {
     for (int k = 0; k < FrameCount; ++k)
         files << dir + QStringLiteral("/frame-%1.png").arg(k);
     return files;
+}
+
+// The program under limits set in its own process: within 10 s it ends, by itself, with a
+// GIF or with one line.
+struct Limited {
+    int status = -1;
+    bool crashed = false;
+    QStringList lines;
+};
+Limited RunLimited(const QStringList& arguments, const std::function<void()>& limit,
+                   const QStringList& environment = {}) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& e : environment)
+        env.insert(e.section(QLatin1Char('='), 0, 0), e.section(QLatin1Char('='), 1));
+    process.setProcessEnvironment(env);
+    process.setChildProcessModifier(limit);
+    process.start(QStringLiteral(KELVARO_RENDER_PATH), arguments);
+    Limited run;
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.status = process.exitCode();
+    run.crashed = process.exitStatus() != QProcess::NormalExit;
+    run.lines = QString::fromUtf8(process.readAllStandardError())
+                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return run;
 }
 
 } // namespace
@@ -655,6 +687,115 @@ private slots:
                 if (line.startsWith(QLatin1String("  -")) || !inJapanese)
                     QVERIFY2(HasJapanese(line) == inJapanese, qPrintable(line));
         }
+    }
+
+    void libraryMessagesOnlyWhenVerbose() {
+        // libjpeg warns about the missing end and fills the rest with grey; that is a failure.
+        const QString cut = path(QStringLiteral("cut.jpg"));
+        {
+            QByteArray jpeg;
+            QBuffer buffer(&jpeg);
+            buffer.open(QIODevice::WriteOnly);
+            QVERIFY(Gradient(260, 210).save(&buffer, "jpg", 90));
+            QFile file(cut);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(jpeg.left(jpeg.size() * 2 / 3));
+        }
+        const QStringList arguments{cut, QStringLiteral("-o"), path(QStringLiteral("cut.gif"))};
+        const Limited quiet = RunLimited(arguments, {});
+        QCOMPARE(quiet.status, RenderExitFailure);
+        QCOMPARE(quiet.lines.size(), 1);
+        QVERIFY2(quiet.lines[0].endsWith(QStringLiteral("the picture file is cut short")),
+                 qPrintable(quiet.lines[0]));
+        const Limited verbose =
+            RunLimited(arguments + QStringList{QStringLiteral("--verbose")}, {});
+        QCOMPARE(verbose.status, RenderExitFailure);
+        QVERIFY2(verbose.lines.size() > 1, qPrintable(verbose.lines.join(QLatin1Char('\n'))));
+        QCOMPARE(verbose.lines.last(), quiet.lines[0]);
+    }
+
+    void systemLimitsEndInOneLine() {
+        // Over the file-size limit the write fails with its reason; the program is not killed.
+        const Limited big =
+            RunLimited({picture_, QStringLiteral("-o"), path(QStringLiteral("big.gif"))}, [] {
+                const rlimit small{4096, 4096};
+                ::setrlimit(RLIMIT_FSIZE, &small);
+            });
+        QVERIFY(!big.crashed);
+        QCOMPARE(big.status, RenderExitFailure);
+        QCOMPARE(big.lines.size(), 1);
+        QVERIFY2(big.lines[0].endsWith(QStringLiteral("the file is too large")),
+                 qPrintable(big.lines[0]));
+
+        // Threads: only a user other than root is held to a process count.
+        if (::geteuid() != 0 && ::getuid() != 0)
+            QSKIP("needs root to run the program as another user under a process limit");
+        QTemporaryDir open;
+        QFile::setPermissions(open.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                               QFileDevice::WriteOther | QFileDevice::ExeOther);
+        const QString shared = open.filePath(QStringLiteral("photo.png"));
+        QVERIFY(QFile::copy(picture_, shared));
+        const QString secret = open.filePath(QStringLiteral("secret.png"));
+        QVERIFY(QFile::copy(picture_, secret));
+        QFile::setPermissions(secret, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        const auto asNobody = [](rlim_t processes) {
+            return [processes] {
+                const rlimit few{processes, processes};
+                ::setrlimit(RLIMIT_NPROC, &few);
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(99);
+            };
+        };
+        // LeakSanitizer needs a thread of its own at exit.
+        const QStringList env{QStringLiteral("ASAN_OPTIONS=detect_leaks=0")};
+        const Limited denied =
+            RunLimited({secret, QStringLiteral("-o"), open.filePath(QStringLiteral("a.gif"))},
+                       asNobody(RLIM_INFINITY), env);
+        QCOMPARE(denied.status, RenderExitFailure);
+        QCOMPARE(denied.lines.size(), 1);
+        QVERIFY2(denied.lines[0].endsWith(QStringLiteral("permission denied")),
+                 qPrintable(denied.lines[0]));
+        // Qt's thread pool would wait forever for the thread it cannot start.
+        const Limited threads =
+            RunLimited({shared, QStringLiteral("-o"), open.filePath(QStringLiteral("b.gif"))},
+                       asNobody(1), env);
+        QVERIFY(!threads.crashed);
+        QCOMPARE(threads.status, RenderExitFailure);
+        QCOMPARE(threads.lines.size(), 1);
+    }
+
+    void memoryLimitsNeverCrashOrHang() {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("AddressSanitizer reserves more address space than any limit here allows");
+#endif
+        // From too little to start the program up to enough for the whole run, in small steps
+        // (libimagequant crashed in a window of a few megabytes): every run ends on its own,
+        // with the GIF or with one line.
+        const QString photo = path(QStringLiteral("limits.jpg"));
+        QVERIFY(Gradient(640, 480).save(photo, "jpg", 90));
+        std::vector<rlim_t> limits;
+        for (rlim_t mb = 80; mb <= 160; mb += 4)
+            limits.push_back(mb);
+        limits.push_back(1024);
+        int written = 0;
+        for (const rlim_t mb : limits) {
+            const QString gif = path(QStringLiteral("limit-%1.gif").arg(mb));
+            const Limited run = RunLimited(
+                {photo, QStringLiteral("--depth"), map_, QStringLiteral("-o"), gif}, [mb] {
+                    const rlimit space{mb << 20, mb << 20};
+                    ::setrlimit(RLIMIT_AS, &space);
+                });
+            QVERIFY2(run.status >= 0, qPrintable(QStringLiteral("hang at %1 MB").arg(mb)));
+            QVERIFY2(!run.crashed, qPrintable(QStringLiteral("crash at %1 MB").arg(mb)));
+            if (run.status == RenderExitOk) {
+                QCOMPARE(QImageReader(gif).imageCount(), FrameCount);
+                ++written;
+            } else if (!run.lines.isEmpty()) { // too little to start Qt prints nothing of ours
+                QCOMPARE(run.lines.size(), 1);
+            }
+        }
+        QVERIFY(written > 0);
     }
 
     void exitStatusOfTheProgram() {

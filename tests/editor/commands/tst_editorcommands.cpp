@@ -150,8 +150,10 @@ private slots:
         QVERIFY(prompts_.messages.isEmpty());
         dlg_->OnOpenPicture();
         QVERIFY(unchanged());
+        // One message box, with the reason.
         QCOMPARE(prompts_.messages,
-                 QStringList(QStringLiteral("画像ファイルを開けませんでした。")));
+                 QStringList(QStringLiteral("画像ファイルを開けませんでした。\n\n"
+                                            "画像として読めない形式です")));
         QCOMPARE(prompts_.fileDialogUses, std::vector(2, FileDialogUse::OpenPicture));
 
         // Drops: a link alone is refused; of several items the first local file loads.
@@ -189,10 +191,11 @@ private slots:
         dlg_->OnSaveDepthMap();
         dlg_->OnSaveDepthMap();
         dlg_->OnSaveDepthMap();
-        const QString failed = QStringLiteral("立体情報を保存できませんでした。");
+        const QString failed = QStringLiteral("立体情報を保存できませんでした。\n\n");
         QCOMPARE(prompts_.messages,
                  QStringList({QStringLiteral("立体情報をビットマップファイルに保存しました。"),
-                              failed, failed}));
+                              failed + QStringLiteral("ファイルが見つかりません"),
+                              failed + QStringLiteral("ファイル名が長すぎます")}));
         QCOMPARE(ReadAll(UnreplaceablePath(dir_, ".bmp")), old);
         QCOMPARE(prompts_.fileDialogUses, std::vector(3, FileDialogUse::SaveDepthMap));
 
@@ -534,7 +537,8 @@ private slots:
         WriteBytes(locked, old);
         GenerateGif(locked, 0, 4);
         QCOMPARE(prompts_.messages,
-                 QStringList(QStringLiteral("GIFファイルを保存できませんでした。")));
+                 QStringList(QStringLiteral("GIFファイルを保存できませんでした。\n\n"
+                                            "ファイル名が長すぎます")));
         QCOMPARE(progress_.last(), 256);
         QCOMPARE(ReadAll(locked), old);
     }

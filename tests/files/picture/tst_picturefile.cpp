@@ -1,6 +1,7 @@
 #include "files/FileDialogs.h"
 #include "files/PictureFile.h"
 
+#include <QBuffer>
 #include <QColorSpace>
 #include <QFile>
 #include <QTemporaryDir>
@@ -64,6 +65,62 @@ private slots:
         QCOMPARE(big.image.height(), 480);
         QCOMPARE(big.image.image().format(), QImage::Format_RGB32);
         QCOMPARE(GetImagePixel(big.image, 10, 10), Rgb(9, 8, 7));
+    }
+
+    void largePhotosOpenAtTheShrunkSize_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QSize>("stored");
+        QTest::addColumn<QSize>("opened");
+        // 48 MP, over Qt's own allocation limit at full size; a panorama wider than 16,384.
+        QTest::newRow("48 MP jpeg") << "48mp.jpg" << QSize(8064, 6048) << QSize(640, 480);
+        QTest::newRow("panorama png") << "pano.png" << QSize(17000, 2) << QSize(640, 1);
+        QTest::newRow("tall png") << "tall.png" << QSize(300, 5000) << QSize(38, 640);
+    }
+    void largePhotosOpenAtTheShrunkSize() {
+        QFETCH(QString, name);
+        QFETCH(QSize, stored);
+        QFETCH(QSize, opened);
+        QTemporaryDir dir;
+        QImage image(stored, QImage::Format_RGB32);
+        image.fill(qRgb(200, 100, 50));
+        const QString path = dir.filePath(name);
+        QVERIFY(image.save(path, nullptr, 90));
+        image = QImage();
+        const LoadedPicture loaded = LoadPicture(path);
+        QVERIFY2(!loaded.image.isNull(), qPrintable(loaded.image.reason()));
+        QCOMPARE(QSize(loaded.image.width(), loaded.image.height()), opened);
+        QVERIFY(loaded.shrunk);
+        QCOMPARE(loaded.image.image().format(), QImage::Format_RGB32);
+        const COLORREF c = GetImagePixel(loaded.image, opened.width() / 2, opened.height() / 2);
+        QVERIFY(qAbs(RedOf(c) - 200) < 8 && qAbs(GreenOf(c) - 100) < 8 && qAbs(BlueOf(c) - 50) < 8);
+    }
+
+    void turnedPhotoIsFittedAsShown() {
+        // Stored 1600 x 1200 with an orientation tag that turns it upright: shown 1200 x 1600,
+        // so the rule gives 480 x 640 (fitting the stored size would give 640 x 480, turned).
+        QTemporaryDir dir;
+        QImage stored(1600, 1200, QImage::Format_RGB32);
+        stored.fill(Qt::red);
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(stored.save(&buffer, "jpg", 90));
+        QByteArray exif(
+            "Exif\0\0MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0", 32);
+        QByteArray app1("\xff\xe1", 2);
+        app1.append(char(0));
+        app1.append(char(exif.size() + 2));
+        jpeg.insert(2, app1 + exif);
+        const QString path = dir.filePath(QStringLiteral("upright.jpg"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(jpeg);
+        file.close();
+        const LoadedPicture loaded = LoadPicture(path);
+        QVERIFY2(!loaded.image.isNull(), qPrintable(loaded.image.reason()));
+        QCOMPARE(QSize(loaded.image.width(), loaded.image.height()), QSize(480, 640));
+        QCOMPARE(QSize(loaded.image.width(), loaded.image.height()),
+                 QSize(FitPictureSize(1200, 1600).width, FitPictureSize(1200, 1600).height));
     }
 
     void depthMapSavedAndLoadedBackIsIdentical() {
