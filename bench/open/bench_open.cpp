@@ -54,8 +54,8 @@ int main(int argc, char** argv) {
     const std::vector<Input> inputs = {
         {"48 MP JPEG 8064 x 6048", dir.filePath(QStringLiteral("48mp.jpg")), 8064, 6048, "jpg"},
         {"12 MP JPEG 4032 x 3024", dir.filePath(QStringLiteral("12mp.jpg")), 4032, 3024, "jpg"},
-        {"12 MP JPEG portrait 3024 x 4032", dir.filePath(QStringLiteral("12mp-p.jpg")), 3024,
-         4032, "jpg"},
+        {"12 MP JPEG portrait 3024 x 4032", dir.filePath(QStringLiteral("12mp-p.jpg")), 3024, 4032,
+         "jpg"},
         {"24 MP PNG 6000 x 4000", dir.filePath(QStringLiteral("24mp.png")), 6000, 4000, "png"},
         {"panorama PNG 17000 x 2", dir.filePath(QStringLiteral("pano.png")), 17000, 2, "png"},
     };

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -482,16 +483,23 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
                                          : PlanFrame<false>(src, ComputeFrameGeometry(theta, w, h));
         drawnLines[std::size_t(d)].resize(std::size_t(lv));
     }
+    std::atomic<bool> outOfMemory{false};
     const auto draw = [&](int job, FrameScratch& scratch) {
         const std::size_t d = std::size_t(job / parts);
         const int part = job % parts;
         const int vBegin = lv * part / parts, vEnd = lv * (part + 1) / parts;
         QImage& image = drawings[d];
         std::uint8_t* drawn = drawnLines[d].data();
-        if (vertical)
-            DrawFrameLines<true>(src, plans[d], vBegin, vEnd, image, scratch, drawn);
-        else
-            DrawFrameLines<false>(src, plans[d], vBegin, vEnd, image, scratch, drawn);
+        // The scratch lines are vectors: running out of memory there fails the run (thrown on a
+        // helper thread, it would end the program).
+        try {
+            if (vertical)
+                DrawFrameLines<true>(src, plans[d], vBegin, vEnd, image, scratch, drawn);
+            else
+                DrawFrameLines<false>(src, plans[d], vBegin, vEnd, image, scratch, drawn);
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
+        }
         // Lines the drawing left alone are black, as in a frame image that starts black.
         QRgb* bits = reinterpret_cast<QRgb*>(image.bits());
         const qsizetype stride = image.bytesPerLine() / qsizetype(sizeof(QRgb));
@@ -585,6 +593,8 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
         frames[std::size_t(k)] = std::move(image);
     }
     helpers.clear(); // joins; every drawing is done by now
+    if (outOfMemory)
+        return {};
     if (std::any_of(frames.begin(), frames.end(), [](const QImage& f) { return f.isNull(); }))
         return {}; // a copy found no memory
     std::vector<ImageHandle> result;

@@ -15,8 +15,8 @@
 #include <fcntl.h>
 
 #include <atomic>
-#include <cstdint>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 
 namespace kelvaro {
@@ -54,7 +54,6 @@ void InstallMessageHandler(bool verbose) {
         TIFFSetWarningHandler(TiffMessage);
     }
 }
-
 
 int SetLibraryOutputAside() {
     if (realStderr >= 0)

@@ -18,6 +18,7 @@
 #include <QThreadPool>
 
 #include <atomic>
+#include <new>
 #include <optional>
 
 namespace kelvaro {
@@ -610,7 +611,15 @@ int RunRender(const QStringList& arguments, QTextStream& out, QTextStream& err, 
         for (const PictureJob& job : plan.jobs)
             pool.start([&] {
                 reporter.Started(job.picture);
-                if (const std::optional<QString> failure = RenderPicture(job, options, reporter)) {
+                // Parts of rendering allocate through the standard library; running out there
+                // fails this picture with its reason instead of ending the program.
+                std::optional<QString> failure;
+                try {
+                    failure = RenderPicture(job, options, reporter);
+                } catch (const std::bad_alloc&) {
+                    failure = NoMemoryReason();
+                }
+                if (failure) {
                     reporter.Failed(*failure);
                     anyFailed = true;
                 }

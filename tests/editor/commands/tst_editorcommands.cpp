@@ -144,7 +144,8 @@ private slots:
         };
 
         // Cancelled open dialog, then a file that is not a picture: nothing changes.
-        prompts_.filePaths = {QString(), WriteBytes(Path(QStringLiteral("文書.png")), "text")};
+        WriteBytes(Path(QStringLiteral("文書.png")), "text");
+        prompts_.filePaths = {QString(), Path(QStringLiteral("文書.png"))};
         dlg_->OnOpenPicture();
         QVERIFY(unchanged());
         QVERIFY(prompts_.messages.isEmpty());

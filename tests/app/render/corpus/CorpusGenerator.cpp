@@ -39,7 +39,8 @@ QImage Pattern(int w, int h, bool alpha = false) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const int a = alpha && x < w / 3 && y < h / 3 ? 0 : 255;
-            image.setPixel(x, y, qRgba(x * 255 / w, y * 255 / h, ((x / 4) ^ (y / 4)) * 40 & 0xff, a));
+            image.setPixel(x, y,
+                           qRgba(x * 255 / w, y * 255 / h, ((x / 4) ^ (y / 4)) * 40 & 0xff, a));
         }
     return image;
 }
@@ -155,7 +156,8 @@ QByteArray Tga(const QImage& image) {
 // Sets the size in a JPEG's start-of-frame marker.
 QByteArray WithJpegSize(QByteArray jpeg, int w, int h) {
     for (qsizetype i = 2; i + 9 < jpeg.size(); ++i)
-        if (quint8(jpeg[i]) == 0xff && (quint8(jpeg[i + 1]) == 0xc0 || quint8(jpeg[i + 1]) == 0xc2)) {
+        if (quint8(jpeg[i]) == 0xff &&
+            (quint8(jpeg[i + 1]) == 0xc0 || quint8(jpeg[i + 1]) == 0xc2)) {
             jpeg[i + 5] = char(h >> 8);
             jpeg[i + 6] = char(h & 0xff);
             jpeg[i + 7] = char(w >> 8);
@@ -289,7 +291,8 @@ int MakeCorpus(const QString& folder) {
     put(QStringLiteral("huge-negative.bmp"), HugeBmp(48, 0x80000000u));
     put(QStringLiteral("huge-declared.ppm"), QByteArray("P6\n100000 100000\n255\n"));
     put(QStringLiteral("huge-declared.gif"),
-        QByteArray("GIF89a\xff\xff\xff\xff\0\0\0,\0\0\0\0\xff\xff\xff\xff\0\x02\x02\x44\x01\0;", 30));
+        QByteArray("GIF89a\xff\xff\xff\xff\0\0\0,\0\0\0\0\xff\xff\xff\xff\0\x02\x02\x44\x01\0;",
+                   30));
     put(QStringLiteral("bomb-8000x8000.png"), HandPng(8000, 8000, 1, 0));
     {
         // 64 MB of text packed into a few KB.
@@ -324,7 +327,8 @@ int MakeCorpus(const QString& folder) {
         // A name that is not UTF-8 at all, written byte for byte.
         const QByteArray raw = QFile::encodeName(folder) + NotUtf8Name;
         std::FILE* f = std::fopen(raw.constData(), "wb");
-        ok = f && std::fwrite(png.constData(), 1, size_t(png.size()), f) == size_t(png.size()) && ok;
+        ok =
+            f && std::fwrite(png.constData(), 1, size_t(png.size()), f) == size_t(png.size()) && ok;
         ok = f && std::fclose(f) == 0 && ok;
         ++count;
     }
@@ -335,15 +339,23 @@ int MakeCorpus(const QString& folder) {
     };
     ok = dir.mkdir(QStringLiteral("special-folder.png")) && ok;
     ok = ::mkfifo(native(QStringLiteral("special-fifo.png")).constData(), 0644) == 0 && ok;
-    ok = QFile::link(QStringLiteral("special-loop-b.png"), dir.filePath(QStringLiteral("special-loop-a.png"))) && ok;
-    ok = QFile::link(QStringLiteral("special-loop-a.png"), dir.filePath(QStringLiteral("special-loop-b.png"))) && ok;
-    ok = QFile::link(QStringLiteral("nowhere.png"), dir.filePath(QStringLiteral("special-dangling.png"))) && ok;
-    ok = QFile::link(QStringLiteral("valid-rgb.png"), dir.filePath(QStringLiteral("special-link.png"))) && ok;
+    ok = QFile::link(QStringLiteral("special-loop-b.png"),
+                     dir.filePath(QStringLiteral("special-loop-a.png"))) &&
+         ok;
+    ok = QFile::link(QStringLiteral("special-loop-a.png"),
+                     dir.filePath(QStringLiteral("special-loop-b.png"))) &&
+         ok;
+    ok = QFile::link(QStringLiteral("nowhere.png"),
+                     dir.filePath(QStringLiteral("special-dangling.png"))) &&
+         ok;
+    ok = QFile::link(QStringLiteral("valid-rgb.png"),
+                     dir.filePath(QStringLiteral("special-link.png"))) &&
+         ok;
     count += 6;
     // A device node like /dev/zero, made here (never a real device under /dev); only root may.
     if (::geteuid() == 0) {
-        ok = ::mknod(native(QStringLiteral("special-zero-device.png")).constData(),
-                     S_IFCHR | 0644, makedev(1, 5)) == 0 &&
+        ok = ::mknod(native(QStringLiteral("special-zero-device.png")).constData(), S_IFCHR | 0644,
+                     makedev(1, 5)) == 0 &&
              ok;
         ++count;
     }

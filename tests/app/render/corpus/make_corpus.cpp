@@ -2,8 +2,8 @@
 // looking at a case by hand.
 #include "CorpusGenerator.h"
 
-#include <QDir>
 #include <QCoreApplication>
+#include <QDir>
 
 #include <cstdio>
 

@@ -47,10 +47,10 @@ private slots:
         QVERIFY(corpus.isValid() && out.isValid());
         const int made = MakeCorpus(corpus.path());
         QVERIFY(made > 0);
-        const QStringList names = QDir(corpus.path())
-                                      .entryList(QDir::AllEntries | QDir::System | QDir::Hidden |
-                                                     QDir::NoDotAndDotDot,
-                                                 QDir::Name);
+        const QStringList names =
+            QDir(corpus.path())
+                .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                           QDir::Name);
         // All but the name that is not UTF-8 (QDir lists it under a name that opens nothing).
         QVERIFY(names.size() >= made - 1);
 
@@ -71,15 +71,15 @@ private slots:
                 Case& c = *cases[next++];
                 c.process = std::make_unique<QProcess>();
                 c.clock.start();
-                c.process->start(QStringLiteral(KELVARO_RENDER_PATH),
-                                 {QDir(corpus.path()).filePath(c.name), QStringLiteral("-o"), c.gif});
+                c.process->start(
+                    QStringLiteral(KELVARO_RENDER_PATH),
+                    {QDir(corpus.path()).filePath(c.name), QStringLiteral("-o"), c.gif});
                 running.push_back(&c);
             }
             running.front()->process->waitForFinished(20);
             for (auto it = running.begin(); it != running.end();) {
                 Case& c = **it;
-                if (c.process->state() != QProcess::NotRunning &&
-                    c.clock.elapsed() > CaseLimitMs) {
+                if (c.process->state() != QProcess::NotRunning && c.clock.elapsed() > CaseLimitMs) {
                     c.timedOut = true;
                     c.process->kill();
                     c.process->waitForFinished(5000);
@@ -111,8 +111,8 @@ private slots:
                 outcome = QStringLiteral("sanitizer");
             else if (status == 0) {
                 QImageReader gif(c->gif);
-                const bool valid = gif.format() == "gif" && gif.imageCount() == 8 &&
-                                   !gif.read().isNull();
+                const bool valid =
+                    gif.format() == "gif" && gif.imageCount() == 8 && !gif.read().isNull();
                 const bool ownLines = std::all_of(lines.begin(), lines.end(), [](const QString& l) {
                     return l.startsWith(QLatin1String("kelvaro-render: "));
                 });
@@ -128,7 +128,10 @@ private slots:
             }
             ++outcomes[Category(c->name)][outcome];
             if (outcome != QLatin1String("gif") && outcome != QLatin1String("refused"))
-                faults << QStringLiteral("%1: %2 (%3 ms)\n%4").arg(c->name, outcome).arg(c->ms).arg(err);
+                faults << QStringLiteral("%1: %2 (%3 ms)\n%4")
+                              .arg(c->name, outcome)
+                              .arg(c->ms)
+                              .arg(err);
             if (!slowest || c->ms > slowest->ms)
                 slowest = c.get();
         }
@@ -139,7 +142,8 @@ private slots:
             QStringList parts;
             for (auto o = it.value().cbegin(); o != it.value().cend(); ++o)
                 parts << QStringLiteral("%1 %2").arg(o.key()).arg(o.value());
-            std::printf("  %-12s %s\n", qPrintable(it.key()), qPrintable(parts.join(QStringLiteral(", "))));
+            std::printf("  %-12s %s\n", qPrintable(it.key()),
+                        qPrintable(parts.join(QStringLiteral(", "))));
         }
         if (slowest)
             std::printf("  slowest: %s, %lld ms\n", qPrintable(slowest->name), slowest->ms);
