@@ -29,6 +29,7 @@ bool EditorDocument::ReplacePicture(ImageHandle picture) {
     picture_ = std::move(picture);
     map_ = std::move(map);
     loaded_ = true;
+    unmodified_ = map_.surface();
     history_.Reset(map_);
     emit pictureReplaced();
     ChangedAll();
@@ -39,6 +40,7 @@ void EditorDocument::Release() {
     stroking_ = false;
     picture_.reset();
     map_.Release();
+    unmodified_ = QImage();
     loaded_ = false;
     emit pictureReplaced();
     ChangedAll();
@@ -56,6 +58,7 @@ DepthMapFileLoad EditorDocument::LoadDepthMap(const QString& path) {
         return loaded;
     // A step of its own, so undo after "load, stroke" takes back only the stroke.
     history_.RecordSnapshot(map_);
+    unmodified_ = map_.surface();
     ChangedAll();
     return loaded;
 }
@@ -72,10 +75,17 @@ Result EditorDocument::ImportGreyDepth(const ImageHandle& grey, const GreyDepthO
     return Result::Success();
 }
 
-Result EditorDocument::SaveDepthMap(const QString& path) const {
+Result EditorDocument::SaveDepthMap(const QString& path) {
     if (!loaded_)
         return Result::Failure(QStringLiteral("no picture"));
-    return SaveDepthMapFile(path, map_);
+    const Result saved = SaveDepthMapFile(path, map_);
+    if (saved)
+        unmodified_ = map_.surface();
+    return saved;
+}
+
+bool EditorDocument::isModified() const {
+    return loaded_ && map_.surface() != unmodified_;
 }
 
 QRect EditorDocument::PaintSegment(QPoint from, QPoint to) {

@@ -59,7 +59,10 @@ public:
     // Replaces the whole map with one snapped from a decoded grey depth image (see DepthFromGrey),
     // as one undo step. Fails without a picture or image; a failure changes nothing.
     Result ImportGreyDepth(const ImageHandle& grey, const GreyDepthOptions& options);
-    Result SaveDepthMap(const QString& path) const;
+    Result SaveDepthMap(const QString& path);
+    // The depth map differs from the one it had when the picture was opened or the map was last
+    // saved or loaded (painting that was undone again is no change).
+    bool isModified() const;
 
     // ---- Editing; each does nothing without a picture ----
     // A stroke of the current tool (pen: the selected level, eraser: the base level). The press
@@ -95,6 +98,8 @@ private:
 
     ImageHandle picture_;
     DepthMap map_;
+    // The map as last opened, saved or loaded; shares the map's pixels until they are painted.
+    QImage unmodified_;
     bool loaded_ = false;
     UndoHistory history_;
     PaintTool tool_ = PaintTool::Pen;

@@ -329,7 +329,10 @@ void CDepthPaintDlg::RunBusy(const std::function<void()>& work) {
     watcher.waitForFinished();
 }
 
+// Every way of ending the editor ("終了", the close box, Alt+F4, Escape) comes here.
 void CDepthPaintDlg::done(int result) {
+    if (!MayGiveUpDepthMap())
+        return;
     preview_->Shutdown();
     ReleaseCanvas();
     QDialog::done(result);

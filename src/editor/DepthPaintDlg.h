@@ -111,6 +111,11 @@ public:
     // with one notice; the window then fits itself around it (OnPictureReplaced).
     bool LoadPicture(const QString& path);
     void OnSaveDepthMap();
+    // The save command; true when the map was saved.
+    bool SaveDepthMapCommand();
+    // Asks about unsaved changes of the depth map before it is given up; true to go on (saved,
+    // discarded, or nothing to save), false when cancelled or the save failed.
+    bool MayGiveUpDepthMap();
     // "読み込み...": copies a map file onto the map as one undo step, with a notice when its size
     // differs from the picture's and one when some of its colours are no depth level.
     void OnLoadDepthMap();

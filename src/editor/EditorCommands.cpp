@@ -75,6 +75,10 @@ bool CDepthPaintDlg::LoadPicture(const QString& path) {
         prompts_.ShowMessage(WithReason(failed, loaded.image.reason()));
         return false;
     }
+    // Asked once the new picture (from the dialog or a drop) has opened, before it replaces the
+    // painted map: a picture that cannot open puts nothing at risk.
+    if (!MayGiveUpDepthMap())
+        return false;
     if (loaded.shrunk)
         prompts_.ShowMessage(tr(kShrinkMessage));
     if (!document_.ReplacePicture(std::move(loaded.image))) {
@@ -118,15 +122,35 @@ void CDepthPaintDlg::dropEvent(QDropEvent* event) {
 // ---- Depth-map files ----
 
 void CDepthPaintDlg::OnSaveDepthMap() {
+    SaveDepthMapCommand();
+}
+
+bool CDepthPaintDlg::SaveDepthMapCommand() {
     if (!document_.hasPicture())
-        return;
+        return false;
     const std::optional<QString> path = prompts_.AskFilePath(FileDialogUse::SaveDepthMap);
     if (!path)
-        return;
+        return false;
     const Result saved =
         document_.SaveDepthMap(WithDefaultSuffix(*path, FileDialogUse::SaveDepthMap));
     prompts_.ShowMessage(saved ? tr("立体情報をビットマップファイルに保存しました。")
                                : WithReason(tr("立体情報を保存できませんでした。"), saved.reason));
+    return saved.ok;
+}
+
+bool CDepthPaintDlg::MayGiveUpDepthMap() {
+    if (!document_.isModified())
+        return true;
+    switch (
+        prompts_.AskSaveChanges(tr("立体情報が保存されていません。保存しますか？"))) {
+    case SaveChoice::Save:
+        return SaveDepthMapCommand();
+    case SaveChoice::Discard:
+        return true;
+    case SaveChoice::Cancel:
+        break;
+    }
+    return false;
 }
 
 void CDepthPaintDlg::OnLoadDepthMap() {

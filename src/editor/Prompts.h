@@ -13,6 +13,9 @@ inline QString WithReason(const QString& message, const QString& reason) {
     return reason.isEmpty() ? message : message + QStringLiteral("\n\n") + reason;
 }
 
+// The answers to the question about unsaved changes.
+enum class SaveChoice { Save, Discard, Cancel };
+
 // Every modal question and message of the editor goes through here, so that tests can answer
 // them from a script. The Qt implementation shows real dialogs and message boxes.
 class Prompts {
@@ -23,6 +26,8 @@ public:
     virtual void ShowMessage(const QString& text) = 0;
     // A Yes/No question; true for Yes.
     virtual bool AskYesNo(const QString& caption, const QString& text) = 0;
+    // Unsaved changes: "保存" / "破棄" / "キャンセル" (closing the box cancels).
+    virtual SaveChoice AskSaveChanges(const QString& text) = 0;
     // The chosen file's full path; nullopt when cancelled. Save dialogs ask before replacing.
     virtual std::optional<QString> AskFilePath(FileDialogUse use) = 0;
     // 0 horizontal, 1 vertical; nullopt when cancelled.

@@ -1,8 +1,15 @@
 #include "editor/QtPrompts.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace kelvaro {
+
+// The context of this file's texts in the translations.
+class QtPrompts_ {
+    Q_DECLARE_TR_FUNCTIONS(QtPrompts)
+};
 
 namespace {
 const QString AppCaption = QStringLiteral("Kelvaro");
@@ -17,6 +24,24 @@ bool QtPrompts::AskYesNo(const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No,
                     parent_);
     return box.exec() == QMessageBox::Yes;
+}
+
+SaveChoice QtPrompts::AskSaveChanges(const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, AppCaption, text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_);
+    box.button(QMessageBox::Save)->setText(QtPrompts_::tr("保存"));
+    box.button(QMessageBox::Discard)->setText(QtPrompts_::tr("破棄"));
+    box.button(QMessageBox::Cancel)->setText(QtPrompts_::tr("キャンセル"));
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return SaveChoice::Save;
+    case QMessageBox::Discard:
+        return SaveChoice::Discard;
+    default:
+        return SaveChoice::Cancel;
+    }
 }
 
 std::optional<QString> QtPrompts::AskFilePath(FileDialogUse use) {

@@ -27,6 +27,7 @@ public:
 
     void ShowMessage(const QString& text) override;
     bool AskYesNo(const QString& caption, const QString& text) override;
+    SaveChoice AskSaveChanges(const QString& text) override;
     std::optional<QString> AskFilePath(FileDialogUse use) override;
     std::optional<int> AskSwayDirection() override;
     std::optional<int> AskOutputSize() override;

@@ -93,6 +93,37 @@ private slots:
         replaced_ = std::make_unique<QSignalSpy>(doc_.get(), &EditorDocument::pictureReplaced);
     }
 
+    // Modified: the map differs from the one opened, saved or loaded last.
+    void modifiedSinceOpenedSavedOrLoaded() {
+        QVERIFY(!doc_->isModified()); // no picture
+        Load(6, 4);
+        QVERIFY(!doc_->isModified());
+        doc_->setLevel(BaseLevel);
+        doc_->Fill({0, 0}); // the base level on the base level: an undo step, no change
+        QVERIFY(!doc_->isModified());
+        doc_->setLevel(0);
+        doc_->BeginStroke({1, 1});
+        doc_->EndStroke({1, 1});
+        QVERIFY(doc_->isModified());
+        doc_->Undo();
+        QVERIFY(!doc_->isModified());
+        doc_->Redo();
+        QVERIFY(doc_->isModified());
+        QVERIFY(doc_->SaveDepthMap(dir_.filePath(QStringLiteral("saved.bmp"))));
+        QVERIFY(!doc_->isModified());
+        doc_->Clear();
+        QVERIFY(doc_->isModified());
+        QVERIFY(!doc_->SaveDepthMap(dir_.filePath(QStringLiteral("no/folder.bmp"))));
+        QVERIFY(doc_->isModified()); // a failed save keeps the change
+        doc_->Undo();                // back to what was saved
+        QVERIFY(!doc_->isModified());
+        doc_->Redo();
+        SetMap({"1.....", "......", "......", "......"});
+        QVERIFY(!doc_->isModified());
+        Load(6, 4);
+        QVERIFY(!doc_->isModified());
+    }
+
     // Without a picture nothing edits; a null picture changes nothing.
     void picturesAndRelease() {
         doc_->BeginStroke({1, 1});

@@ -78,6 +78,8 @@ class EditorCommandsTest : public QObject {
     QString Path(const QString& name) const { return dir_.filePath(name); }
     void Load(int w, int h) {
         prompts_.messages.clear();
+        if (dlg_->document().isModified())
+            prompts_.saveChoices.push_back(SaveChoice::Discard);
         QVERIFY(dlg_->LoadPicture(WritePicture(Path(QStringLiteral("写真.png")), w, h)));
     }
     QPoint Client(QPoint mapPoint) const { return dlg_->CanvasRect.topLeft() + mapPoint; }
@@ -173,11 +175,68 @@ private slots:
         const QUrl link(QStringLiteral("https://example.com/a.png"));
         QVERIFY(!drop({link}));
         QVERIFY(unchanged());
+        prompts_.saveChoices = {SaveChoice::Discard}; // the stroke was never saved
         QVERIFY(drop({link, file(QStringLiteral("一枚目.png"), 30, 20),
                       file(QStringLiteral("二枚目.png"), 50, 40),
                       file(QStringLiteral("三枚目.png"), 60, 10)}));
         QCOMPARE(dlg_->document().size(), QSize(30, 20));
         QCOMPARE(dlg_->document().history().count(), 1);
+    }
+
+    // Painting that was never saved is asked about before another picture or the end replaces it.
+    void unsavedDepthMapIsAskedAbout() {
+        const QStringList question{QStringLiteral("立体情報が保存されていません。保存しますか？")};
+        const QString other = WritePicture(Path(QStringLiteral("別の写真.png")), 30, 20);
+        // Nothing painted, or the painting undone: no question.
+        Load(40, 30);
+        QVERIFY(dlg_->LoadPicture(other));
+        Stroke(0, {{5, 5}, {10, 10}});
+        dlg_->OnUndo();
+        QVERIFY(dlg_->LoadPicture(other));
+        QVERIFY(prompts_.saveQuestions.isEmpty());
+
+        // キャンセル keeps the painted map and the picture.
+        Stroke(0, {{5, 5}, {10, 10}});
+        const QImage painted = Map();
+        prompts_.saveChoices = {SaveChoice::Cancel};
+        QVERIFY(!dlg_->LoadPicture(WritePicture(Path(QStringLiteral("三枚目.png")), 50, 40)));
+        QCOMPARE(prompts_.saveQuestions, question);
+        QCOMPARE(Map(), painted);
+
+        // 保存 runs the save command and goes on only when it saved: a cancelled save dialog
+        // stops the open, a save opens the picture.
+        ResetPrompts();
+        prompts_.saveChoices = {SaveChoice::Save, SaveChoice::Save};
+        prompts_.filePaths = {QString(), Path(QStringLiteral("描いた.bmp"))};
+        QVERIFY(!dlg_->LoadPicture(WritePicture(Path(QStringLiteral("三枚目.png")), 50, 40)));
+        QCOMPARE(Map(), painted);
+        QVERIFY(dlg_->LoadPicture(WritePicture(Path(QStringLiteral("三枚目.png")), 50, 40)));
+        QCOMPARE(QImage(Path(QStringLiteral("描いた.bmp"))).convertToFormat(QImage::Format_RGB32),
+                 painted);
+        QCOMPARE(dlg_->document().size(), QSize(50, 40));
+
+        // 破棄 goes on without saving; after a save no question.
+        Stroke(1, {{1, 1}, {20, 20}});
+        prompts_.saveChoices = {SaveChoice::Discard};
+        QVERIFY(dlg_->LoadPicture(other));
+        QCOMPARE(dlg_->document().size(), QSize(30, 20));
+        Stroke(1, {{1, 1}, {20, 10}});
+        prompts_.filePaths = {Path(QStringLiteral("二回目.bmp"))};
+        dlg_->OnSaveDepthMap();
+        QVERIFY(dlg_->LoadPicture(other));
+        QCOMPARE(prompts_.saveQuestions, question + question + question);
+
+        // Ending the editor: the close box and "終了" ask, キャンセル keeps it open.
+        Stroke(1, {{1, 1}, {20, 10}});
+        prompts_.saveChoices = {SaveChoice::Cancel, SaveChoice::Cancel, SaveChoice::Discard};
+        QVERIFY(!dlg_->close());
+        dlg_->OnCommand(cmd::Exit);
+        QVERIFY(dlg_->isVisible());
+        QVERIFY(dlg_->document().hasPicture());
+        QVERIFY(dlg_->close());
+        QVERIFY(!dlg_->isVisible());
+        QCOMPARE(prompts_.saveQuestions.size(), 6);
+        QCOMPARE(prompts_.unanswered, 0);
     }
 
     void depthMapFiles() {

@@ -13,9 +13,9 @@ namespace kelvaro::test {
 
 // Prompts answered from a script. Each question takes the next queued answer of its kind; a
 // question with no answer left is counted in `unanswered` and answered as cancelled (No, nullopt).
-// Every call is recorded, in order, in `calls` ("ShowMessage", "AskYesNo", "AskFilePath",
-// "AskSwayDirection", "AskOutputSize", "AskGreyDepthNear"), with its arguments in the lists of its
-// kind.
+// Every call is recorded, in order, in `calls` ("ShowMessage", "AskYesNo", "AskSaveChanges",
+// "AskFilePath", "AskSwayDirection", "AskOutputSize", "AskGreyDepthNear"), with its arguments in
+// the lists of its kind.
 class ScriptedPrompts : public Prompts {
 public:
     struct YesNoCall {
@@ -29,6 +29,7 @@ public:
     std::deque<std::optional<int>> swayDirections;
     std::deque<std::optional<int>> outputSizes;
     std::deque<std::optional<int>> greyDepthNears;
+    std::deque<SaveChoice> saveChoices;
 
     // What was asked.
     QStringList calls;
@@ -36,6 +37,7 @@ public:
     std::vector<YesNoCall> yesNoCalls;
     std::vector<FileDialogUse> fileDialogUses;
     std::vector<int> greyDepthInitials;
+    QStringList saveQuestions;
     int unanswered = 0;
 
     void ShowMessage(const QString& text) override {
@@ -46,6 +48,11 @@ public:
         calls << QStringLiteral("AskYesNo");
         yesNoCalls.push_back({caption, text});
         return Next(yesNoAnswers, false);
+    }
+    SaveChoice AskSaveChanges(const QString& text) override {
+        calls << QStringLiteral("AskSaveChanges");
+        saveQuestions << text;
+        return Next(saveChoices, SaveChoice::Cancel);
     }
     std::optional<QString> AskFilePath(FileDialogUse use) override {
         calls << QStringLiteral("AskFilePath");
