@@ -28,10 +28,11 @@ LoadedPicture LoadPicture(const QString& path, int limit) {
     // A large picture is decoded straight to the size it is worked on: a JPEG decoder then skips
     // most of the work and memory of the full size.
     std::optional<PictureSize> fitted;
-    loaded.image = LoadImageFile(path, ColourHandling::ConvertToSrgb, [&fitted, limit](QSize shown) {
-        fitted = FitPictureSize(shown.width(), shown.height(), limit);
-        return QSize(fitted->width, fitted->height);
-    });
+    loaded.image =
+        LoadImageFile(path, ColourHandling::ConvertToSrgb, [&fitted, limit](QSize shown) {
+            fitted = FitPictureSize(shown.width(), shown.height(), limit);
+            return QSize(fitted->width, fitted->height);
+        });
     if (loaded.image.isNull())
         return loaded;
     PrepareImage(loaded.image);

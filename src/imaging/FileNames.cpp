@@ -251,16 +251,24 @@ OpenedFile OpenFileForReading(const QString& name) {
 Result WriteFileAtomically(const QString& name, const QByteArray& bytes) {
     if (HoldsStrayBytes(name))
         return WriteBytesAtomically(name, bytes);
+    // A FIFO or device at the name is refused rather than replaced by a plain file.
+    if (const FileStatus target = StatFile(name); target.exists && !target.isRegular())
+        return Result::Failure(target.isFolder() ? SystemErrorReason(EISDIR)
+                                                 : NotRegularFileReason());
     QSaveFile file(name);
+    // errno is read right after each step, before anything else can change it.
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
-        return Result::Failure(file.errorString());
+        return Result::Failure(FileErrorReason(file, errno));
+    errno = 0;
     if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString why = file.errorString();
+        const QString why = FileErrorReason(file, errno);
         file.cancelWriting();
         return Result::Failure(why);
     }
+    errno = 0;
     if (!file.commit())
-        return Result::Failure(file.errorString());
+        return Result::Failure(FileErrorReason(file, errno));
     return Result::Success();
 }
 

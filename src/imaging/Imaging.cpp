@@ -1,8 +1,8 @@
 #include "imaging/Imaging.h"
 
-#include "imaging/FileNames.h"
 #include "imaging/CutShort.h"
 #include "imaging/DecoderMessages.h"
+#include "imaging/FileNames.h"
 #include "imaging/SystemLimits.h"
 
 #include <QBuffer>
@@ -27,8 +27,8 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -538,9 +538,8 @@ Result ReduceFrameColors(std::span<ImageHandle> frames) {
     // copy of the frames (16 bytes a pixel).
     if (!CanStartWorkerThreads())
         return Result::Failure(NoThreadsReason());
-    if (constexpr qint64 liqBytesPerPixel = 16;
-        !HasMemoryFor(qint64(size.width()) * size.height() * qint64(distinct.size()) *
-                      liqBytesPerPixel))
+    if (constexpr qint64 liqBytesPerPixel = 16; !HasMemoryFor(
+            qint64(size.width()) * size.height() * qint64(distinct.size()) * liqBytesPerPixel))
         return Result::Failure(NoMemoryReason());
 
     std::vector<QImage> rgba;

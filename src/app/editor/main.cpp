@@ -1,6 +1,6 @@
 #include "app/language/Language.h"
-#include "app/shell/CommandLine.h"
 #include "app/messages/MessageHandler.h"
+#include "app/shell/CommandLine.h"
 #include "app/shell/DepthPaintApp.h"
 #include "ui/DialogUnits.h"
 

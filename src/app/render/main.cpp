@@ -4,6 +4,7 @@
 #include "imaging/FileNames.h"
 
 #include <QCoreApplication>
+#include <QImageReader>
 
 #include <unistd.h>
 
@@ -20,6 +21,9 @@ int main(int argc, char** argv) {
     // A write over the file-size limit fails with its reason instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
+    // Qt reads its image plug-ins on first use and cannot report running out of memory there
+    // (the program ends): done first, while the most memory is free.
+    QImageReader::supportedImageFormats();
     // The arguments' own bytes, not QCoreApplication::arguments(), which replaces whatever is not
     // UTF-8 and so loses file names from older systems.
     QStringList arguments;

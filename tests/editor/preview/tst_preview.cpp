@@ -175,6 +175,7 @@ private slots:
         // A render is running when the editor closes.
         Stroke(editor->document(), 3, {10, 10}, {200, 190});
         QVERIFY(preview.renderer().isRendering());
+        prompts.saveChoices = {SaveChoice::Discard}; // the stroke was never saved
         editor->OnCommand(cmd::Exit);
         QVERIFY(!preview.isVisible());
         QVERIFY(!preview.renderer().isRendering());
