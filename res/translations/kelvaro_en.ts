@@ -74,18 +74,6 @@
 <context>
     <name>FileNames</name>
     <message>
-        <source>ファイルが見つかりません</source>
-        <translation>no such file</translation>
-    </message>
-    <message>
-        <source>フォルダーは開けません</source>
-        <translation>a folder cannot be opened</translation>
-    </message>
-    <message>
-        <source>通常のファイルではありません</source>
-        <translation>not a regular file</translation>
-    </message>
-    <message>
         <source>ファイルが空です</source>
         <translation>the file is empty</translation>
     </message>
@@ -126,6 +114,10 @@
 <context>
     <name>Imaging</name>
     <message>
+        <source>画像ファイルが途中で切れています</source>
+        <translation>the picture file is cut short</translation>
+    </message>
+    <message>
         <source>メモリが足りません</source>
         <translation>not enough memory</translation>
     </message>
@@ -148,10 +140,6 @@
     <message>
         <source>画像を読み込めませんでした (%1)</source>
         <translation>the picture could not be read (%1)</translation>
-    </message>
-    <message>
-        <source>画像が大きすぎます</source>
-        <translation>the picture is too large</translation>
     </message>
     <message>
         <source>画像がありません</source>
@@ -215,6 +203,21 @@
     <message>
         <source>--lang は ja か en です: %1</source>
         <translation>--lang takes ja or en, not %1</translation>
+    </message>
+</context>
+<context>
+    <name>QtPrompts</name>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>破棄</source>
+        <translation>Discard</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
@@ -491,6 +494,61 @@ DIR/名前/frame-0.png ...)。-o、--out-dir、--format の
     </message>
 </context>
 <context>
+    <name>SystemLimits</name>
+    <message>
+        <source>ディスクの空き容量が足りません</source>
+        <translation>no space left on the disk</translation>
+    </message>
+    <message>
+        <source>アクセスが許可されていません</source>
+        <translation>permission denied</translation>
+    </message>
+    <message>
+        <source>シンボリックリンクが多すぎます (循環しています)</source>
+        <translation>too many symbolic links (a loop)</translation>
+    </message>
+    <message>
+        <source>ファイルが見つかりません</source>
+        <translation>no such file</translation>
+    </message>
+    <message>
+        <source>パスの途中にフォルダーでないものがあります</source>
+        <translation>a part of the path is not a folder</translation>
+    </message>
+    <message>
+        <source>読み取り専用のファイルシステムです</source>
+        <translation>read-only file system</translation>
+    </message>
+    <message>
+        <source>ファイルが大きすぎます</source>
+        <translation>the file is too large</translation>
+    </message>
+    <message>
+        <source>フォルダーは開けません</source>
+        <translation>a folder cannot be opened</translation>
+    </message>
+    <message>
+        <source>ファイル名が長すぎます</source>
+        <translation>the file name is too long</translation>
+    </message>
+    <message>
+        <source>読み書きの途中でエラーが起きました</source>
+        <translation>an input/output error occurred</translation>
+    </message>
+    <message>
+        <source>通常のファイルではありません</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>処理に使うスレッドを起動できません</source>
+        <translation>cannot start the threads needed for the work</translation>
+    </message>
+    <message>
+        <source>メモリが足りません</source>
+        <translation>not enough memory</translation>
+    </message>
+</context>
+<context>
     <name>WebpFile</name>
     <message>
         <source>書き出すフレームがありません</source>
@@ -527,6 +585,10 @@ DIR/名前/frame-0.png ...)。-o、--out-dir、--format の
 </context>
 <context>
     <name>kelvaro::CDepthPaintDlg</name>
+    <message>
+        <source>立体情報が保存されていません。保存しますか？</source>
+        <translation>The depth map has not been saved. Save it?</translation>
+    </message>
     <message>
         <source>メニュー</source>
         <translation>Menu</translation>

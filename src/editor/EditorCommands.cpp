@@ -141,8 +141,7 @@ bool CDepthPaintDlg::SaveDepthMapCommand() {
 bool CDepthPaintDlg::MayGiveUpDepthMap() {
     if (!document_.isModified())
         return true;
-    switch (
-        prompts_.AskSaveChanges(tr("立体情報が保存されていません。保存しますか？"))) {
+    switch (prompts_.AskSaveChanges(tr("立体情報が保存されていません。保存しますか？"))) {
     case SaveChoice::Save:
         return SaveDepthMapCommand();
     case SaveChoice::Discard:

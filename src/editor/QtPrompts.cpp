@@ -1,15 +1,9 @@
 #include "editor/QtPrompts.h"
 
-#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace kelvaro {
-
-// The context of this file's texts in the translations.
-class QtPrompts_ {
-    Q_DECLARE_TR_FUNCTIONS(QtPrompts)
-};
 
 namespace {
 const QString AppCaption = QStringLiteral("Kelvaro");
@@ -29,9 +23,9 @@ bool QtPrompts::AskYesNo(const QString& caption, const QString& text) {
 SaveChoice QtPrompts::AskSaveChanges(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, AppCaption, text,
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_);
-    box.button(QMessageBox::Save)->setText(QtPrompts_::tr("保存"));
-    box.button(QMessageBox::Discard)->setText(QtPrompts_::tr("破棄"));
-    box.button(QMessageBox::Cancel)->setText(QtPrompts_::tr("キャンセル"));
+    box.button(QMessageBox::Save)->setText(tr("保存"));
+    box.button(QMessageBox::Discard)->setText(tr("破棄"));
+    box.button(QMessageBox::Cancel)->setText(tr("キャンセル"));
     box.setDefaultButton(QMessageBox::Save);
     box.setEscapeButton(QMessageBox::Cancel);
     switch (box.exec()) {

@@ -2,6 +2,7 @@
 
 #include "editor/Prompts.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QWidget>
 
@@ -14,6 +15,8 @@ namespace kelvaro {
 // supplied by their own parts of the program through the functions below; a question whose
 // function is not set is answered as cancelled.
 class QtPrompts : public Prompts {
+    Q_DECLARE_TR_FUNCTIONS(QtPrompts)
+
 public:
     explicit QtPrompts(QWidget* parent = nullptr) : parent_(parent) {}
 

@@ -266,10 +266,11 @@ private slots:
         blue.fill(ArgbFromColorref(DepthPalette[6]));
         QVERIFY(blue.save(Path(QStringLiteral("青.bmp"))));
         ResetPrompts();
-        prompts_.filePaths = {WriteBytes(Path(QStringLiteral("メモ.bmp")), "text"),
-                              Path(QStringLiteral("青.bmp"))};
+        WriteBytes(Path(QStringLiteral("メモ.bmp")), "text");
+        prompts_.filePaths = {Path(QStringLiteral("メモ.bmp")), Path(QStringLiteral("青.bmp"))};
         dlg_->OnLoadDepthMap();
-        QCOMPARE(prompts_.messages, QStringList(QStringLiteral("立体情報を開けませんでした。")));
+        QCOMPARE(prompts_.messages, QStringList(QStringLiteral("立体情報を開けませんでした。\n\n"
+                                                               "画像として読めない形式です")));
         QCOMPARE(Map(), painted);
         prompts_.messages.clear();
         dlg_->OnLoadDepthMap();
