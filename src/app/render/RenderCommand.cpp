@@ -159,9 +159,9 @@ ParseResult ParseArguments(const QStringList& arguments) {
     const QCommandLineOption verbose(
         QStringLiteral("verbose"),
         RenderCommand::tr("Qt と画像ライブラリが出力する行も表示します (普段は表示しません)。"));
-    parser.addOptions({help, version, lang, depth, depthGrey, blackNear, fixedBelow, depthDir, sway,
-                       size, maxSide, output, outDir, format, framesDir, quality, lossless,
-                       noClobber, jobs, verbose});
+    parser.addOptions({help,      version, lang,     depth,     depthGrey, blackNear, fixedBelow,
+                       depthDir,  sway,    size,     maxSide,   output,    outDir,    format,
+                       framesDir, quality, lossless, noClobber, jobs,      verbose});
     parser.addPositionalArgument(RenderCommand::tr("画像"), RenderCommand::tr("描く画像。"),
                                  RenderCommand::tr("画像..."));
 
