@@ -1,6 +1,8 @@
 #include "app/messages/MessageHandler.h"
 #include "imaging/Imaging.h"
 
+#include "PictureBytes.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -17,6 +19,7 @@
 #include <csignal>
 
 using namespace kelvaro;
+using namespace kelvaro::testing;
 
 namespace {
 
@@ -33,106 +36,6 @@ void WriteBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     QCOMPARE(f.write(bytes), bytes.size());
-}
-
-QByteArray Encode(const QImage& image, const char* format, int quality = -1) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    writer.setQuality(quality);
-    if (!writer.write(image))
-        qWarning() << "cannot write" << format << writer.errorString();
-    return bytes;
-}
-
-void Le16(QByteArray& b, int v) {
-    b.append(char(v & 0xff));
-    b.append(char((v >> 8) & 0xff));
-}
-void Le32(QByteArray& b, quint32 v) {
-    Le16(b, int(v & 0xffff));
-    Le16(b, int(v >> 16));
-}
-void Be32(QByteArray& b, quint32 v) {
-    for (int s = 24; s >= 0; s -= 8)
-        b.append(char((v >> s) & 0xff));
-}
-
-// An uncompressed, top-left origin TGA (Qt reads TGA but does not write it).
-QByteArray Tga(const QImage& image) {
-    QByteArray b(2, 0);
-    b.append(char(2)); // true colour
-    b.append(QByteArray(9, 0));
-    Le16(b, image.width());
-    Le16(b, image.height());
-    b.append(char(24));
-    b.append(char(0x20));
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            b.append(char(qBlue(p)));
-            b.append(char(qGreen(p)));
-            b.append(char(qRed(p)));
-        }
-    b.append(QByteArray(8, 0));
-    b.append(QByteArray("TRUEVISION-XFILE.\0", 18));
-    return b;
-}
-
-// A JPEG with an EXIF orientation tag of 6: the stored picture is to be turned 90 degrees right.
-QByteArray OrientedJpeg(const QImage& stored) {
-    QByteArray jpeg = Encode(stored, "jpg", 95);
-    QByteArray exif("Exif\0\0MM\0\x2a", 10);
-    Be32(exif, 8);
-    exif.append(QByteArray("\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0", 14));
-    Be32(exif, 0);
-    QByteArray app1("\xff\xe1", 2);
-    app1.append(char((exif.size() + 2) >> 8));
-    app1.append(char((exif.size() + 2) & 0xff));
-    app1.append(exif);
-    return jpeg.insert(2, app1);
-}
-
-quint32 Crc32(const QByteArray& data) {
-    quint32 crc = 0xffffffffu;
-    for (char ch : data) {
-        crc ^= quint8(ch);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-// Headers that declare a 100,000 x 100,000 picture and carry almost nothing after them.
-QByteArray DeclaredPng(quint32 w, quint32 h) {
-    QByteArray png("\x89PNG\r\n\x1a\n", 8);
-    QByteArray ihdr("IHDR");
-    Be32(ihdr, w);
-    Be32(ihdr, h);
-    ihdr.append(QByteArray("\x08\x02\0\0\0", 5));
-    Be32(png, 13);
-    png.append(ihdr);
-    Be32(png, Crc32(ihdr));
-    // An IDAT chunk, so that the header reads as complete; its data ends at once.
-    const QByteArray idat("IDAT\x78\x9c\x03\x00\x00\x00\x00\x01", 12);
-    Be32(png, 8);
-    png.append(idat);
-    Be32(png, Crc32(idat));
-    return png;
-}
-QByteArray HugeBmp() {
-    QByteArray b("BM");
-    Le32(b, 54);
-    Le32(b, 0);
-    Le32(b, 54);
-    Le32(b, 40);
-    Le32(b, 100000);
-    Le32(b, 100000);
-    Le16(b, 1);
-    Le16(b, 24);
-    b.append(QByteArray(24, 0));
-    return b;
 }
 
 bool Near(COLORREF a, COLORREF b, int tolerance) {
@@ -215,7 +118,7 @@ private slots:
     }
 
     void orientationTagIsApplied() {
-        WriteBytes(Path("phone.jpg"), OrientedJpeg(Fixture()));
+        WriteBytes(Path("phone.jpg"), Oriented(Encode(Fixture(), "jpg", 95)));
         ImageHandle h = LoadImageFile(Path("phone.jpg"));
         QVERIFY2(!h.isNull(), qPrintable(h.reason()));
         PrepareImage(h);
@@ -233,8 +136,12 @@ private slots:
         QTest::newRow("empty") << "empty.png" << QByteArray();
         QTest::newRow("text") << "notes.png" << QByteArray("これは画像ではありません\n");
         QTest::newRow("truncated png") << "cut.png" << png.left(png.size() / 2);
-        QTest::newRow("huge png") << "huge.png" << DeclaredPng(100000, 100000);
-        QTest::newRow("huge bmp") << "huge.bmp" << HugeBmp();
+        QTest::newRow("huge png")
+            << "huge.png"
+            << HandPng(100000, 100000, 8, 2,
+                       // data that ends at once
+                       PngChunk("IDAT", QByteArray("\x78\x9c\x03\x00\x00\x00\x00\x01", 8)), false);
+        QTest::newRow("huge bmp") << "huge.bmp" << HugeBmp(100000, 100000);
         QTest::newRow("huge ppm") << "huge.ppm" << QByteArray("P6\n100000 100000\n255\n");
     }
     void badFilesFailWithAReason() {

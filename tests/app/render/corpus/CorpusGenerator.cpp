@@ -1,8 +1,8 @@
 #include "CorpusGenerator.h"
 
+#include "PictureBytes.h"
 #include "imaging/Imaging.h"
 
-#include <QBuffer>
 #include <QColorSpace>
 #include <QDir>
 #include <QFile>
@@ -17,6 +17,8 @@
 #include <functional>
 #include <random>
 #include <vector>
+
+using namespace kelvaro::testing;
 
 namespace {
 
@@ -43,141 +45,6 @@ QImage Pattern(int w, int h, bool alpha = false) {
                            qRgba(x * 255 / w, y * 255 / h, ((x / 4) ^ (y / 4)) * 40 & 0xff, a));
         }
     return image;
-}
-
-QByteArray Encode(const QImage& image, const char* format, int quality = -1,
-                  const std::function<void(QImageWriter&)>& options = {}) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    writer.setQuality(quality);
-    if (options)
-        options(writer);
-    if (!writer.write(image))
-        return {};
-    return bytes;
-}
-
-void Be32(QByteArray& b, quint32 v) {
-    for (int s = 24; s >= 0; s -= 8)
-        b.append(char((v >> s) & 0xff));
-}
-void Le16(QByteArray& b, int v) {
-    b.append(char(v & 0xff));
-    b.append(char((v >> 8) & 0xff));
-}
-void Le32(QByteArray& b, quint32 v) {
-    Le16(b, int(v & 0xffff));
-    Le16(b, int(v >> 16));
-}
-
-quint32 Crc32(const QByteArray& data) {
-    quint32 crc = 0xffffffffu;
-    for (char ch : data) {
-        crc ^= quint8(ch);
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-QByteArray PngChunk(const char* type, const QByteArray& data) {
-    QByteArray chunk;
-    Be32(chunk, quint32(data.size()));
-    QByteArray body(type);
-    body.append(data);
-    chunk.append(body);
-    Be32(chunk, Crc32(body));
-    return chunk;
-}
-
-// zlib data (qCompress puts a 4-byte length in front of it).
-QByteArray Zlib(const QByteArray& data) {
-    return qCompress(data, 9).mid(4);
-}
-
-// A PNG written by hand: w x h, the given bit depth and colour type, rows of zeros.
-QByteArray HandPng(quint32 w, quint32 h, int depth, int colourType, const QByteArray& extra = {},
-                   bool withData = true) {
-    QByteArray png("\x89PNG\r\n\x1a\n", 8);
-    QByteArray ihdr;
-    Be32(ihdr, w);
-    Be32(ihdr, h);
-    ihdr.append(char(depth));
-    ihdr.append(char(colourType));
-    ihdr.append(QByteArray(3, 0));
-    png.append(PngChunk("IHDR", ihdr));
-    png.append(extra);
-    if (withData) {
-        const int channels = colourType == 2 ? 3 : colourType == 6 ? 4 : colourType == 4 ? 2 : 1;
-        const qint64 rowBytes = 1 + (qint64(w) * channels * depth + 7) / 8;
-        png.append(PngChunk("IDAT", Zlib(QByteArray(qsizetype(rowBytes * h), 0))));
-    }
-    png.append(PngChunk("IEND", {}));
-    return png;
-}
-
-QByteArray HugeBmp(quint32 w, quint32 h) {
-    QByteArray b("BM");
-    Le32(b, 54);
-    Le32(b, 0);
-    Le32(b, 54);
-    Le32(b, 40);
-    Le32(b, w);
-    Le32(b, h);
-    Le16(b, 1);
-    Le16(b, 24);
-    b.append(QByteArray(24, 0));
-    return b;
-}
-
-// An uncompressed TGA (Qt reads TGA but does not write it).
-QByteArray Tga(const QImage& image) {
-    QByteArray b(2, 0);
-    b.append(char(2));
-    b.append(QByteArray(9, 0));
-    Le16(b, image.width());
-    Le16(b, image.height());
-    b.append(char(24));
-    b.append(char(0x20));
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = image.pixel(x, y);
-            b.append(char(qBlue(p)));
-            b.append(char(qGreen(p)));
-            b.append(char(qRed(p)));
-        }
-    b.append(QByteArray(8, 0));
-    b.append(QByteArray("TRUEVISION-XFILE.\0", 18));
-    return b;
-}
-
-// Sets the size in a JPEG's start-of-frame marker.
-QByteArray WithJpegSize(QByteArray jpeg, int w, int h) {
-    for (qsizetype i = 2; i + 9 < jpeg.size(); ++i)
-        if (quint8(jpeg[i]) == 0xff &&
-            (quint8(jpeg[i + 1]) == 0xc0 || quint8(jpeg[i + 1]) == 0xc2)) {
-            jpeg[i + 5] = char(h >> 8);
-            jpeg[i + 6] = char(h & 0xff);
-            jpeg[i + 7] = char(w >> 8);
-            jpeg[i + 8] = char(w & 0xff);
-            break;
-        }
-    return jpeg;
-}
-
-// An EXIF orientation tag (6: turn right) put in front of a JPEG's data.
-QByteArray Oriented(QByteArray jpeg) {
-    QByteArray exif("Exif\0\0MM\0\x2a", 10);
-    Be32(exif, 8);
-    exif.append(QByteArray("\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0", 14));
-    Be32(exif, 0);
-    QByteArray app1("\xff\xe1", 2);
-    app1.append(char((exif.size() + 2) >> 8));
-    app1.append(char((exif.size() + 2) & 0xff));
-    app1.append(exif);
-    return jpeg.insert(2, app1);
 }
 
 // Qt has no GIF writer: an animation of two frames as the editor writes it.
