@@ -223,7 +223,8 @@
 <context>
     <name>RenderCommand</name>
     <message>
-        <source>Qt と画像ライブラリが出力する行も表示します (普段は表示しません)。</source>
+        <source>Qt と画像ライブラリが出力する行も表示します
+(普段は表示しません)。</source>
         <translation>Also show what Qt and the image libraries print (hidden otherwise).</translation>
     </message>
     <message>

@@ -157,8 +157,8 @@ ParseResult ParseArguments(const QStringList& arguments) {
         {QStringLiteral("j"), QStringLiteral("jobs")},
         RenderCommand::tr("N 枚の画像を同時に描きます (既定: コアの数)。"), QStringLiteral("N"));
     const QCommandLineOption verbose(
-        QStringLiteral("verbose"),
-        RenderCommand::tr("Qt と画像ライブラリが出力する行も表示します (普段は表示しません)。"));
+        QStringLiteral("verbose"), RenderCommand::tr("Qt と画像ライブラリが出力する行も表示します\n"
+                                                     "(普段は表示しません)。"));
     parser.addOptions({help,      version, lang,     depth,     depthGrey, blackNear, fixedBelow,
                        depthDir,  sway,    size,     maxSide,   output,    outDir,    format,
                        framesDir, quality, lossless, noClobber, jobs,      verbose});
