@@ -1,5 +1,7 @@
 #include "gif/FrameSynthesis.h"
 
+#include "imaging/LargeMemory.h"
+
 #include <QRgb>
 #include <QThread>
 
@@ -8,13 +10,13 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
-
-#include <sys/mman.h>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -38,27 +40,29 @@ constexpr int MinPartLines = 32;
 constexpr std::int8_t EmptyCell = -2;
 constexpr std::int8_t FixedCell = -1;
 
-// A w x h Format_RGB32 image of undefined content. A large one takes its memory in huge pages
-// where the system offers them: touching fresh memory a 4 KiB page at a time cost more than
-// drawing into it (2,000 page faults for five 640 x 640 frames).
-QImage FrameImage(int w, int h) {
-    constexpr std::size_t HugePage = std::size_t(2) << 20;
-    const std::size_t bytes = std::size_t(w) * std::size_t(h) * sizeof(QRgb);
-    if (bytes < HugePage / 2)
-        return QImage(w, h, QImage::Format_RGB32);
-    const std::size_t rounded = (bytes + HugePage - 1) / HugePage * HugePage;
-    void* memory = std::aligned_alloc(HugePage, rounded);
-    if (!memory)
+// `count` w x h Format_RGB32 images of undefined content in one block of memory (see
+// AllocateLarge): five 640 x 640 frames took 2,000 page faults a run, which cost more than
+// drawing them. Each image holds a share of the block; the last one released frees it. Empty
+// when there is no memory.
+std::vector<QImage> FrameImages(int w, int h, int count) {
+    const std::size_t frameBytes = std::size_t(w) * std::size_t(h) * sizeof(QRgb);
+    const std::shared_ptr<void> block(AllocateLarge(frameBytes * std::size_t(count)), std::free);
+    if (!block)
         return {};
-#if defined(MADV_HUGEPAGE)
-    madvise(memory, rounded, MADV_HUGEPAGE);
-#endif
-    QImage image(
-        static_cast<uchar*>(memory), w, h, qsizetype(w) * qsizetype(sizeof(QRgb)),
-        QImage::Format_RGB32, [](void* p) { std::free(p); }, memory);
-    if (image.isNull())
-        std::free(memory);
-    return image;
+    using Share = std::shared_ptr<void>;
+    std::vector<QImage> images;
+    for (int i = 0; i < count; ++i) {
+        auto share = std::make_unique<Share>(block);
+        QImage image(
+            static_cast<uchar*>(block.get()) + std::size_t(i) * frameBytes, w, h,
+            qsizetype(w) * qsizetype(sizeof(QRgb)), QImage::Format_RGB32,
+            [](void* info) { delete static_cast<Share*>(info); }, share.get());
+        if (image.isNull())
+            return {};
+        (void)share.release(); // the image's cleanup deletes it
+        images.push_back(std::move(image));
+    }
+    return images;
 }
 
 // The image in the working 32-bit format, shared rather than copied when it already is.
@@ -551,13 +555,12 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
     const int cores = std::max(1, QThread::idealThreadCount());
     const int threads = qint64(w) * h >= MinParallelPixels ? std::min(cores, drawingCount) : 1;
     const int parts = std::clamp(lv / MinPartLines, 1, threads);
-    std::vector<QImage> drawings(static_cast<std::size_t>(drawingCount));
+    std::vector<QImage> drawings = FrameImages(w, h, drawingCount);
+    if (drawings.empty())
+        return {}; // out of memory: the run yields no frames
     std::vector<FramePlan> plans(static_cast<std::size_t>(drawingCount));
     std::vector<std::vector<std::uint8_t>> drawnLines(static_cast<std::size_t>(drawingCount));
     for (int d = 0; d < drawingCount; ++d) {
-        drawings[std::size_t(d)] = FrameImage(w, h);
-        if (drawings[std::size_t(d)].isNull())
-            return {}; // out of memory: the run yields no frames
         const double theta = SwayAngleTable[std::size_t(drawingAngle[std::size_t(d)])];
         // Vertical: Lu = H and Lv = W, the call (b, W - b, a, e, W - e, H - a).
         plans[std::size_t(d)] = vertical ? PlanFrame<true>(src, ComputeFrameGeometry(theta, h, w))

@@ -3,6 +3,7 @@
 #include "imaging/CutShort.h"
 #include "imaging/DecoderMessages.h"
 #include "imaging/FileNames.h"
+#include "imaging/LargeMemory.h"
 #include "imaging/SystemLimits.h"
 
 #include <QBuffer>
@@ -29,6 +30,7 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -77,6 +79,11 @@ struct LiqResultDeleter {
     void operator()(liq_result* p) const { liq_result_destroy(p); }
 };
 using LiqAttr = std::unique_ptr<liq_attr, LiqAttrDeleter>;
+
+// libimagequant keeps four floats a pixel while it works: its buffers take huge pages too.
+liq_attr* NewLiqAttr() {
+    return liq_attr_create_with_allocator(AllocateLarge, std::free);
+}
 using LiqImage = std::unique_ptr<liq_image, LiqImageDeleter>;
 using LiqResult = std::unique_ptr<liq_result, LiqResultDeleter>;
 
@@ -404,7 +411,7 @@ Result ChoosePalette(std::vector<QImage>& images, liq_palette& palette) {
     const int step = int(std::clamp<qint64>(pixels / kPaletteSamplePixels, 1, 4));
 
     const OneOpenMpThread oneThread;
-    LiqAttr attr(liq_attr_create());
+    LiqAttr attr(NewLiqAttr());
     if (!attr)
         return Result::Failure(LiqErrorText(LIQ_OUT_OF_MEMORY));
     if (liq_error e = liq_set_speed(attr.get(), kPaletteSpeed); e != LIQ_OK)
@@ -448,7 +455,7 @@ Result RemapToPalette(std::vector<unsigned char*>& rows, std::vector<unsigned ch
                       const liq_palette& palette) {
     const int h = int(rows.size());
     const OneOpenMpThread oneThread;
-    LiqAttr attr(liq_attr_create());
+    LiqAttr attr(NewLiqAttr());
     if (!attr)
         return Result::Failure(LiqErrorText(LIQ_OUT_OF_MEMORY));
     if (liq_error e = liq_set_speed(attr.get(), kRemapSpeed); e != LIQ_OK)
