@@ -94,9 +94,13 @@ private slots:
         QCOMPARE(corner.width(), 5);
         QCOMPARE(GetImagePixel(corner, 0, 0), ColorrefFromArgb(surface.pixel(4, 2)));
         QCOMPARE(GetImagePixel(corner, 1, 1), ColorrefFromArgb(surface.pixel(5, 3)));
-        const ImageHandle before = CaptureImage(surface, -1, -1, 2, 2); // black where none is
+        // Starts a column and a row before the surface: black where it has no pixels, and the
+        // left column stays black in every row (not the end of the row above).
+        const ImageHandle before = CaptureImage(surface, -1, -1, 2, 3);
         QCOMPARE(GetImagePixel(before, 1, 1), ColorrefFromArgb(surface.pixel(0, 0)));
+        QCOMPARE(GetImagePixel(before, 1, 2), ColorrefFromArgb(surface.pixel(0, 1)));
         QCOMPARE(GetImagePixel(before, 0, 1), COLORREF(0));
+        QCOMPARE(GetImagePixel(before, 0, 2), COLORREF(0));
 
         QImage target(4, 4, QImage::Format_RGB32);
         target.fill(Qt::white);

@@ -159,10 +159,11 @@ private slots:
 
     void depthFilesWithAGammaKeepTheirColours() {
         // A PNG that carries a colour profile other than sRGB (as many tools write a gamma).
+        const QColorSpace gamma(QColorSpace::Primaries::SRgb, 2.2f);
         QImage file(9, 1, QImage::Format_RGB32);
         for (int i = 0; i < 9; ++i)
             file.setPixel(i, 0, ArgbFromColorref(DepthPalette[size_t(i)]));
-        file.setColorSpace(QColorSpace(QColorSpace::Primaries::SRgb, 2.2f));
+        file.setColorSpace(gamma);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("gamma.png"));
         QVERIFY(file.save(path, "png"));
@@ -171,6 +172,16 @@ private slots:
         QVERIFY(LoadDepthMapFile(path, map));
         for (int i = 0; i < 9; ++i)
             QCOMPARE(map.Pixel(i, 0), DepthPalette[size_t(i)]);
+
+        // So do grey depth images: grey 20 of 255 is level 7 - round(7 * 20 / 255) = 6; brought
+        // from gamma 2.2 to sRGB it would darken to about 12, level 7.
+        QImage grey(1, 1, QImage::Format_RGB32);
+        grey.setPixel(0, 0, qRgb(20, 20, 20));
+        grey.setColorSpace(gamma);
+        const QString greyPath = dir.filePath(QStringLiteral("grey-gamma.png"));
+        QVERIFY(grey.save(greyPath, "png"));
+        QVERIFY(LoadGreyDepthFile(greyPath, {}, map));
+        QCOMPARE(map.Pixel(0, 0), DepthPalette[6]);
     }
 
     void depthFilesOfOtherSizesCoverTopLeft() {

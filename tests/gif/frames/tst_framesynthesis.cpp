@@ -250,15 +250,31 @@ private slots:
         // The run equals rendering the cycle's angles in turn into one frame image, fixed regions
         // included.
         const double degrees[8] = {0, 6.5, 8, 6.5, 0, -6.5, -8, -6.5};
-        const QImage picture = NoisyPicture(230, 210, 4);
-        const DepthMap depth = BlobDepth(230, 210, true, 5);
+        const int w = 230, h = 210;
+        const QImage picture = NoisyPicture(w, h, 4);
         for (const SwayDirection direction : {SwayDirection::Horizontal, SwayDirection::Vertical}) {
+            // A fixed band of 60 whole lines along the first edge, then a line at the base level.
+            // At 0 degrees frame line v samples source line v - 1, so line 60 samples only fixed
+            // pixels and nothing is drawn on it: it keeps what the frame before left there.
+            const bool vertical = direction == SwayDirection::Vertical;
+            DepthMap depth = BlobDepth(w, h, true, 5);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const int v = vertical ? x : y;
+                    if (v <= 60)
+                        depth.surface().setPixel(
+                            x, y, ArgbFromColorref(DepthPalette[v < 60 ? FixedLevel : BaseLevel]));
+                }
+            const auto line60 = [&](const ImageHandle& f) {
+                return vertical ? f.image().copy(60, 0, 1, h) : f.image().copy(0, 60, w, 1);
+            };
             std::vector<int> announced;
             const auto frames = RenderSwayFrames(ImageHandle(picture), depth, direction,
                                                  [&](int k) { announced.push_back(k); });
             QCOMPARE(announced, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
             QCOMPARE(int(frames.size()), 8);
-            const int w = 230, h = 210;
+            QCOMPARE(line60(frames[0]), line60(ImageHandle(Black(w, h))));
+            QCOMPARE(line60(frames[4]), line60(frames[3]));
             QImage frame = Black(w, h);
             for (int k = 0; k < 8; ++k) {
                 const double theta = degrees[k] * std::numbers::pi / 180;
