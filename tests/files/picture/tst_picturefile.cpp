@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QColorSpace>
 #include <QFile>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,8 +72,11 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QSize>("stored");
         QTest::addColumn<QSize>("opened");
-        // 48 MP, over Qt's own allocation limit at full size; a panorama wider than 16,384.
+        // 48 MP, over Qt's own allocation limit (128 MB) at full size; a TIFF, which is decoded
+        // at full size before it is shrunk, over that limit too (144 MB); a panorama wider than
+        // 16,384.
         QTest::newRow("48 MP jpeg") << "48mp.jpg" << QSize(8064, 6048) << QSize(640, 480);
+        QTest::newRow("36 MP tiff") << "36mp.tif" << QSize(6000, 6000) << QSize(640, 640);
         QTest::newRow("panorama png") << "pano.png" << QSize(17000, 2) << QSize(640, 1);
         QTest::newRow("tall png") << "tall.png" << QSize(300, 5000) << QSize(38, 640);
     }
@@ -84,7 +88,10 @@ private slots:
         QImage image(stored, QImage::Format_RGB32);
         image.fill(qRgb(200, 100, 50));
         const QString path = dir.filePath(name);
-        QVERIFY(image.save(path, nullptr, 90));
+        QImageWriter writer(path);
+        writer.setQuality(90);
+        writer.setCompression(1); // LZW for the TIFF, which is otherwise stored raw
+        QVERIFY(writer.write(image));
         image = QImage();
         const LoadedPicture loaded = LoadPicture(path);
         QVERIFY2(!loaded.image.isNull(), qPrintable(loaded.image.reason()));
