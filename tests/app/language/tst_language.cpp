@@ -9,6 +9,8 @@
 #include "files/dialogs/CFileDialogTitle.h"
 #include "gif/dialogs/OptionDialogs.h"
 
+#include "JapaneseText.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -20,15 +22,9 @@
 
 using namespace kelvaro;
 
-namespace {
+using kelvaro::testing::HasJapanese;
 
-bool HasJapanese(const QString& text) {
-    for (const QChar c : text)
-        if (c.script() == QChar::Script_Hiragana || c.script() == QChar::Script_Katakana ||
-            c.script() == QChar::Script_Han)
-            return true;
-    return false;
-}
+namespace {
 
 // The texts a user reads on a window: its visible labels and buttons.
 QStringList VisibleTexts(const QWidget& window) {

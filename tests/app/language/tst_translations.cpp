@@ -3,12 +3,16 @@
 // Japanese text in the code escapes the translation system. A new text fails this test until it
 // is marked with tr() (or QT_TRANSLATE_NOOP) and translated (see the README, "English UI").
 
+#include "JapaneseText.h"
+
 #include <QDirIterator>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
+
+using kelvaro::testing::HasJapanese;
 
 namespace {
 
@@ -44,14 +48,6 @@ QList<Message> ReadTs(const QString& path) {
         }
     }
     return messages;
-}
-
-bool HasJapanese(const QString& text) {
-    for (const QChar c : text)
-        if (c.script() == QChar::Script_Hiragana || c.script() == QChar::Script_Katakana ||
-            c.script() == QChar::Script_Han)
-            return true;
-    return false;
 }
 
 // The string literals of a C++ source, comments skipped, adjacent ones joined, with \n and \"

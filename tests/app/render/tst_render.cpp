@@ -5,6 +5,8 @@
 #include "gif/FrameSynthesis.h"
 #include "imaging/FileNames.h"
 
+#include "JapaneseText.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -24,6 +26,8 @@
 #include <optional>
 
 using namespace kelvaro;
+
+using kelvaro::testing::HasJapanese;
 
 namespace {
 
@@ -109,14 +113,6 @@ QImage PaletteMapByRule(const QImage& grey, bool blackNear) {
             map.setPixel(x, y, ArgbFromColorref(DepthPalette[size_t(level)]));
         }
     return map;
-}
-
-bool HasJapanese(const QString& text) {
-    for (const QChar c : text)
-        if (c.script() == QChar::Script_Hiragana || c.script() == QChar::Script_Katakana ||
-            c.script() == QChar::Script_Han)
-            return true;
-    return false;
 }
 
 // The program itself, as a user runs it: its standard output and error, and its exit status.
