@@ -12,6 +12,8 @@
 #include "files/PictureFile.h"
 #include "gif/GifPipeline.h"
 
+#include "FramePsnr.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -82,34 +84,6 @@ bool Run(const QString& program, const QStringList& args) {
     QProcess p;
     p.start(program, args);
     return p.waitForFinished(600000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-// Mean over the frames of the PSNR of each decoded GIF frame against its rendered frame.
-double MeanPsnr(const QString& gif, const std::vector<ImageHandle>& rendered) {
-    QImageReader reader(gif);
-    double sum = 0;
-    int frames = 0;
-    QImage frame;
-    while (frames < int(rendered.size()) && reader.read(&frame)) {
-        const QImage& ref = rendered[size_t(frames)].image();
-        frame.convertTo(QImage::Format_RGB32);
-        if (frame.size() != ref.size())
-            return -1;
-        double se = 0;
-        for (int y = 0; y < frame.height(); ++y) {
-            const QRgb* a = reinterpret_cast<const QRgb*>(frame.constScanLine(y));
-            const QRgb* b = reinterpret_cast<const QRgb*>(ref.constScanLine(y));
-            for (int x = 0; x < frame.width(); ++x) {
-                const double dr = qRed(a[x]) - qRed(b[x]), dg = qGreen(a[x]) - qGreen(b[x]),
-                             db = qBlue(a[x]) - qBlue(b[x]);
-                se += dr * dr + dg * dg + db * db;
-            }
-        }
-        const double mse = se / (3.0 * frame.width() * frame.height());
-        sum += mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
-        ++frames;
-    }
-    return frames == int(rendered.size()) ? sum / frames : -1;
 }
 
 struct Timings {
