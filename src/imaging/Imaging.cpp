@@ -644,6 +644,30 @@ std::vector<uint8_t> IndexBytes(const QImage& indexed) {
 
 } // namespace
 
+std::optional<GifParts> SplitGif(const QByteArray& gif) {
+    const auto byte = [&](qsizetype at) {
+        return static_cast<unsigned char>(gif[at]);
+    };
+    // Header and logical screen descriptor, then the global colour table if the flags say so.
+    constexpr qsizetype kScreenEnd = 13;
+    if (gif.size() < kScreenEnd + 1 || !gif.startsWith("GIF8") || byte(gif.size() - 1) != 0x3b)
+        return std::nullopt;
+    qsizetype at = kScreenEnd;
+    if (const unsigned flags = byte(10); flags & 0x80)
+        at += 3 * (qsizetype(2) << (flags & 7));
+    // Application extensions (the looping one) belong to the header.
+    while (at + 1 < gif.size() && byte(at) == 0x21 && byte(at + 1) == 0xff) {
+        at += 2;
+        while (at < gif.size() && byte(at) != 0)
+            at += byte(at) + 1;
+        ++at;
+    }
+    const qsizetype end = gif.size() - 1;
+    if (at >= end || (byte(at) != 0x21 && byte(at) != 0x2c))
+        return std::nullopt;
+    return GifParts{at, end};
+}
+
 Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames, int count,
                         int delay) {
     if (count <= 0 || size_t(count) > frames.size())
@@ -678,8 +702,8 @@ Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames
         indexed.push_back(copy.image());
     }
 
-    // The GIF is built in memory (a few MB at most) and written in one piece.
-    QByteArray bytes;
+    // The GIF is built in memory (a few MB at most) and written in one piece. Its frames are
+    // encoded each on its own, on all cores, and equal frames (a sway cycle repeats three) once.
     std::vector<uint8_t> globalPalette;
     CGIF_Config config{};
     config.attrFlags = CGIF_ATTR_IS_ANIMATED | (shared ? 0 : CGIF_ATTR_NO_GLOBAL_TABLE);
@@ -692,28 +716,65 @@ Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames
     }
     config.numLoops = CGIF_INFINITE_LOOP;
     config.pWriteFn = AppendToBytes;
-    config.pContext = &bytes;
 
-    std::unique_ptr<CGIF, CgifCloser> gif(cgif_newgif(&config));
-    if (!gif)
-        return Result::Failure(Imaging::tr("GIFの書き出しを始められませんでした"));
+    struct Encoding {
+        const QImage* frame;
+        QByteArray gif; // a GIF of this frame alone
+        Result result;
+    };
+    std::vector<Encoding> encodings;
+    std::vector<size_t> encodingOf;
     for (const QImage& frame : indexed) {
-        std::vector<uint8_t> pixels = IndexBytes(frame);
+        const auto same = std::find_if(encodings.begin(), encodings.end(),
+                                       [&](const Encoding& e) { return *e.frame == frame; });
+        encodingOf.push_back(size_t(same - encodings.begin()));
+        if (same == encodings.end())
+            encodings.push_back({&frame, {}, {}});
+    }
+    const auto encode = [&](Encoding& e) {
+        CGIF_Config own = config;
+        own.pContext = &e.gif;
+        std::unique_ptr<CGIF, CgifCloser> gif(cgif_newgif(&own));
+        if (!gif) {
+            e.result = Result::Failure(Imaging::tr("GIFの書き出しを始められませんでした"));
+            return;
+        }
+        std::vector<uint8_t> pixels = IndexBytes(*e.frame);
         std::vector<uint8_t> local;
         CGIF_FrameConfig fc{};
         fc.pImageData = pixels.data();
         fc.delay = uint16_t(std::clamp(delay, 0, 0xffff));
         if (!shared) {
-            local = PaletteBytes(frame.colorTable());
+            local = PaletteBytes(e.frame->colorTable());
             fc.attrFlags = CGIF_FRAME_ATTR_USE_LOCAL_TABLE;
             fc.pLocalPalette = local.data();
             fc.numLocalPaletteEntries = uint16_t(local.size() / 3);
         }
         if (cgif_addframe(gif.get(), &fc) != CGIF_OK)
-            return Result::Failure(Imaging::tr("GIFのフレームを書き出せませんでした"));
+            e.result = Result::Failure(Imaging::tr("GIFのフレームを書き出せませんでした"));
+        else if (cgif_close(gif.release()) != CGIF_OK)
+            e.result = Result::Failure(Imaging::tr("GIFを書き終えられませんでした"));
+    };
+    // Without threads to spare the frames are encoded one after another here.
+    if (CanStartWorkerThreads())
+        QtConcurrent::blockingMap(encodings, encode);
+    else
+        std::for_each(encodings.begin(), encodings.end(), encode);
+
+    // The file: the first GIF's header, then every frame's own blocks in order, then the end.
+    QByteArray bytes;
+    for (size_t k = 0; k < indexed.size(); ++k) {
+        const Encoding& e = encodings[encodingOf[k]];
+        if (!e.result)
+            return e.result;
+        const std::optional<GifParts> parts = SplitGif(e.gif);
+        if (!parts)
+            return Result::Failure(Imaging::tr("GIFを書き終えられませんでした"));
+        if (k == 0)
+            bytes.append(e.gif.first(parts->frameStart));
+        bytes.append(e.gif.sliced(parts->frameStart, parts->frameEnd - parts->frameStart));
     }
-    if (cgif_close(gif.release()) != CGIF_OK)
-        return Result::Failure(Imaging::tr("GIFを書き終えられませんでした"));
+    bytes.append(char(0x3b));
     return WriteFileAtomically(path, bytes);
 }
 

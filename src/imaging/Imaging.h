@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <span>
 
 class QPainter;
@@ -106,6 +107,14 @@ Result ReduceFrameColors(std::span<ImageHandle> frames);
 // Frames sharing one palette get a global colour table. Written atomically like bitmaps.
 Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames, int count,
                         int delay);
+
+// Where the frames of a GIF lie: its header (with the colour table and the looping extension)
+// ends at frameStart, the frames' blocks run to frameEnd, where the trailer byte is.
+struct GifParts {
+    qsizetype frameStart = 0, frameEnd = 0;
+};
+// nullopt when the bytes are not a whole GIF with at least one frame.
+std::optional<GifParts> SplitGif(const QByteArray& gif);
 
 // How WriteAnimatedWebp compresses: lossy at quality 0..100 (bigger is better and larger), or
 // lossless, which keeps every pixel exactly.

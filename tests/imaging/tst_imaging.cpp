@@ -263,9 +263,11 @@ private slots:
         }
         ImageHandle reduced(strip);
         QVERIFY(ReduceImageColors(reduced));
+        // As in a sway cycle, some frames repeat earlier ones (written once, placed twice).
+        const int stripRow[n] = {0, 1, 2, 1, 0, 5, 6, 5};
         std::vector<ImageHandle> frames;
         for (int k = 0; k < n; ++k)
-            frames.push_back(CropImage(reduced, 0, k * h, w, h));
+            frames.push_back(CropImage(reduced, 0, stripRow[k] * h, w, h));
 
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("揺れ.gif"));
@@ -286,6 +288,33 @@ private slots:
                     QCOMPARE(ColorrefFromArgb(decoded.pixel(x, y)),
                              GetImagePixel(frames[size_t(k)], x, y));
         }
+    }
+
+    void gifSplitsIntoHeaderAndFrames() {
+        std::vector<ImageHandle> frames;
+        frames.emplace_back(Gradient(5, 5, 1));
+        QVERIFY(ReduceImageColors(frames.front())); // one palette: a global table
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.gif"));
+        QVERIFY(WriteAnimatedGif(path, frames, 1, 6));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray gif = file.readAll();
+
+        const std::optional<GifParts> parts = SplitGif(gif);
+        QVERIFY(parts);
+        // After the global table (its size in the screen flags) and the looping extension comes
+        // the first frame's control extension; the trailer byte ends the frames.
+        const qsizetype table = 3 * (qsizetype(2) << (gif[10] & 7));
+        QVERIFY(gif[10] & 0x80);
+        QCOMPARE(gif.mid(13 + table + 3, 8), QByteArray("NETSCAPE"));
+        QCOMPARE(gif.mid(parts->frameStart, 2), QByteArray("\x21\xf9"));
+        QCOMPARE(parts->frameEnd, gif.size() - 1);
+
+        QVERIFY(!SplitGif(gif.first(gif.size() - 1)));                 // no trailer
+        QVERIFY(!SplitGif(gif.first(parts->frameStart) + char(0x3b))); // no frame
+        QVERIFY(!SplitGif(QByteArray("PNG89a") + gif.mid(6)));
+        QVERIFY(!SplitGif({}));
     }
 
     void gifOfUnreducedFramesStillWrites() {
