@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -189,13 +190,22 @@ Stages TimeStages(int rounds, const QString& picturePath, const QString& depthFi
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // libpng's notes on the sample photos' colour profiles would break up the table.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio=false"));
     QStringList args = app.arguments().mid(1);
     QString against;
+    bool usable = true;
     if (const qsizetype at = args.indexOf(QStringLiteral("--against")); at >= 0) {
         against = args.value(at + 1);
+        usable = !against.isEmpty() && !against.startsWith(QLatin1Char('-'));
         args.remove(at, std::min<qsizetype>(2, args.size() - at));
     }
-    const int rounds = args.isEmpty() ? 5 : std::max(1, args.front().toInt());
+    bool numeric = true;
+    const int rounds = args.isEmpty() ? 5 : args.front().toInt(&numeric);
+    if (!usable || !numeric || rounds < 1 || args.size() > 1) {
+        std::fprintf(stderr, "usage: bench-gif [ROUNDS] [--against OTHER-KELVARO-RENDER]\n");
+        return 2;
+    }
     const QString render = QStringLiteral(KELVARO_RENDER_EXE);
     for (const QString& program : {render, against})
         if (!program.isEmpty() && !QFileInfo::exists(program)) {
