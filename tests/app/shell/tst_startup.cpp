@@ -7,6 +7,7 @@
 #include "editor/DepthPaintDlg.h"
 
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -254,8 +255,11 @@ private slots:
                 auto* open = qobject_cast<QFileDialog*>(modal);
                 QVERIFY(open);
                 titles << open->windowTitle();
-                open->setDirectory(QFileInfo(picture).absolutePath());
-                open->selectFile(QFileInfo(picture).fileName());
+                // Typed, as a user would: selectFile leaves the name field alone once it has the
+                // focus, and the dialog then had nothing to open.
+                auto* name = open->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                QVERIFY(name);
+                name->setText(picture);
                 static_cast<QDialog*>(open)->accept(); // QFileDialog::accept is protected
             });
             editor.OnCommand(cmd::OpenPicture);
