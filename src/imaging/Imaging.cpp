@@ -404,8 +404,33 @@ constexpr int kMinBandRows = 64;
 // pixels remain.
 constexpr qint64 kPaletteSamplePixels = 256 * 1024;
 
-// The palette for the sampled rows of the images (RGBX8888, all of one size).
-Result ChoosePalette(std::vector<QImage>& images, liq_palette& palette) {
+// Rows of one image that libimagequant reads one at a time, so that the frames need no
+// converted copy: Format_RGB32 turned into its byte order on the way, RGBX8888 taken as it is.
+struct LiqRows {
+    std::vector<const uchar*> rows;
+    bool rgb32 = true;
+};
+
+void ReadLiqRow(liq_color out[], int row, int width, void* rows) {
+    const LiqRows& from = *static_cast<const LiqRows*>(rows);
+    const uchar* line = from.rows[size_t(row)];
+    if (!from.rgb32) {
+        std::memcpy(out, line, size_t(width) * sizeof(liq_color));
+        return;
+    }
+    const QRgb* pixels = reinterpret_cast<const QRgb*>(line);
+    for (int x = 0; x < width; ++x)
+        out[x] = {uchar(qRed(pixels[x])), uchar(qGreen(pixels[x])), uchar(qBlue(pixels[x])), 255};
+}
+
+// An image of libimagequant's that reads the rows (at least one) w pixels wide.
+liq_image* NewLiqImage(const liq_attr* attr, LiqRows& rows, int w) {
+    return liq_image_create_custom(attr, ReadLiqRow, &rows, w, int(rows.rows.size()), 0);
+}
+
+// The palette for the sampled rows of the images (Format_RGB32 or RGBX8888, all of one size and
+// format).
+Result ChoosePalette(const std::vector<QImage>& images, liq_palette& palette) {
     const int w = images.front().width(), h = images.front().height();
     const qint64 pixels = qint64(w) * h * qint64(images.size());
     const int step = int(std::clamp<qint64>(pixels / kPaletteSamplePixels, 1, 4));
@@ -428,13 +453,11 @@ Result ChoosePalette(std::vector<QImage>& images, liq_palette& palette) {
     LiqHistogram histogram(liq_histogram_create(exact.get()));
     if (!histogram)
         return Result::Failure(LiqErrorText(LIQ_OUT_OF_MEMORY));
-    std::vector<unsigned char*> rows;
-    for (QImage& image : images) {
-        rows.clear();
+    for (const QImage& image : images) {
+        LiqRows rows{{}, image.format() == QImage::Format_RGB32};
         for (int y = 0; y < h; y += step)
-            rows.push_back(image.scanLine(y));
-        LiqImage sample(liq_image_create_rgba_rows(
-            attr.get(), reinterpret_cast<void**>(rows.data()), w, int(rows.size()), 0));
+            rows.rows.push_back(image.constScanLine(y));
+        LiqImage sample(NewLiqImage(attr.get(), rows, w));
         if (!sample)
             return Result::Failure(Imaging::tr("減色の準備に失敗しました"));
         if (liq_error e = liq_histogram_add_image(histogram.get(), attr.get(), sample.get());
@@ -449,11 +472,10 @@ Result ChoosePalette(std::vector<QImage>& images, liq_palette& palette) {
     return Result::Success();
 }
 
-// Dithers rows of one image (RGBX8888, w pixels a row) to exactly the given palette, writing
-// indices into it to the output rows.
-Result RemapToPalette(std::vector<unsigned char*>& rows, std::vector<unsigned char*>& out, int w,
+// Dithers rows of one image (w pixels a row) to exactly the given palette, writing indices into
+// it to the output rows.
+Result RemapToPalette(LiqRows& rows, std::vector<unsigned char*>& out, int w,
                       const liq_palette& palette) {
-    const int h = int(rows.size());
     const OneOpenMpThread oneThread;
     LiqAttr attr(NewLiqAttr());
     if (!attr)
@@ -482,8 +504,7 @@ Result RemapToPalette(std::vector<unsigned char*>& rows, std::vector<unsigned ch
     if (liq_error e = liq_set_dithering_level(result.get(), kDitheringLevel); e != LIQ_OK)
         return Result::Failure(LiqErrorText(e));
 
-    LiqImage input(
-        liq_image_create_rgba_rows(attr.get(), reinterpret_cast<void**>(rows.data()), w, h, 0));
+    LiqImage input(NewLiqImage(attr.get(), rows, w));
     if (!input)
         return Result::Failure(Imaging::tr("減色の準備に失敗しました"));
     if (liq_error e = liq_write_remapped_image_rows(result.get(), input.get(), out.data());
@@ -549,10 +570,15 @@ Result ReduceFrameColors(std::span<ImageHandle> frames) {
             qint64(size.width()) * size.height() * qint64(distinct.size()) * liqBytesPerPixel))
         return Result::Failure(NoMemoryReason());
 
+    // Frames in the working format are read as they are; others are converted once.
     std::vector<QImage> rgba;
     rgba.reserve(distinct.size());
+    const bool rgb32 = std::all_of(distinct.begin(), distinct.end(), [&](size_t k) {
+        return frames[k].image().format() == QImage::Format_RGB32;
+    });
     for (size_t k : distinct) {
-        rgba.push_back(frames[k].image().convertToFormat(QImage::Format_RGBX8888));
+        rgba.push_back(rgb32 ? frames[k].image()
+                             : frames[k].image().convertToFormat(QImage::Format_RGBX8888));
         if (rgba.back().isNull())
             return Result::Failure(LiqErrorText(LIQ_OUT_OF_MEMORY));
     }
@@ -567,7 +593,8 @@ Result ReduceFrameColors(std::span<ImageHandle> frames) {
                                std::max(1, h / kMinBandRows));
     std::vector<QImage> indexed(distinct.size());
     struct Band {
-        std::vector<unsigned char*> rows, out;
+        LiqRows rows;
+        std::vector<unsigned char*> out;
         Result result;
     };
     std::vector<Band> jobs;
@@ -577,8 +604,9 @@ Result ReduceFrameColors(std::span<ImageHandle> frames) {
             return Result::Failure(LiqErrorText(LIQ_OUT_OF_MEMORY));
         for (int b = 0; b < bands; ++b) {
             Band band;
+            band.rows.rgb32 = rgb32;
             for (int y = h * b / bands; y < h * (b + 1) / bands; ++y) {
-                band.rows.push_back(rgba[i].scanLine(y));
+                band.rows.rows.push_back(rgba[i].constScanLine(y));
                 band.out.push_back(indexed[i].scanLine(y));
             }
             jobs.push_back(std::move(band));
@@ -763,6 +791,10 @@ Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames
 
     // The file: the first GIF's header, then every frame's own blocks in order, then the end.
     QByteArray bytes;
+    qsizetype size = 1;
+    for (size_t k = 0; k < indexed.size(); ++k)
+        size += encodings[encodingOf[k]].gif.size();
+    bytes.reserve(size);
     for (size_t k = 0; k < indexed.size(); ++k) {
         const Encoding& e = encodings[encodingOf[k]];
         if (!e.result)
