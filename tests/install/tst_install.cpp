@@ -1,6 +1,6 @@
 // `cmake --install` into a temporary prefix: the programs, the desktop entry, the icons, the
-// metainfo and the manual pages arrive, the installed editor runs, and the freedesktop validators
-// accept the desktop entry and the metainfo.
+// metainfo and the compressed manual pages arrive, the installed editor runs, and the freedesktop
+// validators accept the desktop entry and the metainfo.
 
 #include <QImage>
 #include <QImageReader>
@@ -121,12 +121,25 @@ private slots:
         QVERIFY(xml.contains("<release version=\"" KELVARO_VERSION "\""));
     }
 
+    // The pages are gzip-compressed as Debian wants them: the best compression (the header's
+    // XFL byte 2), no file name and no timestamp, and no uncompressed copy beside them.
     void manualPages() {
         for (const QString& program :
              {QStringLiteral("kelvaro"), QStringLiteral("kelvaro-render")}) {
-            QFile page(Installed(QStringLiteral("share/man/man1/%1.1").arg(program)));
+            const QString path = Installed(QStringLiteral("share/man/man1/%1.1").arg(program));
+            QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
+            QFile page(path + QStringLiteral(".gz"));
             QVERIFY2(page.open(QIODevice::ReadOnly), qPrintable(page.fileName()));
-            const QString text = QString::fromUtf8(page.readAll());
+            const QByteArray header = page.read(10);
+            QCOMPARE(header.size(), 10);
+            QCOMPARE(header.left(3), QByteArray("\x1f\x8b\x08"));
+            QCOMPARE(header[3] & 0x08, 0);                   // FNAME: no original file name
+            QCOMPARE(header.mid(4, 4), QByteArray(4, '\0')); // MTIME: no timestamp
+            QCOMPARE(header[8], '\x02');                     // XFL: maximum compression
+            const Run unzip =
+                RunProgram(QStringLiteral("gzip"), {QStringLiteral("-dc"), page.fileName()});
+            QCOMPARE(unzip.exitCode, 0);
+            const QString& text = unzip.output;
             QVERIFY(text.startsWith(QStringLiteral(".\\\" DO NOT MODIFY")) ||
                     text.contains(QStringLiteral(".TH ")));
             QVERIFY2(text.contains(QStringLiteral(".SH NAME\n") + program + QStringLiteral(" \\-")),
