@@ -3,6 +3,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <algorithm>
+#include <span>
+
 namespace kelvaro {
 
 namespace {
@@ -13,6 +16,75 @@ class CommandLine {
 };
 
 } // namespace
+
+QStringList WithoutQtOptions(const QStringList& arguments) {
+    enum class Takes {
+        Nothing,
+        Value,         // the next argument, and nothing when the option comes last
+        FollowedValue, // the next argument; an option that comes last is not Qt's
+        JoinedValue,   // -name=value
+    };
+    struct QtOption {
+        QLatin1StringView name;
+        Takes takes;
+    };
+    using namespace Qt::Literals::StringLiterals;
+    // Qt takes its options in passes, in this order; what one pass takes, the next never sees
+    // (in -style -platform xcb pic.png, -style takes pic.png).
+    static constexpr QtOption windowSystem[] = {
+        {"-platform"_L1, Takes::Value},      {"-platformpluginpath"_L1, Takes::Value},
+        {"-platformtheme"_L1, Takes::Value}, {"-qwindowgeometry"_L1, Takes::Value},
+        {"-geometry"_L1, Takes::Value},      {"-qwindowtitle"_L1, Takes::Value},
+        {"-title"_L1, Takes::Value},         {"-qwindowicon"_L1, Takes::Value},
+        {"-icon"_L1, Takes::Value},
+    };
+    static constexpr QtOption x11[] = {
+        {"-display"_L1, Takes::FollowedValue}, {"-name"_L1, Takes::FollowedValue},
+        {"-visual"_L1, Takes::FollowedValue},  {"-nograb"_L1, Takes::Nothing},
+        {"-dograb"_L1, Takes::Nothing},
+    };
+    static constexpr QtOption guiApplication[] = {
+        {"-plugin"_L1, Takes::Value},          {"-reverse"_L1, Takes::Nothing},
+        {"-session"_L1, Takes::FollowedValue}, {"-testability"_L1, Takes::Nothing},
+        {"-style"_L1, Takes::JoinedValue},     {"-style"_L1, Takes::FollowedValue},
+    };
+    static constexpr QtOption application[] = {
+        {"-stylesheet"_L1, Takes::FollowedValue}, {"-stylesheet"_L1, Takes::JoinedValue},
+        {"-widgetcount"_L1, Takes::Nothing},      {"-qdevel"_L1, Takes::Nothing},
+        {"-qdebug"_L1, Takes::Nothing},
+    };
+    QStringList left = arguments;
+    using Pass = std::span<const QtOption>;
+    for (const Pass pass :
+         {Pass(windowSystem), Pass(x11), Pass(guiApplication), Pass(application)}) {
+        QStringList kept = left.mid(0, 1);
+        for (qsizetype i = 1; i < left.size(); ++i) {
+            QStringView argument = left.at(i);
+            // Qt reads --name as -name, and has no "--" that ends the options.
+            if (argument.startsWith(u"--"))
+                argument = argument.mid(1);
+            const bool followed = i + 1 < left.size();
+            const auto matches = [&](const QtOption& option) {
+                switch (option.takes) {
+                case Takes::JoinedValue:
+                    return argument.startsWith(option.name) &&
+                           argument.mid(option.name.size()).startsWith(u'=');
+                case Takes::FollowedValue:
+                    return followed && argument == option.name;
+                default:
+                    return argument == option.name;
+                }
+            };
+            const auto option = std::find_if(pass.begin(), pass.end(), matches);
+            if (option == pass.end())
+                kept << left.at(i);
+            else if (option->takes == Takes::Value || option->takes == Takes::FollowedValue)
+                ++i;
+        }
+        left = kept;
+    }
+    return left;
+}
 
 void SetApplicationIdentity() {
     QCoreApplication::setApplicationName(QStringLiteral("Kelvaro"));

@@ -21,6 +21,13 @@ struct EditorStart {
 // whose translations are installed.
 EditorStart ParseEditorCommandLine(const QStringList& arguments);
 
+// The arguments, program name first, without the options QApplication takes for itself (-style
+// Fusion, --reverse, -stylesheet=FILE, ...): what ParseEditorCommandLine will see once a
+// QApplication exists, known before one is made. Options Qt takes only under X11 (-display,
+// -geometry, ...) are taken whatever the window system, so that this never makes an error of what
+// Qt accepts; under another window system the parse after QApplication reports them.
+QStringList WithoutQtOptions(const QStringList& arguments);
+
 // The identity the editor and its window system entry share.
 inline const QString EditorDesktopId = QStringLiteral("org.kelvaro.Kelvaro");
 // Application name and version, as --version prints them.

@@ -2,6 +2,7 @@
 // file behind. The whole test runs with HOME, XDG_CONFIG_HOME and TMPDIR pointing at empty
 // temporary folders (see main), so anything the program writes there is seen.
 
+#include "app/language/Language.h"
 #include "app/shell/CommandLine.h"
 #include "app/shell/DepthPaintApp.h"
 #include "editor/DepthPaintDlg.h"
@@ -183,16 +184,59 @@ private slots:
         QCOMPARE(version->readAllStandardError(), QByteArray());
     }
 
-    void wrongCommandLineExitsWithUsageStatus() {
+    // A wrong command line is reported before a window system is needed, with Qt's own options
+    // and their values taken off first, as QApplication does. `same` is the editor's part.
+    void wrongCommandLineNeedsNoWindow_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("same");
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << QStringList{"--bogus"};
+        QTest::newRow("bad lang") << QStringList{"--lang", "fr"} << QStringList{"--lang", "fr"};
+        QTest::newRow("two pictures")
+            << QStringList{"a.png", "-reverse", "b.png"} << QStringList{"a.png", "b.png"};
+        QTest::newRow("after a Qt option")
+            << QStringList{"-style", "Fusion", "--bogus"} << QStringList{"--bogus"};
+    }
+    void wrongCommandLineNeedsNoWindow() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, same);
+        std::unique_ptr<QProcess> process(RunWithoutDisplay(arguments));
+        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process->exitCode(), 2);
+        const Translations texts(Language::Japanese);
+        const EditorStart start = ParseEditorCommandLine(QStringList{"kelvaro"} + same);
+        QVERIFY(start.action == EditorStart::Action::UsageError);
+        QCOMPARE(QString::fromUtf8(process->readAllStandardError()),
+                 QStringLiteral("kelvaro: %1\n").arg(start.text));
+    }
+
+    void qtOptionsTakenOff() {
+        const auto left = [](const QStringList& arguments) {
+            return WithoutQtOptions(QStringList{"kelvaro"} + arguments).mid(1);
+        };
+        QCOMPARE(left({"-style", "Fusion", "pic.png"}), QStringList{"pic.png"});
+        QCOMPARE(left({"--style=Fusion", "-reverse", "-foo", "--lang", "en"}),
+                 QStringList({"-foo", "--lang", "en"}));
+        // As Qt: the window system's options go first, and a last -style has no value to take.
+        QCOMPARE(left({"-style", "-platform", "xcb", "pic.png"}), QStringList());
+        QCOMPARE(left({"pic.png", "-style"}), QStringList({"pic.png", "-style"}));
+        QCOMPARE(left({"--", "-stylesheet", "a.qss", "-platform"}), QStringList{"--"});
+    }
+
+    // Under a window system other than X11 the X11 options are not Qt's: the check after
+    // QApplication, which sees what Qt left, reports them.
+    void wrongCommandLineWithWindow() {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(KELVARO_EDITOR_PATH),
-                      {QStringLiteral("--lang"), QStringLiteral("de")});
+                      {QStringLiteral("-display"), QStringLiteral(":0")});
         QVERIFY(process.waitForFinished(60000));
         QCOMPARE(process.exitCode(), 2);
-        QVERIFY(process.readAllStandardError().contains("kelvaro: --lang"));
+        const Translations texts(Language::Japanese);
+        const EditorStart start = ParseEditorCommandLine({"kelvaro", "-display", ":0"});
+        QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
+                 QStringLiteral("kelvaro: %1\n").arg(start.text));
     }
 
     void pictureOnTheCommandLineOpensAtStart() {
