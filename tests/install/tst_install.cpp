@@ -1,6 +1,6 @@
 // `cmake --install` into a temporary prefix: the programs, the desktop entry, the icons, the
-// metainfo and the compressed manual pages arrive, the installed editor runs, and the freedesktop
-// validators accept the desktop entry and the metainfo.
+// metainfo, the compressed manual pages and Debian's copyright and changelog arrive, the installed
+// editor runs, and the freedesktop validators accept the desktop entry and the metainfo.
 
 #include <QImage>
 #include <QImageReader>
@@ -146,6 +146,24 @@ private slots:
                      qPrintable(text.left(400)));
             QVERIFY(!text.contains(QStringLiteral(BUILD_DIR))); // no build paths in the synopsis
         }
+    }
+
+    // Debian's copyright file names the licence and points to the system's copy of its text
+    // rather than carrying it; the changelog beside it has an entry for this version.
+    void debianDocumentation() {
+        QFile copyright(Installed(QStringLiteral("share/doc/kelvaro/copyright")));
+        QVERIFY(copyright.open(QIODevice::ReadOnly));
+        const QByteArray text = copyright.readAll();
+        QVERIFY(text.contains("\nLicense: GPL-3+\n"));
+        QVERIFY(text.contains("\"/usr/share/common-licenses/GPL-3\""));
+        QVERIFY(!text.contains("TERMS AND CONDITIONS"));
+        const Run changelog =
+            RunProgram(QStringLiteral("gzip"),
+                       {QStringLiteral("-dc"),
+                        Installed(QStringLiteral("share/doc/kelvaro/changelog.Debian.gz"))});
+        QCOMPARE(changelog.exitCode, 0);
+        QVERIFY2(changelog.output.startsWith(QStringLiteral("kelvaro (" KELVARO_VERSION "-1) ")),
+                 qPrintable(changelog.output));
     }
 };
 
