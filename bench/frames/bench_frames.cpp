@@ -2,8 +2,9 @@
 // map, both directions, and (when built beside it) kelvaro-render --frames-dir end to end.
 #include "gif/FrameSynthesis.h"
 
+#include "Timing.h"
+
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -72,15 +73,10 @@ DepthMap BusyDepthMap() {
 }
 
 template <typename F> double MedianMs(F&& work) {
-    std::vector<double> times;
-    for (int i = 0; i < Runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
+    return ::MedianMs(Runs, [&] {
         work();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+        return true;
+    });
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "gif/GifPipeline.h"
 
 #include "FramePsnr.h"
+#include "Timing.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -90,13 +91,6 @@ bool Run(const QString& program, const QStringList& args) {
 struct Timings {
     std::vector<double> ours, magick, ffmpeg;
 };
-
-double Median(std::vector<double> ms) {
-    if (ms.empty())
-        return -1;
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
 
 double Slowest(const std::vector<double>& ms) {
     return ms.empty() ? -1 : *std::max_element(ms.begin(), ms.end());

@@ -6,12 +6,13 @@
 #include "depth/GreyDepth.h"
 #include "files/PictureFile.h"
 
+#include "Timing.h"
+
 #include <QGuiApplication>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -25,16 +26,10 @@ constexpr int kSide = 640;
 constexpr int kRuns = 15;
 
 double MedianMs(const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int run = 0; run < kRuns; ++run) {
-        const auto t0 = std::chrono::steady_clock::now();
+    return ::MedianMs(kRuns, [&] {
         work();
-        times.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
-                .count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+        return true;
+    });
 }
 
 // What depth-estimation models write: smooth blobs over a ramp.

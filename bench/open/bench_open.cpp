@@ -2,12 +2,12 @@
 // of 3) on phone-sized JPEGs, a large PNG and a long panorama, and of a whole kelvaro-render run.
 #include "files/PictureFile.h"
 
+#include "Timing.h"
+
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -25,19 +25,6 @@ QImage PhotoLike(int w, int h) {
                           ((x / 37) ^ (y / 29)) * 11 & 0xff);
     }
     return image;
-}
-
-double MedianMs(int runs, const std::function<bool()>& once) {
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        if (!once())
-            return -1;
-        ms.push_back(double(t.nsecsElapsed()) / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
 }
 
 } // namespace

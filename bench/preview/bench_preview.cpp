@@ -6,6 +6,8 @@
 #include "document/EditorDocument.h"
 #include "editor/preview/PreviewWindow.h"
 
+#include "Timing.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -21,11 +23,6 @@ using namespace kelvaro;
 namespace {
 
 constexpr int kRuns = 21;
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 QImage Photo(int w, int h) {
     QImage image(w, h, QImage::Format_RGB32);

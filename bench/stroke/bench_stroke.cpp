@@ -10,6 +10,8 @@
 #include "editor/QtPrompts.h"
 #include "editor/canvas/CanvasDisplay.h"
 
+#include "Timing.h"
+
 #include <QApplication>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -28,11 +30,6 @@ constexpr int kSide = 640;
 constexpr int kMoves = 2000;
 constexpr int kRuns = 7;
 constexpr int kWidth = 32;
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // A looping path over the whole canvas, a few pixels a move as a quick hand drags.
 std::vector<QPoint> StrokePath() {
