@@ -722,6 +722,112 @@ It was loaded top-left to top-left, unscaled.</translation>
 
 A greyscale depth image can be loaded with &quot;Load from greyscale image...&quot; under &quot;Depth&quot;.</translation>
     </message>
+    <message>
+        <source>赤 (最も手前)</source>
+        <translation>red (nearest)</translation>
+    </message>
+    <message>
+        <source>橙</source>
+        <translation>orange</translation>
+    </message>
+    <message>
+        <source>黄</source>
+        <translation>yellow</translation>
+    </message>
+    <message>
+        <source>黄緑</source>
+        <translation>yellow-green</translation>
+    </message>
+    <message>
+        <source>緑</source>
+        <translation>green</translation>
+    </message>
+    <message>
+        <source>水色</source>
+        <translation>sky blue</translation>
+    </message>
+    <message>
+        <source>青</source>
+        <translation>blue</translation>
+    </message>
+    <message>
+        <source>紫 (基準)</source>
+        <translation>purple (base)</translation>
+    </message>
+    <message>
+        <source>黒 (固定)</source>
+        <translation>black (fixed)</translation>
+    </message>
+    <message>
+        <source>ペン</source>
+        <translation>Pen</translation>
+    </message>
+    <message>
+        <source>消しゴム</source>
+        <translation>Eraser</translation>
+    </message>
+    <message>
+        <source>塗りつぶし</source>
+        <translation>Fill</translation>
+    </message>
+    <message>
+        <source>細く</source>
+        <translation>Thinner</translation>
+    </message>
+    <message>
+        <source>太く</source>
+        <translation>Thicker</translation>
+    </message>
+    <message>
+        <source>メニュー: 画像・立体情報のファイル、表示、GIFの生成</source>
+        <translation>Menu: picture and depth files, view, GIF generation</translation>
+    </message>
+    <message>
+        <source>ペン: 選んだ段の色で描く (%1)</source>
+        <translation>Pen: paints in the selected level's colour (%1)</translation>
+    </message>
+    <message>
+        <source>消しゴム: 基準の段 (紫) に戻す (%1)</source>
+        <translation>Eraser: paints back to the base level (purple) (%1)</translation>
+    </message>
+    <message>
+        <source>塗りつぶし: 同じ色の続いた部分を選んだ段の色にする (%1)</source>
+        <translation>Fill: gives a connected area of one colour the selected level (%1)</translation>
+    </message>
+    <message>
+        <source>太さ: ペンと消しゴムの幅 (%1 で細く、%2 で太く)</source>
+        <translation>Thickness: width of pen and eraser (%1 thinner, %2 thicker)</translation>
+    </message>
+    <message>
+        <source>凸: この側の段ほど手前に出る</source>
+        <translation>Raised: levels on this side come forward</translation>
+    </message>
+    <message>
+        <source>凹: この側の段ほど奥に下がる</source>
+        <translation>Sunken: levels on this side stay back</translation>
+    </message>
+    <message>
+        <source>立体情報: 段の色を表示する</source>
+        <translation>Depth information: show the level colours</translation>
+    </message>
+    <message>
+        <source>画像: 画像を表示する</source>
+        <translation>Picture: show the picture</translation>
+    </message>
+    <message>
+        <source>戻す: 一つ前の状態に戻す (%1)</source>
+        <translation>Undo: back one step (%1)</translation>
+    </message>
+    <message>
+        <source>やり直す: 戻した操作をやり直す (%1)</source>
+        <translation>Redo: forward one undone step (%1)</translation>
+    </message>
+    <message>
+        <source>段 %1: %2 (%3)
+キャンバスを右クリックすると、その場所の段を選びます。</source>
+        <translation>Level %1: %2 (%3)
+A right click on the canvas picks the level found there.</translation>
+    </message>
 </context>
 <context>
     <name>kelvaro::COutputSizeDlg</name>

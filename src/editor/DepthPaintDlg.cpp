@@ -35,32 +35,6 @@ const char* const SelectedToolIcon[3] = {":/icons/132.png", ":/icons/133.png", "
 // The tools, in button order.
 constexpr int kTools[] = {int(PaintTool::Pen), int(PaintTool::Eraser), int(PaintTool::Fill)};
 
-enum class KeyAction { None, Swallow, Undo, Redo };
-
-// What a key press means to the editor, decided from the event's own modifier state alone, so a
-// Ctrl released while another window had the focus cannot turn a later plain Z into an undo.
-KeyAction ActionOf(const QKeyEvent& e) {
-    switch (e.key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        return KeyAction::Swallow; // the editor is never ended or committed from the keyboard
-    default:
-        break;
-    }
-    if (e.matches(QKeySequence::Undo))
-        return KeyAction::Undo;
-    if (e.matches(QKeySequence::Redo))
-        return KeyAction::Redo;
-    if (e.modifiers() & Qt::ControlModifier) {
-        if (e.key() == Qt::Key_Z)
-            return KeyAction::Undo;
-        if (e.key() == Qt::Key_Y)
-            return KeyAction::Redo;
-    }
-    return KeyAction::None;
-}
-
 } // namespace
 
 CDepthPaintDlg::CDepthPaintDlg(Prompts& prompts, QWidget* parent)
@@ -73,6 +47,7 @@ CDepthPaintDlg::CDepthPaintDlg(Prompts& prompts, QWidget* parent)
     setFont(DialogFont());
     setWindowTitle(QStringLiteral("Kelvaro ver.4"));
     setWindowIcon(m_hIcon);
+    tools_ = MakeTools();
     CreateControls();
     UpdateData(false);
     SetOuterSize(layout::StartOuterSize);
@@ -81,16 +56,13 @@ CDepthPaintDlg::CDepthPaintDlg(Prompts& prompts, QWidget* parent)
     preview_ = std::make_unique<PreviewWindow>(document_, this);
     document_.setPenWidth(PenWidthForThickness(m_nThickness));
     UpdateToolIcons();
+    CreateActions();
     InstallCommandHandlers();
     setAcceptDrops(true);
-    // Shortcuts must work whichever control has the focus, so the filter sits on the application
-    // and picks out the key events of this window's widgets.
-    qApp->installEventFilter(this);
+    thickness_->installEventFilter(this);
 }
 
-CDepthPaintDlg::~CDepthPaintDlg() {
-    qApp->removeEventFilter(this);
-}
+CDepthPaintDlg::~CDepthPaintDlg() = default;
 
 void CDepthPaintDlg::CreateControls() {
     const auto DuRect = [](int x, int y, int w, int h) {
@@ -141,12 +113,13 @@ void CDepthPaintDlg::CreateControls() {
         QPushButton* b = toolButtons_[tool];
         b->setFlat(true);
         b->setIconSize(QSize(32, 32));
-        connect(b, &QPushButton::clicked, this, [this, tool] { SelectTool(tool); });
     }
     connect(menuButton_, &QPushButton::clicked, this, &CDepthPaintDlg::ShowPopupMenu);
     // clicked, not toggled: UpdateData(false) sets the boxes without running these.
     connect(showDepth_, &QCheckBox::clicked, this, &CDepthPaintDlg::OnShowDepthClicked);
     connect(showPicture_, &QCheckBox::clicked, this, &CDepthPaintDlg::OnShowPictureClicked);
+    // Undo and redo work from the buttons even without a picture (they find nothing to do), so
+    // the buttons call the commands, not the actions greyed then.
     connect(undo, &QPushButton::clicked, this, &CDepthPaintDlg::OnUndo);
     connect(redo, &QPushButton::clicked, this, &CDepthPaintDlg::OnRedo);
 }
@@ -194,75 +167,11 @@ void CDepthPaintDlg::SelectTool(int tool) {
     document_.setTool(PaintTool(tool));
 }
 
-std::unique_ptr<QMenu> CDepthPaintDlg::BuildPopupMenu() {
-    auto menu = std::make_unique<QMenu>(this);
-    const auto item = [this](QMenu* m, int id, const QString& text, bool needsPicture) {
-        QAction* a = m->addAction(text);
-        a->setData(id);
-        a->setObjectName(CommandName(id));
-        a->setEnabled(!needsPicture || document_.hasPicture());
-        return a;
-    };
-    const auto checkItem = [&item](QMenu* m, int id, const QString& text, bool checked) {
-        QAction* a = item(m, id, text, true);
-        a->setCheckable(true);
-        a->setChecked(checked);
-    };
-
-    item(menu.get(), cmd::OpenPicture, tr("画像を開く..."), false);
-    menu->addSeparator();
-    item(menu.get(), cmd::Undo, tr("元に戻す"), true);
-    item(menu.get(), cmd::Redo, tr("やり直す"), true);
-    item(menu.get(), cmd::Clear, tr("クリア..."), true);
-    QMenu* view = menu->addMenu(tr("表示"));
-    checkItem(view, cmd::ToggleDepth, tr("立体情報"), (m_nView & ViewDepth) != 0);
-    checkItem(view, cmd::TogglePicture, tr("画像"), (m_nView & ViewPicture) != 0);
-    view->addSeparator();
-    checkItem(view, cmd::ToggleFaint, tr("立体情報の色を薄く表示"), m_bFaint);
-    menu->addSeparator();
-    QMenu* depth = menu->addMenu(tr("立体情報"));
-    item(depth, cmd::SaveDepth, tr("保存..."), true);
-    item(depth, cmd::LoadDepth, tr("読み込み..."), true);
-    item(depth, cmd::LoadGreyDepth, tr("グレースケール画像から読み込む..."), true);
-    menu->addSeparator();
-    item(menu.get(), cmd::GenerateGif, tr("GIFを生成"), true);
-    QAction* preview = item(menu.get(), cmd::Preview, tr("プレビュー"), false);
-    preview->setCheckable(true);
-    preview->setChecked(preview_->isVisible());
-    menu->addSeparator();
-    item(menu.get(), cmd::Exit, tr("終了"), false);
-    return menu;
-}
-
-void CDepthPaintDlg::ShowPopupMenu() {
-    const std::unique_ptr<QMenu> menu = BuildPopupMenu();
-    const QAction* chosen = menu->exec(menuButton_->mapToGlobal(QPoint(0, menuButton_->height())));
-    if (chosen)
-        OnCommand(chosen->data().toInt());
-}
-
-void CDepthPaintDlg::OnCommand(int id) {
-    switch (id) {
-    case cmd::ToggleDepth:
-        ToggleView(ViewDepth);
-        break;
-    case cmd::TogglePicture:
-        ToggleView(ViewPicture);
-        break;
-    case cmd::ToggleFaint:
-        m_bFaint = !m_bFaint;
-        update(CanvasRect);
-        break;
-    case cmd::Preview:
-        preview_->setVisible(!preview_->isVisible());
-        break;
-    case cmd::Exit:
-        done(0);
-        break;
-    default:
-        RunHandler(id);
-        break;
-    }
+Tool& CDepthPaintDlg::currentTool() const {
+    for (const std::unique_ptr<Tool>& tool : tools_)
+        if (tool->kind() == document_.tool())
+            return *tool;
+    return *tools_.front();
 }
 
 void CDepthPaintDlg::SetCommandHandler(int id, std::function<void()> handler) {
@@ -285,18 +194,21 @@ void CDepthPaintDlg::ToggleView(int bit) {
     m_bShowDepth = (m_nView & ViewDepth) != 0;
     m_bShowPicture = (m_nView & ViewPicture) != 0;
     UpdateData(false);
+    UpdateActions();
     update(CanvasRect);
 }
 
 void CDepthPaintDlg::OnShowDepthClicked() {
     UpdateData(true);
     m_nView = m_bShowDepth ? (m_nView | ViewDepth) : (m_nView & ViewPicture);
+    UpdateActions();
     update(CanvasRect);
 }
 
 void CDepthPaintDlg::OnShowPictureClicked() {
     UpdateData(true);
     m_nView = m_bShowPicture ? (m_nView | ViewPicture) : (m_nView & ViewDepth);
+    UpdateActions();
     update(CanvasRect);
 }
 
@@ -336,30 +248,6 @@ void CDepthPaintDlg::done(int result) {
     preview_->Shutdown();
     ReleaseCanvas();
     QDialog::done(result);
-}
-
-bool CDepthPaintDlg::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress)
-        return QDialog::eventFilter(watched, event);
-    auto* widget = qobject_cast<QWidget*>(watched);
-    // isAncestorOf stops at windows, so the combo box list and the popup menu keep their keys.
-    if (!widget || (widget != this && !isAncestorOf(widget)))
-        return QDialog::eventFilter(watched, event);
-
-    const KeyAction action = ActionOf(*static_cast<QKeyEvent*>(event));
-    if (action == KeyAction::None)
-        return QDialog::eventFilter(watched, event);
-    if (type == QEvent::ShortcutOverride) {
-        // Claim the key so that no shortcut takes it; it then arrives here as a key press.
-        event->accept();
-        return true;
-    }
-    if (action == KeyAction::Undo)
-        OnUndo();
-    else if (action == KeyAction::Redo)
-        OnRedo();
-    return true;
 }
 
 void CDepthPaintDlg::paintEvent(QPaintEvent* event) {

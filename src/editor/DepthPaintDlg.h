@@ -6,6 +6,7 @@
 #include "editor/Prompts.h"
 #include "editor/canvas/CanvasDisplay.h"
 #include "editor/preview/PreviewWindow.h"
+#include "editor/tools/Tools.h"
 
 #include <QDialog>
 #include <QIcon>
@@ -17,11 +18,13 @@
 #include <memory>
 #include <vector>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QMenu;
 class QPainter;
 class QPushButton;
+class QKeyEvent;
 class QMouseEvent;
 class QDragEnterEvent;
 class QDropEvent;
@@ -29,9 +32,10 @@ class QDropEvent;
 namespace kelvaro {
 
 // The editor window: the row of controls, the palette bar and the canvas over an EditorDocument.
-// It turns mouse positions into map coordinates and runs the commands; menu commands run through
-// OnCommand; each has a handler that SetCommandHandler can replace.
-// Every modal question goes through the Prompts given at construction.
+// Every command is one QAction (Action(id)), shared by the popup menu, the buttons and the
+// keyboard; all of them run through OnCommand, and a command with a handler (SetCommandHandler)
+// runs that. Mouse input on the canvas goes to the current tool object. Every modal question goes
+// through the Prompts given at construction.
 class CDepthPaintDlg : public QDialog {
     Q_OBJECT
 
@@ -73,6 +77,12 @@ public:
     // Shows the selected twin of the current tool's icon and the normal icons of the others.
     void UpdateToolIcons();
     void SelectTool(int tool);
+    // The object of the selected tool, which takes the canvas's presses, moves and releases.
+    Tool& currentTool() const;
+
+    // The shared action of a command (cmd::...), or null. It carries the id as data and the object
+    // name CommandName(id); its shortcuts work wherever the focus is in this window.
+    QAction* Action(int id) const;
 
     // The popup menu as it would open now: check marks from m_nView, m_bFaint and whether the
     // preview window is open, picture commands greyed while no picture is loaded. Each action
@@ -147,7 +157,9 @@ public:
     void done(int result) override;
 
 protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -158,6 +170,10 @@ protected:
 
 private:
     void CreateControls();
+    void CreateActions();
+    void AddAction(int id, const QString& text, const QList<QKeySequence>& shortcuts = {});
+    void UpdateActions();
+    void StepThickness(int step);
     void ObserveDocument();
     void OnPictureReplaced();
     void CentreOnScreen();
@@ -178,6 +194,9 @@ private:
     QComboBox* thickness_ = nullptr;
     QCheckBox* showDepth_ = nullptr;
     QCheckBox* showPicture_ = nullptr;
+    std::vector<std::unique_ptr<Tool>> tools_; // by PaintTool number
+    Tool* pressedTool_ = nullptr;              // the tool of the left press, until its release
+    std::map<int, QAction*> actions_;          // owned by this window as their parent
     std::map<int, std::function<void()>> handlers_;
     std::function<void(int)> progressSink_;
     bool busy_ = false;

@@ -38,6 +38,14 @@ inline constexpr int Redo = 32784;
 inline constexpr int ToggleFaint = 32785;
 inline constexpr int Preview = 32786;
 inline constexpr int LoadGreyDepth = 32787;
+// Commands of the keyboard and the control row, not in the popup menu.
+inline constexpr int SelectPen = 32788;
+inline constexpr int SelectEraser = 32789;
+inline constexpr int SelectFill = 32790;
+inline constexpr int Thinner = 32791; // one thickness step down
+inline constexpr int Thicker = 32792; // one thickness step up
+// Level i is selected by SelectLevel0 + i.
+inline constexpr int SelectLevel0 = 32800;
 } // namespace cmd
 
 inline QString ControlName(int id) {

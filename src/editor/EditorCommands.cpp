@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <utility>
 
 namespace kelvaro {
 
@@ -54,7 +55,10 @@ void CDepthPaintDlg::InstallCommandHandlers() {
 void CDepthPaintDlg::ObserveDocument() {
     connect(&document_, &EditorDocument::changed, this,
             [this](const QRect& mapRect) { update(mapRect.translated(CanvasRect.topLeft())); });
-    connect(&document_, &EditorDocument::pictureReplaced, this, &CDepthPaintDlg::OnPictureReplaced);
+    connect(&document_, &EditorDocument::pictureReplaced, this, [this] {
+        UpdateActions();
+        OnPictureReplaced();
+    });
     connect(&document_, &EditorDocument::brushChanged, this, [this] {
         UpdateToolIcons();
         update(PaletteRect);
@@ -222,26 +226,24 @@ void CDepthPaintDlg::OnLButtonDown(QPoint client) {
     const std::optional<QPoint> point = CanvasPointAt(client, CanvasRect);
     if (!point)
         return;
-    if (document_.tool() == PaintTool::Fill) {
-        document_.Fill(*point);
-        return;
-    }
-    // The width is read once, at the stroke start; Qt keeps sending this window the moves and
-    // the release while the button is held, wherever the pointer goes.
+    // The width is read once, at the press that starts a stroke; Qt keeps sending this window
+    // the moves and the release while the button is held, wherever the pointer goes.
     UpdateData(true);
     document_.setPenWidth(PenWidthForThickness(m_nThickness));
-    document_.BeginStroke(*point);
+    pressedTool_ = &currentTool();
+    pressedTool_->Press(document_, *point);
 }
 
-// Moves and the release beyond the canvas are clamped onto it by the document.
+// The tool that took the press gets the moves and the release, even when another tool is chosen
+// from the keyboard meanwhile.
 void CDepthPaintDlg::OnMouseMove(QPoint client) {
-    if (document_.isStroking())
-        document_.ContinueStroke(client - CanvasRect.topLeft());
+    if (pressedTool_)
+        pressedTool_->Move(document_, client - CanvasRect.topLeft());
 }
 
 void CDepthPaintDlg::OnLButtonUp(QPoint client) {
-    if (document_.isStroking())
-        document_.EndStroke(client - CanvasRect.topLeft());
+    if (Tool* tool = std::exchange(pressedTool_, nullptr))
+        tool->Release(document_, client - CanvasRect.topLeft());
 }
 
 void CDepthPaintDlg::OnRButtonUp(QPoint client) {

@@ -64,13 +64,23 @@ void CompareMenu(const QMenu* menu, const QList<MenuRow>& rows) {
     }
 }
 
+// Every item of the menu and its submenus, submenu entries and separators included.
+QList<QAction*> AllItems(const QMenu* menu) {
+    QList<QAction*> items;
+    for (QAction* a : menu->actions()) {
+        items << a;
+        if (a->menu())
+            items << AllItems(a->menu());
+    }
+    return items;
+}
+
+// The menu's item of the command; the window's shared action of it.
 QAction* Find(QMenu* menu, int id) {
-    QAction* a = menu->findChild<QAction*>(CommandName(id));
-    if (!a)
-        for (QMenu* sub : menu->findChildren<QMenu*>())
-            if ((a = sub->findChild<QAction*>(CommandName(id))))
-                break;
-    return a;
+    for (QAction* a : AllItems(menu))
+        if (a->objectName() == CommandName(id))
+            return a;
+    qFatal("menu item %d missing", id);
 }
 
 QImage Pixels(const QIcon& icon) {
@@ -217,7 +227,7 @@ private slots:
         dlg_->m_nView = 2;
         dlg_->m_bFaint = true;
         const std::unique_ptr<QMenu> menu = dlg_->BuildPopupMenu();
-        for (QAction* a : menu->findChildren<QAction*>())
+        for (QAction* a : AllItems(menu.get()))
             if (!a->isSeparator())
                 QVERIFY2(a->isEnabled(), qPrintable(a->text()));
         QVERIFY(!Find(menu.get(), cmd::ToggleDepth)->isChecked());
@@ -377,6 +387,128 @@ private slots:
         QTest::keyClick(depth, Qt::Key_Z);
         QTest::keyClick(depth, Qt::Key_Y);
         QCOMPARE(Position(), 2);
+    }
+
+    // The menu's items are the window's own actions, so their shortcuts show beside them.
+    void menuItemsAreTheSharedActions() {
+        const std::unique_ptr<QMenu> menu = dlg_->BuildPopupMenu();
+        for (int id : {cmd::OpenPicture, cmd::Undo, cmd::Redo, cmd::SaveDepth, cmd::LoadDepth,
+                       cmd::GenerateGif, cmd::Exit}) {
+            QAction* item = Find(menu.get(), id);
+            QCOMPARE(item, dlg_->Action(id));
+            QCOMPARE(item->data().toInt(), id);
+            QVERIFY(!item->shortcut().isEmpty());
+            QVERIFY(item->isShortcutVisibleInContextMenu());
+        }
+        QCOMPARE(dlg_->Action(cmd::Redo)->shortcuts(),
+                 (QList<QKeySequence>{QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")}));
+    }
+
+    // Every shortcut reaches its command from wherever the focus is in the window.
+    void shortcutsReachTheirCommands() {
+        QVERIFY(QTest::qWaitForWindowActive(dlg_.get()));
+        LoadSomePicture();
+        QList<int> ran;
+        for (int id : {cmd::OpenPicture, cmd::SaveDepth, cmd::LoadDepth, cmd::GenerateGif})
+            dlg_->SetCommandHandler(id, [&ran, id] { ran << id; });
+        auto* undoButton = Ctl<QWidget>(ctrl::Undo);
+        undoButton->setFocus();
+        QTest::keyClick(undoButton, Qt::Key_O, Qt::ControlModifier);
+        QTest::keyClick(undoButton, Qt::Key_S, Qt::ControlModifier);
+        QTest::keyClick(undoButton, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(undoButton, Qt::Key_G, Qt::ControlModifier);
+        QCOMPARE(ran,
+                 (QList<int>{cmd::OpenPicture, cmd::SaveDepth, cmd::LoadDepth, cmd::GenerateGif}));
+
+        auto* depth = Ctl<QWidget>(ctrl::ShowDepth);
+        depth->setFocus();
+        const auto tool = [this] {
+            return dlg_->document().tool();
+        };
+        QTest::keyClick(depth, Qt::Key_E);
+        QCOMPARE(tool(), PaintTool::Eraser);
+        QCOMPARE(&dlg_->currentTool(), &dlg_->currentTool()); // stable object
+        QCOMPARE(dlg_->currentTool().kind(), PaintTool::Eraser);
+        QTest::keyClick(depth, Qt::Key_F);
+        QCOMPARE(tool(), PaintTool::Fill);
+        QCOMPARE(dlg_->currentTool().kind(), PaintTool::Fill);
+        QTest::keyClick(depth, Qt::Key_B);
+        QCOMPARE(tool(), PaintTool::Pen);
+
+        auto* thickness = Ctl<QComboBox>(ctrl::Thickness);
+        QTest::keyClick(depth, Qt::Key_BracketLeft);
+        QCOMPARE(thickness->currentIndex(), 2);
+        QTest::keyClick(depth, Qt::Key_BracketRight);
+        QTest::keyClick(depth, Qt::Key_BracketRight);
+        QCOMPARE(thickness->currentIndex(), 4);
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(depth, Qt::Key_BracketRight);
+        QCOMPARE(thickness->currentIndex(), 5); // the thickest stays
+        for (int i = 0; i < 8; ++i)
+            QTest::keyClick(depth, Qt::Key_BracketLeft);
+        QCOMPARE(thickness->currentIndex(), 0);
+        // The next stroke takes the list's thickness.
+        dlg_->OnLButtonDown(dlg_->CanvasRect.topLeft() + QPoint(2, 2));
+        dlg_->OnLButtonUp(dlg_->CanvasRect.topLeft() + QPoint(2, 2));
+        QCOMPARE(dlg_->document().penWidth(), 1);
+
+        for (int level : {8, 0, 3, 7, 1, 2, 4, 5, 6}) {
+            QTest::keyClick(depth, Qt::Key(Qt::Key_0 + level));
+            QCOMPARE(dlg_->document().level(), level);
+        }
+
+        // Ctrl+Q exits through the question about the unsaved map: cancelled, then discarded.
+        dlg_->document().BeginStroke({1, 1});
+        dlg_->document().EndStroke({2, 2});
+        prompts_.saveChoices = {SaveChoice::Cancel, SaveChoice::Discard};
+        QTest::keyClick(depth, Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(dlg_->isVisible());
+        QTest::keyClick(depth, Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!dlg_->isVisible());
+        QCOMPARE(prompts_.saveQuestions.size(), 2);
+    }
+
+    // Single keys typed while the thickness list has the focus are the list's; Ctrl+Z and Ctrl+Y
+    // still undo and redo.
+    void singleKeysStayInTheThicknessList() {
+        QVERIFY(QTest::qWaitForWindowActive(dlg_.get()));
+        LoadAndPaintThreeSteps();
+        auto* thickness = Ctl<QComboBox>(ctrl::Thickness);
+        thickness->setFocus();
+        for (Qt::Key key : {Qt::Key_E, Qt::Key_F, Qt::Key_BracketLeft, Qt::Key_BracketRight,
+                            Qt::Key_5, Qt::Key_8})
+            QTest::keyClick(thickness, key);
+        QCOMPARE(dlg_->document().tool(), PaintTool::Pen);
+        QCOMPARE(dlg_->document().level(), 0);
+        // Typing picks the list's item that starts with the key, as in any list (once the keys
+        // typed before no longer count as one search).
+        QTest::qWait(QApplication::keyboardInputInterval() + 100);
+        QTest::keyClick(thickness, Qt::Key_3);
+        QCOMPARE(thickness->currentText(), QStringLiteral("32"));
+        QCOMPARE(dlg_->document().level(), 0);
+        QTest::keyClick(thickness, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Position(), 2);
+        QTest::keyClick(thickness, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(Position(), 3);
+        // Outside the list the same single keys are commands again.
+        Ctl<QWidget>(ctrl::ShowPicture)->setFocus();
+        QTest::keyClick(Ctl<QWidget>(ctrl::ShowPicture), Qt::Key_5);
+        QCOMPARE(dlg_->document().level(), 5);
+    }
+
+    // Every control names itself and its shortcut in its tooltip.
+    void tooltipsNameTheirShortcuts() {
+        for (int id :
+             {ctrl::Menu, ctrl::Pen, ctrl::Eraser, ctrl::Fill, ctrl::Thickness, ctrl::RaisedLabel,
+              ctrl::SunkenLabel, ctrl::ShowDepth, ctrl::ShowPicture, ctrl::Undo, ctrl::Redo})
+            QVERIFY2(!Ctl<QWidget>(id)->toolTip().isEmpty(), qPrintable(QString::number(id)));
+        QVERIFY(Ctl<QWidget>(ctrl::Pen)->toolTip().contains(QLatin1String("(B)")));
+        QVERIFY(Ctl<QWidget>(ctrl::Eraser)->toolTip().contains(QLatin1String("(E)")));
+        QVERIFY(Ctl<QWidget>(ctrl::Fill)->toolTip().contains(QLatin1String("(F)")));
+        QVERIFY(Ctl<QWidget>(ctrl::Undo)->toolTip().contains(QLatin1String("Ctrl+Z")));
+        QVERIFY(Ctl<QWidget>(ctrl::Redo)->toolTip().contains(QLatin1String("Ctrl+Y")));
+        const QString thickness = Ctl<QWidget>(ctrl::Thickness)->toolTip();
+        QVERIFY(thickness.contains(QLatin1Char('[')) && thickness.contains(QLatin1Char(']')));
     }
 
     void exitEndsAndReleases() {

@@ -1,0 +1,253 @@
+// The editor's commands as shared actions: the popup menu, the buttons and the keyboard all
+// trigger the same QAction, and every action runs through OnCommand.
+#include "editor/DepthPaintDlg.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolTip>
+
+#include <algorithm>
+
+namespace kelvaro {
+
+namespace {
+
+// The commands that need a picture; greyed (and their shortcuts off) without one.
+constexpr int kNeedPicture[] = {
+    cmd::Undo,        cmd::Redo,      cmd::Clear,     cmd::ToggleDepth,   cmd::TogglePicture,
+    cmd::ToggleFaint, cmd::SaveDepth, cmd::LoadDepth, cmd::LoadGreyDepth, cmd::GenerateGif};
+
+// The names of the levels, as the palette's tooltip says them.
+const char* const kLevelNames[kLevelCount] = {
+    QT_TRANSLATE_NOOP("kelvaro::CDepthPaintDlg", "赤 (最も手前)"),
+    QT_TRANSLATE_NOOP("kelvaro::CDepthPaintDlg", "橙"),
+    QT_TRANSLATE_NOOP("kelvaro::CDepthPaintDlg", "黄"),
+    QT_TRANSLATE_NOOP("kelvaro::CDepthPaintDlg", "黄緑"),
+    QT_TRANSLATE_NOOP("kelvaro::CDepthPaintDlg", "緑"),
+    QT_TRANSLATE_NOOP("kelvaro::CDepthPaintDlg", "水色"),
+    QT_TRANSLATE_NOOP("kelvaro::CDepthPaintDlg", "青"),
+    QT_TRANSLATE_NOOP("kelvaro::CDepthPaintDlg", "紫 (基準)"),
+    QT_TRANSLATE_NOOP("kelvaro::CDepthPaintDlg", "黒 (固定)"),
+};
+
+QString ShortcutText(const QAction* action) {
+    return action->shortcut().toString(QKeySequence::NativeText);
+}
+
+} // namespace
+
+void CDepthPaintDlg::AddAction(int id, const QString& text, const QList<QKeySequence>& shortcuts) {
+    auto* a = new QAction(text, this);
+    a->setData(id);
+    a->setObjectName(CommandName(id));
+    a->setShortcuts(shortcuts);
+    a->setShortcutVisibleInContextMenu(true);
+    // Window-wide: the shortcut works whichever control of this window has the focus.
+    a->setShortcutContext(Qt::WindowShortcut);
+    connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    addAction(a);
+    actions_[id] = a;
+}
+
+void CDepthPaintDlg::CreateActions() {
+    const auto key = [](const char* text) {
+        return QKeySequence(QString::fromLatin1(text));
+    };
+    AddAction(cmd::OpenPicture, tr("画像を開く..."), {QKeySequence::Open});
+    AddAction(cmd::Undo, tr("元に戻す"), {key("Ctrl+Z")});
+    AddAction(cmd::Redo, tr("やり直す"), {key("Ctrl+Y"), key("Ctrl+Shift+Z")});
+    AddAction(cmd::Clear, tr("クリア..."));
+    AddAction(cmd::ToggleDepth, tr("立体情報"));
+    AddAction(cmd::TogglePicture, tr("画像"));
+    AddAction(cmd::ToggleFaint, tr("立体情報の色を薄く表示"));
+    AddAction(cmd::SaveDepth, tr("保存..."), {key("Ctrl+S")});
+    AddAction(cmd::LoadDepth, tr("読み込み..."), {key("Ctrl+Shift+O")});
+    AddAction(cmd::LoadGreyDepth, tr("グレースケール画像から読み込む..."));
+    AddAction(cmd::GenerateGif, tr("GIFを生成"), {key("Ctrl+G")});
+    AddAction(cmd::Preview, tr("プレビュー"));
+    AddAction(cmd::Exit, tr("終了"), {key("Ctrl+Q")});
+    AddAction(cmd::SelectPen, tr("ペン"), {key("B")});
+    AddAction(cmd::SelectEraser, tr("消しゴム"), {key("E")});
+    AddAction(cmd::SelectFill, tr("塗りつぶし"), {key("F")});
+    AddAction(cmd::Thinner, tr("細く"), {key("[")});
+    AddAction(cmd::Thicker, tr("太く"), {key("]")});
+    for (int level = 0; level < kLevelCount; ++level)
+        AddAction(cmd::SelectLevel0 + level, tr(kLevelNames[level]),
+                  {QKeySequence(Qt::Key_0 + level)});
+    for (int id : {cmd::ToggleDepth, cmd::TogglePicture, cmd::ToggleFaint, cmd::Preview})
+        actions_[id]->setCheckable(true);
+
+    // The buttons trigger the same actions; their tooltips name the command and its key.
+    const auto wire = [this](int control, int command) {
+        auto* b = qobject_cast<QPushButton*>(Control(control));
+        connect(b, &QPushButton::clicked, actions_[command], &QAction::trigger);
+    };
+    wire(ctrl::Pen, cmd::SelectPen);
+    wire(ctrl::Eraser, cmd::SelectEraser);
+    wire(ctrl::Fill, cmd::SelectFill);
+    const auto tip = [this](int control, const QString& text) {
+        Control(control)->setToolTip(text);
+    };
+    tip(ctrl::Menu, tr("メニュー: 画像・立体情報のファイル、表示、GIFの生成"));
+    tip(ctrl::Pen, tr("ペン: 選んだ段の色で描く (%1)").arg(ShortcutText(Action(cmd::SelectPen))));
+    tip(ctrl::Eraser,
+        tr("消しゴム: 基準の段 (紫) に戻す (%1)").arg(ShortcutText(Action(cmd::SelectEraser))));
+    tip(ctrl::Fill, tr("塗りつぶし: 同じ色の続いた部分を選んだ段の色にする (%1)")
+                        .arg(ShortcutText(Action(cmd::SelectFill))));
+    tip(ctrl::Thickness,
+        tr("太さ: ペンと消しゴムの幅 (%1 で細く、%2 で太く)")
+            .arg(ShortcutText(Action(cmd::Thinner)), ShortcutText(Action(cmd::Thicker))));
+    tip(ctrl::RaisedLabel, tr("凸: この側の段ほど手前に出る"));
+    tip(ctrl::SunkenLabel, tr("凹: この側の段ほど奥に下がる"));
+    tip(ctrl::ShowDepth, tr("立体情報: 段の色を表示する"));
+    tip(ctrl::ShowPicture, tr("画像: 画像を表示する"));
+    tip(ctrl::Undo, tr("戻す: 一つ前の状態に戻す (%1)").arg(ShortcutText(Action(cmd::Undo))));
+    tip(ctrl::Redo, tr("やり直す: 戻した操作をやり直す (%1)").arg(ShortcutText(Action(cmd::Redo))));
+    UpdateActions();
+}
+
+QAction* CDepthPaintDlg::Action(int id) const {
+    const auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+// Enabling and check marks follow the state from here alone.
+void CDepthPaintDlg::UpdateActions() {
+    for (int id : kNeedPicture)
+        actions_[id]->setEnabled(document_.hasPicture());
+    actions_[cmd::ToggleDepth]->setChecked((m_nView & ViewDepth) != 0);
+    actions_[cmd::TogglePicture]->setChecked((m_nView & ViewPicture) != 0);
+    actions_[cmd::ToggleFaint]->setChecked(m_bFaint);
+    actions_[cmd::Preview]->setChecked(preview_ && preview_->isVisible());
+}
+
+std::unique_ptr<QMenu> CDepthPaintDlg::BuildPopupMenu() {
+    UpdateActions();
+    auto menu = std::make_unique<QMenu>(this);
+    const auto items = [this](QMenu* m, std::initializer_list<int> ids) {
+        for (int id : ids) {
+            if (id == 0)
+                m->addSeparator();
+            else
+                m->addAction(actions_[id]);
+        }
+    };
+    items(menu.get(), {cmd::OpenPicture, 0, cmd::Undo, cmd::Redo, cmd::Clear});
+    items(menu->addMenu(tr("表示")), {cmd::ToggleDepth, cmd::TogglePicture, 0, cmd::ToggleFaint});
+    menu->addSeparator();
+    items(menu->addMenu(tr("立体情報")), {cmd::SaveDepth, cmd::LoadDepth, cmd::LoadGreyDepth});
+    items(menu.get(), {0, cmd::GenerateGif, cmd::Preview, 0, cmd::Exit});
+    return menu;
+}
+
+void CDepthPaintDlg::ShowPopupMenu() {
+    // The chosen action has run (through its triggered signal) when exec returns.
+    const std::unique_ptr<QMenu> menu = BuildPopupMenu();
+    menu->exec(menuButton_->mapToGlobal(QPoint(0, menuButton_->height())));
+}
+
+void CDepthPaintDlg::OnCommand(int id) {
+    if (id >= cmd::SelectLevel0 && id < cmd::SelectLevel0 + kLevelCount) {
+        document_.setLevel(id - cmd::SelectLevel0);
+        return;
+    }
+    switch (id) {
+    case cmd::ToggleDepth:
+        ToggleView(ViewDepth);
+        break;
+    case cmd::TogglePicture:
+        ToggleView(ViewPicture);
+        break;
+    case cmd::ToggleFaint:
+        m_bFaint = !m_bFaint;
+        UpdateActions();
+        update(CanvasRect);
+        break;
+    case cmd::Preview:
+        preview_->setVisible(!preview_->isVisible());
+        UpdateActions();
+        break;
+    case cmd::Exit:
+        done(0);
+        break;
+    case cmd::SelectPen:
+        SelectTool(int(PaintTool::Pen));
+        break;
+    case cmd::SelectEraser:
+        SelectTool(int(PaintTool::Eraser));
+        break;
+    case cmd::SelectFill:
+        SelectTool(int(PaintTool::Fill));
+        break;
+    case cmd::Thinner:
+        StepThickness(-1);
+        break;
+    case cmd::Thicker:
+        StepThickness(1);
+        break;
+    default:
+        RunHandler(id);
+        break;
+    }
+}
+
+// Moves the list's selection; like a choice in the list, the next stroke takes it.
+void CDepthPaintDlg::StepThickness(int step) {
+    thickness_->setCurrentIndex(std::clamp(thickness_->currentIndex() + step, 0, kMaxThickness));
+}
+
+// Single keys typed into the thickness list are the list's (its items are chosen by typing), so
+// the list claims them before any shortcut; Ctrl shortcuts still reach their actions.
+bool CDepthPaintDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == thickness_ && event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers chord =
+            Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+        if (!(key->modifiers() & chord) && !key->text().isEmpty()) {
+            event->accept();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// The editor is never ended or committed from the keyboard: Enter and Escape do nothing.
+void CDepthPaintDlg::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+// The palette bar's tooltip names the level under the pointer.
+bool CDepthPaintDlg::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        if (const std::optional<DepthLevel> level = PaletteLevelAt(help->pos(), PaletteRect)) {
+            QToolTip::showText(
+                help->globalPos(),
+                tr("段 %1: %2 (%3)\nキャンバスを右クリックすると、その場所の段を選びます。")
+                    .arg(*level)
+                    .arg(tr(kLevelNames[*level]), ShortcutText(Action(cmd::SelectLevel0 + *level))),
+                this, PaletteRect);
+            return true;
+        }
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    return QDialog::event(event);
+}
+
+} // namespace kelvaro
