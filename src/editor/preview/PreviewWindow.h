@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <optional>
+
 class QComboBox;
 class QLabel;
 
@@ -14,7 +16,7 @@ namespace kelvaro {
 class EditorDocument;
 
 // "プレビュー": plays the eight sway frames of the document in a loop at the GIF's timing, at the
-// picture's size (scaled down to fit a smaller window, never up). It follows the document: after
+// picture's size times Zoom (scaled down to fit a smaller window). It follows the document: after
 // every change, except in the middle of a stroke, the frames are rendered again off the GUI
 // thread with the GIF's frame synthesis. Hidden, it renders nothing.
 class PreviewWindow : public QWidget {
@@ -22,6 +24,20 @@ class PreviewWindow : public QWidget {
 
 public:
     static constexpr int FrameInterval = 60; // ms, as the GIF's frames
+    // A picture whose longer side is shorter than this is shown enlarged by a whole factor.
+    static constexpr int SmallestShownSide = 160;
+    // Space between the preview and the editor window when it opens beside it.
+    static constexpr int EditorGap = 8;
+
+    // The whole factor by which frames of this size are shown: 1, or for a small picture the
+    // least factor that makes its longer side at least SmallestShownSide.
+    static int Zoom(QSize frame);
+    // Where the preview's frame (of this size) opens: beside the editor's frame, top edges level,
+    // on the side of the screen's area that has room for it. Where neither side has, on the side
+    // with more room, inside the screen and below the editor's row of controls, so that it never
+    // hides them.
+    static QPoint PlaceBeside(const QRect& editor, const QRect& controls, QSize size,
+                              const QRect& screen);
 
     PreviewWindow(const EditorDocument& document, QWidget* parent = nullptr);
 
@@ -51,6 +67,8 @@ private:
     void OnDocumentChanged();
     void OnFramesReady();
     void UpdateTimer();
+    // Opens beside the editor window (the parent's window), see PlaceBeside.
+    void PlaceBesideEditor();
     int FrameTop() const;
     // Where the frames are shown: below the direction switch.
     QRect FrameRect() const;
@@ -65,6 +83,8 @@ private:
     QSize shownSize_;
     bool paused_ = false;
     bool stale_ = true; // the document changed while hidden
+    // Where PlaceBesideEditor put the window; while it stands there, a resize places it again.
+    std::optional<QPoint> placedAt_;
 };
 
 } // namespace kelvaro

@@ -7,8 +7,10 @@
 #include "editor/preview/PreviewWindow.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QThreadPool>
 #include <QtTest>
@@ -127,6 +129,123 @@ private slots:
         QCOMPARE(shown.last().first, states.size() - 1);
         for (const auto& [state, current] : shown)
             QCOMPARE(state, current);
+    }
+
+    // The first place beside the editor: the side with room, the top edges level; with room on
+    // neither side, the roomier one, inside the screen and clear of the editor's controls.
+    void placeBesideTheEditor() {
+        const QRect screen(0, 0, 1920, 1080);
+        const QSize size(336, 290);
+        // The editor's control row: across its top, below the caption.
+        const auto place = [&](const QRect& editor, const QRect& area = QRect(0, 0, 1920, 1080)) {
+            const QRect controls(editor.left() + 8, editor.top() + 30, 640, 40);
+            return QRect(PreviewWindow::PlaceBeside(editor, controls, size, area), size);
+        };
+        // Room on both sides: right of it.
+        QCOMPARE(place({600, 200, 656, 552}).topLeft(), QPoint(1264, 200));
+        // Near the right edge: left of it.
+        QCOMPARE(place({1200, 200, 656, 552}).topLeft(), QPoint(1200 - 8 - 336, 200));
+        // Exactly enough room on the right still counts.
+        QCOMPARE(place({1920 - 656 - 8 - 336, 0, 656, 552}).left(), 1920 - 336);
+        // Low on the screen: lifted so its bottom stays on it.
+        QCOMPARE(place({600, 900, 656, 552}).bottom(), screen.bottom());
+        // A second screen to the right of the first: placed on that screen.
+        const QRect second(1920, 0, 1280, 1024);
+        QVERIFY(second.contains(place({2100, 100, 656, 552}, second)));
+        QCOMPARE(place({2100, 100, 656, 552}, second).left(), 2100 + 656 + 8);
+
+        // 800 x 600: no side has room for it.
+        const QRect small(0, 0, 800, 600);
+        const QRect editor(72, 24, 656, 552);
+        const QRect row(75, 45, 640, 40);
+        const QRect p(PreviewWindow::PlaceBeside(editor, row, size, small), size);
+        QVERIFY(small.contains(p));
+        QVERIFY(!p.intersects(row));
+        QCOMPARE(p.right(), small.right()); // the right side has as much room as the left
+        const QRect leftRoomier(PreviewWindow::PlaceBeside(editor.translated(60, 0),
+                                                           row.translated(60, 0), size, small),
+                                size);
+        QCOMPARE(leftRoomier.left(), 0);
+        QVERIFY(!leftRoomier.intersects(row.translated(60, 0)));
+    }
+
+    // Opened from the editor's menu, the preview is beside the editor on its screen and never
+    // over its row of controls; moved by the user, it opens there again.
+    void opensBesideTheEditor() {
+        ScriptedPrompts prompts;
+        CDepthPaintDlg editor(prompts);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        editor.OnCommand(cmd::Preview);
+        PreviewWindow& preview = editor.preview();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        const QRect controlRow(editor.mapToGlobal(editor.childrenRect().topLeft()),
+                               editor.childrenRect().size());
+        QVERIFY(controlRow.height() > 10);
+        QVERIFY(!preview.frameGeometry().intersects(controlRow));
+        QVERIFY(editor.screen()->availableGeometry().contains(preview.frameGeometry()));
+        QCOMPARE(preview.screen(), editor.screen());
+        // Beside: one of its vertical edges lies outside the editor's frame.
+        const QRect e = editor.frameGeometry();
+        const QRect p = preview.frameGeometry();
+        QVERIFY(p.right() > e.right() || p.left() < e.left());
+
+        // Its size follows the picture; placed again, still clear of the controls.
+        QVERIFY(editor.document().ReplacePicture(Photo(300, 260)));
+        QVERIFY(Settled(preview));
+        QVERIFY(!preview.frameGeometry().intersects(controlRow));
+
+        preview.move(preview.pos() + QPoint(-30, 17));
+        const QPoint moved = preview.pos();
+        editor.OnCommand(cmd::Preview);
+        editor.OnCommand(cmd::Preview);
+        QCOMPARE(preview.pos(), moved);
+    }
+
+    // A 20 x 20 picture: the window keeps its direction switch whole, and the frame is shown 8
+    // times enlarged (160 x 160), each picture pixel a sharp 8 x 8 square.
+    void tinyPictureEnlarged() {
+        QCOMPARE(PreviewWindow::Zoom({20, 20}), 8);
+        QCOMPARE(PreviewWindow::Zoom({20, 7}), 8);
+        QCOMPARE(PreviewWindow::Zoom({30, 50}), 4); // 200 px: 3 would give only 150
+        QCOMPARE(PreviewWindow::Zoom({159, 10}), 2);
+        QCOMPARE(PreviewWindow::Zoom({160, 10}), 1);
+        QCOMPARE(PreviewWindow::Zoom({640, 480}), 1);
+
+        EditorDocument doc;
+        PreviewWindow preview(doc);
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        QVERIFY(doc.ReplacePicture(Photo(20, 20)));
+        QVERIFY(Settled(preview));
+        preview.SetPaused(true);
+        const auto* box = preview.findChild<QComboBox*>();
+        QVERIFY(box);
+        QVERIFY(box->width() >= box->sizeHint().width());
+        QVERIFY(preview.rect().contains(box->geometry()));
+        // Shrunk by the user as far as it goes: the switch still fits.
+        preview.resize(10, 10);
+        QVERIFY(preview.width() > box->geometry().right());
+        QVERIFY(preview.height() > box->geometry().bottom());
+        preview.resize(200, 260);
+        QCoreApplication::processEvents();
+
+        const QImage frame = preview.renderer().frames()[size_t(preview.currentFrame())];
+        const QImage shot = preview.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const int top = box->geometry().bottom() + 1 + 8;
+        const int x0 = 8 + (preview.width() - 16 - 160) / 2;
+        const int y0 = top + (preview.height() - top - 8 - 160) / 2;
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 20; ++x)
+                for (QPoint d : {QPoint(0, 0), QPoint(7, 0), QPoint(0, 7), QPoint(7, 7)}) {
+                    const QPoint at(x0 + 8 * x + d.x(), y0 + 8 * y + d.y());
+                    if (shot.pixel(at) != frame.pixel(x, y))
+                        QFAIL(qPrintable(QStringLiteral("picture pixel %1,%2 at %3,%4")
+                                             .arg(x)
+                                             .arg(y)
+                                             .arg(at.x())
+                                             .arg(at.y())));
+                }
     }
 
     // The menu item opens and closes the window and its check mark follows the window; GIF
