@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -116,8 +117,10 @@ QImage PaletteMapByRule(const QImage& grey, bool blackNear) {
 }
 
 // The program itself, as a user runs it: its standard output and error, and its exit status.
-Run RenderProgram(const QStringList& arguments, const QString& language = QString()) {
+Run RenderProgram(const QStringList& arguments, const QString& language = QString(),
+                  const QString& workingDirectory = QString()) {
     QProcess process;
+    process.setWorkingDirectory(workingDirectory);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("KELVARO_LANG"));
     if (!language.isEmpty())
@@ -269,6 +272,47 @@ private slots:
         const Run version = Render({QStringLiteral("--version")});
         QCOMPARE(version.status, RenderExitOk);
         QVERIFY(version.out.startsWith(QLatin1String("kelvaro-render ")));
+    }
+
+    // The help and every usage error, in both languages, byte for byte as data/usage/en.txt and
+    // ja.txt keep them: the program's texts and exit statuses are part of its interface. Each
+    // line of cases.txt is one command line; "<empty>" stands for an empty argument.
+    void helpAndUsageErrorsAsStored() {
+        QFile cases(QStringLiteral(KELVARO_USAGE_DIR "/cases.txt"));
+        QVERIFY(cases.open(QIODevice::ReadOnly));
+        const QStringList lines =
+            QString::fromUtf8(cases.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY(lines.size() > 40);
+        const QString folder = path(QStringLiteral("usage"));
+        QVERIFY(QDir().mkpath(folder));
+        for (const char* name : {"photo.png", "map.gif"}) {
+            QFile file(folder + QLatin1Char('/') + QLatin1String(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("x\n");
+        }
+        for (const QString& language : {QStringLiteral("en"), QStringLiteral("ja")}) {
+            QString transcript;
+            for (const QString& line : lines) {
+                QStringList arguments = line.split(QLatin1Char(' '));
+                arguments.removeFirst();
+                arguments.replaceInStrings(QRegularExpression(QStringLiteral("^<empty>$")),
+                                           QString());
+                const Run run = RenderProgram(
+                    arguments, language == QLatin1String("ja") ? language : QString(), folder);
+                transcript += QStringLiteral("== %1\n-- status %2\n-- stdout\n%3-- stderr\n%4")
+                                  .arg(line)
+                                  .arg(run.status)
+                                  .arg(run.out, run.err);
+            }
+            QFile stored(QStringLiteral(KELVARO_USAGE_DIR "/") + language + QStringLiteral(".txt"));
+            QVERIFY(stored.open(QIODevice::ReadOnly));
+            const QStringList expected =
+                QString::fromUtf8(stored.readAll()).split(QLatin1Char('\n'));
+            const QStringList actual = transcript.split(QLatin1Char('\n'));
+            for (qsizetype i = 0; i < std::min(expected.size(), actual.size()); ++i)
+                QCOMPARE(actual[i], expected[i]);
+            QCOMPARE(actual.size(), expected.size());
+        }
     }
 
     void failures_data() {
