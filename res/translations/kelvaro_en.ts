@@ -287,32 +287,20 @@ otherwise each goes next to its picture as NAME.gif, or into --out-dir.</transla
         <translation>%1 needs a value</translation>
     </message>
     <message>
-        <source>--sway は horizontal か vertical です: %1</source>
-        <translation>--sway must be horizontal or vertical, not %1</translation>
+        <source>%1 は %2 か %3 です: %4</source>
+        <translation>%1 must be %2 or %3, not %4</translation>
     </message>
     <message>
-        <source>--size は %1 のどれかです: %2</source>
-        <translation>--size must be one of %1, not %2</translation>
+        <source>%1 は %2 のどれかです: %3</source>
+        <translation>%1 must be one of %2, not %3</translation>
     </message>
     <message>
-        <source>--max-side は 1 から %1 までの整数です: %2</source>
-        <translation>--max-side must be a whole number from 1 to %1, not %2</translation>
+        <source>%1 は %2 から %3 までの整数です: %4</source>
+        <translation>%1 must be a whole number from %2 to %3, not %4</translation>
     </message>
     <message>
-        <source>-j は 1 から 1024 までの整数です: %1</source>
-        <translation>-j must be a whole number from 1 to 1024, not %1</translation>
-    </message>
-    <message>
-        <source>--format は gif か webp です: %1</source>
-        <translation>--format must be gif or webp, not %1</translation>
-    </message>
-    <message>
-        <source>--fixed-below は 0 から 255 までの灰色の値です: %1</source>
-        <translation>--fixed-below must be a grey value 0 to 255, not %1</translation>
-    </message>
-    <message>
-        <source>--quality は 0 から 100 までの整数です: %1</source>
-        <translation>--quality must be a whole number from 0 to 100, not %1</translation>
+        <source>%1 は %2 から %3 までの灰色の値です: %4</source>
+        <translation>%1 must be a grey value %2 to %3, not %4</translation>
     </message>
     <message>
         <source>画像が指定されていません</source>
@@ -343,8 +331,8 @@ otherwise each goes next to its picture as NAME.gif, or into --out-dir.</transla
         <translation>give one of --depth, --depth-grey and --depth-dir</translation>
     </message>
     <message>
-        <source>--%1 には --depth-grey が必要です</source>
-        <translation>--%1 needs --depth-grey</translation>
+        <source>--%1 には --%2 が必要です</source>
+        <translation>--%1 needs --%2</translation>
     </message>
     <message>
         <source>--quality は非可逆 WebP の設定です。--lossless と一緒には指定できません</source>
