@@ -112,6 +112,34 @@ int main(int argc, char** argv) {
                     single, single * 1e6 / samples);
     }
 
+    // Other motions against the default cycle, measured one right after the other: N frames may
+    // take N / 8 of the default's time plus 10 %.
+    std::printf("  other motions (horizontal), each beside a default run:\n");
+    struct Motion {
+        const char* name;
+        int frames;
+        double angle;
+        int pivot;
+        HoleFill fill;
+    };
+    for (const Motion& m : {Motion{"8, far fill", 8, 8.0, 7, HoleFill::Far},
+                            Motion{"8, pivot 4", 8, 8.0, 4, HoleFill::Previous},
+                            Motion{"12 frames", 12, 8.0, 7, HoleFill::Previous},
+                            Motion{"24, 5 deg, pivot 4, far", 24, 5.0, 4, HoleFill::Far},
+                            Motion{"48 frames", 48, 8.0, 7, HoleFill::Previous}}) {
+        SwayOptions options;
+        options.frames = m.frames;
+        options.angle = m.angle;
+        options.pivot = m.pivot;
+        options.holeFill = m.fill;
+        const double base =
+            MedianMs([&] { (void)RenderSwayFrames(handle, depth, SwayDirection::Horizontal); });
+        const double run = MedianMs(
+            [&] { (void)RenderSwayFrames(handle, depth, SwayDirection::Horizontal, options); });
+        std::printf("    %-26s %7.2f ms, default %7.2f ms: ratio %.2f (budget %.2f)\n", m.name, run,
+                    base, run / base, m.frames / 8.0 * 1.1);
+    }
+
 #ifdef KELVARO_RENDER_PATH
     QTemporaryDir dir;
     const QString picturePath = dir.filePath(QStringLiteral("photo.png"));

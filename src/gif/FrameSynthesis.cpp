@@ -198,10 +198,13 @@ struct SwayLine {
 struct FramePlan {
     std::array<std::int64_t, 9> targetOffset{}; // indexed by lift + 1
     std::vector<SwayLine> lines;
+    HoleFill holeFill = HoleFill::Previous;
 };
 
-template <bool Vertical> FramePlan PlanFrame(const SwaySource& src, const FrameGeometry& g) {
+template <bool Vertical>
+FramePlan PlanFrame(const SwaySource& src, const FrameGeometry& g, const SwayOptions& options) {
     FramePlan plan;
+    plan.holeFill = options.holeFill;
     const int lu = Vertical ? src.height : src.width;
     const int lv = Vertical ? src.width : src.height;
     const std::int64_t u0 = g.u0, u1 = g.u1;
@@ -214,12 +217,15 @@ template <bool Vertical> FramePlan PlanFrame(const SwaySource& src, const FrameG
     const double dA = double(v1a - v0a + 1) / n;
     const double dB = double(v1b - v0b + 1) / n;
 
-    // Where a sample of each lift lands relative to its line: the level shift plus p. Indexed by
-    // lift + 1, so that fixed samples (lift -1, never drawn) have an entry too.
+    // Where a sample of each lift lands relative to its line: the level shift, less that of the
+    // pivot level (which so stays still), plus p. Indexed by lift + 1, so that fixed samples
+    // (lift -1, never drawn) have an entry too.
     const std::int64_t p = SwayDisplacement(g);
     const std::array<std::int64_t, 8> shifts = LevelShiftTable(p);
+    const std::int64_t pivotShift =
+        shifts[std::size_t(BaseLevel - std::clamp(options.pivot, 0, int(BaseLevel)))];
     for (std::size_t k = 0; k < shifts.size(); ++k)
-        plan.targetOffset[k + 1] = shifts[k] + p;
+        plan.targetOffset[k + 1] = shifts[k] - pivotShift + p;
 
     // The span of every line, with its running positions grown as the lines are walked.
     plan.lines.assign(std::size_t(lu), SwayLine{});
@@ -258,6 +264,8 @@ struct FrameScratch {
     std::vector<double> sv;         // the source position along v of every line
     std::vector<std::int64_t> firstDrawn;
     std::vector<QRgb> lastColour;
+    std::vector<std::int8_t> lastCell;  // the cell of the last drawn pixel of every line
+    std::vector<std::int64_t> runStart; // where the run of empty cells a line is in began, or -1
 };
 
 // Draws the lines vBegin <= v < vEnd (across u) of one frame. u (the sway coordinate) is x for
@@ -377,25 +385,45 @@ void DrawFrameLines(const SwaySource& src, const FramePlan& plan, std::int64_t v
     }
 
     // Pass 3: along every line, empty positions take the colour of the drawn pixel before them,
-    // leading ones that of the first drawn pixel; a line with nothing drawn stays as it was.
-    // Walked in memory order, keeping per line where its first drawn pixel is and the colour of
-    // the last; the leading runs are painted afterwards.
+    // leading ones that of the first drawn pixel; a line with nothing drawn stays as it was. With
+    // the far fill an inner run takes the pixel after it instead when that one's cell is lower
+    // (farther back; a fixed pixel is lowest). Walked in memory order, keeping per line where its
+    // first drawn pixel is and the colour of the last; the leading runs are painted afterwards.
+    const bool far = plan.holeFill == HoleFill::Far;
     std::vector<std::int64_t>& firstDrawn = scratch.firstDrawn;
     firstDrawn.assign(std::size_t(lines), -1);
     if constexpr (Vertical) {
         std::vector<QRgb>& lastColour = scratch.lastColour;
         lastColour.assign(std::size_t(lines), 0);
+        std::vector<std::int8_t>& lastCell = scratch.lastCell;
+        std::vector<std::int64_t>& runStart = scratch.runStart;
+        if (far) {
+            lastCell.assign(std::size_t(lines), EmptyCell);
+            runStart.assign(std::size_t(lines), -1);
+        }
         for (int y = yBegin; y < yEnd; ++y) {
             QRgb* outLine = out + y * outStride;
             const std::int8_t* cellLine = cellOf(xBegin, y);
             for (int x = xBegin; x < xEnd; ++x) {
                 const std::size_t k = std::size_t(x - vBegin);
-                if (cellLine[x - xBegin] != EmptyCell) {
+                const std::int8_t cell = cellLine[x - xBegin];
+                if (cell != EmptyCell) {
                     if (firstDrawn[k] < 0)
                         firstDrawn[k] = y;
                     lastColour[k] = outLine[x];
+                    if (far) {
+                        // The run just ended lies between two drawn pixels: repaint it from
+                        // this one when it is the farther.
+                        if (runStart[k] >= 0 && cell < lastCell[k])
+                            for (std::int64_t r = runStart[k]; r < y; ++r)
+                                out[r * outStride + x] = outLine[x];
+                        runStart[k] = -1;
+                        lastCell[k] = cell;
+                    }
                 } else if (firstDrawn[k] >= 0) {
                     outLine[x] = lastColour[k];
+                    if (far && runStart[k] < 0)
+                        runStart[k] = y;
                 }
             }
         }
@@ -410,6 +438,20 @@ void DrawFrameLines(const SwaySource& src, const FramePlan& plan, std::int64_t v
             if (x == w)
                 continue;
             firstDrawn[std::size_t(y - vBegin)] = x;
+            if (far) {
+                while (x < w) {
+                    if (cellLine[x] != EmptyCell) {
+                        ++x;
+                        continue;
+                    }
+                    const int start = x;
+                    while (x < w && cellLine[x] == EmptyCell)
+                        ++x;
+                    const bool after = x < w && cellLine[x] < cellLine[start - 1];
+                    std::fill(outLine + start, outLine + x, outLine[after ? x : start - 1]);
+                }
+                continue;
+            }
             QRgb last = outLine[x];
             for (; x < w; ++x) {
                 last = cellLine[x] != EmptyCell ? outLine[x] : last;
@@ -465,7 +507,7 @@ bool PrepareFrameInputs(const QImage& picture, const QImage& depth, QImage& fram
 
 template <bool Vertical>
 void RenderOneFrame(const QImage& picture, const QImage& depth, const FrameGeometry& g,
-                    QImage& frame) {
+                    QImage& frame, const SwayOptions& options) {
     QImage pictureRgb32;
     if (!PrepareFrameInputs(picture, depth, frame, pictureRgb32))
         return;
@@ -474,7 +516,8 @@ void RenderOneFrame(const QImage& picture, const QImage& depth, const FrameGeome
     FrameScratch scratch;
     const int lv = Vertical ? picture.width() : picture.height();
     std::vector<std::uint8_t> drawn(static_cast<std::size_t>(lv));
-    DrawLines<Vertical>(src, PlanFrame<Vertical>(src, g), 0, lv, frame, scratch, drawn.data());
+    DrawLines<Vertical>(src, PlanFrame<Vertical>(src, g, ClampedSwayOptions(options)), 0, lv, frame,
+                        scratch, drawn.data());
 }
 
 } // namespace
@@ -507,19 +550,20 @@ std::array<std::int64_t, 8> LevelShiftTable(std::int64_t p) {
 
 void RenderHorizontalSwayFrame(const QImage& picture, const QImage& depth, int left, int leftTop,
                                int leftBottom, int right, int rightTop, int rightBottom,
-                               QImage& frame) {
+                               QImage& frame, const SwayOptions& options) {
     RenderOneFrame<false>(picture, depth, {left, leftTop, leftBottom, right, rightTop, rightBottom},
-                          frame);
+                          frame, options);
 }
 
 void RenderVerticalSwayFrame(const QImage& picture, const QImage& depth, int topLeft, int topRight,
-                             int top, int bottomLeft, int bottomRight, int bottom, QImage& frame) {
+                             int top, int bottomLeft, int bottomRight, int bottom, QImage& frame,
+                             const SwayOptions& options) {
     RenderOneFrame<true>(picture, depth, {top, topLeft, topRight, bottom, bottomLeft, bottomRight},
-                         frame);
+                         frame, options);
 }
 
 std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const DepthMap& depth,
-                                          SwayDirection direction,
+                                          SwayDirection direction, const SwayOptions& options,
                                           const std::function<void(int)>& beforeFrame,
                                           FrameReuse reuse) {
     const int w = picture.width();
@@ -530,17 +574,20 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
     const std::vector<std::int8_t> lifts = LiftMap(depth.surface());
     const SwaySource src{pictureRgb32, lifts, w, h};
     const bool vertical = direction == SwayDirection::Vertical;
+    const SwayOptions sway = ClampedSwayOptions(options);
+    const std::vector<double> angles = SwayAngles(sway);
+    const int frameCount = int(angles.size());
 
     // Each drawing renders one angle on its own into a black image, recording which lines it
     // drew. A frame of the one reused frame bitmap is then the drawing of its angle, with every
     // line it left alone taken from the frame before; so the drawings can be made in parallel, and
     // an angle that comes again needs no second drawing.
-    std::array<int, FrameCount> drawingOf{};
+    std::vector<int> drawingOf(std::size_t(frameCount), 0);
     std::vector<int> drawingAngle; // the frame whose angle each drawing renders
-    for (int k = 0; k < FrameCount; ++k) {
+    for (int k = 0; k < frameCount; ++k) {
         drawingOf[std::size_t(k)] = int(drawingAngle.size());
         for (int j = 0; j < k && reuse == FrameReuse::Share; ++j)
-            if (SwayAngleTable[std::size_t(j)] == SwayAngleTable[std::size_t(k)]) {
+            if (angles[std::size_t(j)] == angles[std::size_t(k)]) {
                 drawingOf[std::size_t(k)] = drawingOf[std::size_t(j)];
                 break;
             }
@@ -561,10 +608,11 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
     std::vector<FramePlan> plans(static_cast<std::size_t>(drawingCount));
     std::vector<std::vector<std::uint8_t>> drawnLines(static_cast<std::size_t>(drawingCount));
     for (int d = 0; d < drawingCount; ++d) {
-        const double theta = SwayAngleTable[std::size_t(drawingAngle[std::size_t(d)])];
+        const double theta = angles[std::size_t(drawingAngle[std::size_t(d)])];
         // Vertical: Lu = H and Lv = W, the call (b, W - b, a, e, W - e, H - a).
-        plans[std::size_t(d)] = vertical ? PlanFrame<true>(src, ComputeFrameGeometry(theta, h, w))
-                                         : PlanFrame<false>(src, ComputeFrameGeometry(theta, w, h));
+        plans[std::size_t(d)] =
+            vertical ? PlanFrame<true>(src, ComputeFrameGeometry(theta, h, w), sway)
+                     : PlanFrame<false>(src, ComputeFrameGeometry(theta, w, h), sway);
         drawnLines[std::size_t(d)].resize(std::size_t(lv));
     }
     std::atomic<bool> outOfMemory{false};
@@ -635,9 +683,9 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
     for (const int d : drawingOf)
         ++usesLeft[std::size_t(d)];
 
-    std::vector<QImage> frames(FrameCount);
+    std::vector<QImage> frames(static_cast<std::size_t>(frameCount));
     FrameScratch scratch;
-    for (int k = 0; k < FrameCount; ++k) {
+    for (int k = 0; k < frameCount; ++k) {
         if (beforeFrame)
             beforeFrame(k);
         const std::size_t d = std::size_t(drawingOf[std::size_t(k)]);
@@ -682,7 +730,7 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
     if (std::any_of(frames.begin(), frames.end(), [](const QImage& f) { return f.isNull(); }))
         return {}; // a copy found no memory
     std::vector<ImageHandle> result;
-    result.reserve(FrameCount);
+    result.reserve(std::size_t(frameCount));
     for (QImage& image : frames)
         result.emplace_back(std::move(image));
     return result;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "depth/DepthMap.h"
+#include "gif/SwayOptions.h"
 #include "imaging/Imaging.h"
 
 #include <array>
@@ -9,15 +10,6 @@
 #include <vector>
 
 namespace kelvaro {
-
-enum class SwayDirection { Horizontal, Vertical };
-
-// One sway cycle: eight frames at 0, 6.5, 8, 6.5, 0, -6.5, -8, -6.5 degrees (exact doubles).
-inline constexpr int FrameCount = 8;
-inline constexpr std::array<double, FrameCount> SwayAngleTable = {
-    0.0, 0.11344640210185028,  0.1396263410484311,  0.11344640210185028,
-    0.0, -0.11344640210185028, -0.1396263410484311, -0.11344640210185028,
-};
 
 // The frame quadrilateral: its first edge across the sway axis at u0 runs along v from v0a to
 // v0b, its last edge at u1 from v1a to v1b.
@@ -40,26 +32,28 @@ std::array<std::int64_t, 8> LevelShiftTable(std::int64_t p);
 
 // Draws one frame of the picture turned about a vertical axis into `frame` (the picture's size,
 // Format_RGB32), displacing every pixel by the level the depth map holds under it. Only the
-// pixels it draws change. Nothing is drawn when the three images differ in size.
+// pixels it draws change. Nothing is drawn when the three images differ in size. Of the options
+// the pivot and the hole fill apply.
 void RenderHorizontalSwayFrame(const QImage& picture, const QImage& depth, int left, int leftTop,
                                int leftBottom, int right, int rightTop, int rightBottom,
-                               QImage& frame);
+                               QImage& frame, const SwayOptions& options = {});
 // The same about a horizontal axis, with x and y exchanged.
 void RenderVerticalSwayFrame(const QImage& picture, const QImage& depth, int topLeft, int topRight,
-                             int top, int bottomLeft, int bottomRight, int bottom, QImage& frame);
+                             int top, int bottomLeft, int bottomRight, int bottom, QImage& frame,
+                             const SwayOptions& options = {});
 
 // Whether a frame whose angle an earlier frame of the cycle had is drawn again (Redraw) or built
 // from the earlier drawing (Share). Both give the same frames; Share draws five instead of eight,
 // and frames that come out equal then share one image.
 enum class FrameReuse { Share, Redraw };
 
-// Renders the FrameCount frames of one cycle at the picture's size (Format_RGB32 copies), exactly
-// as if drawn one after another into one frame image that starts black and is not cleared between
-// frames. The frames are computed on the available cores; beforeFrame(k) is called on the calling
-// thread, in order, before frame k is handed over. Empty when the depth map is not the picture's
-// size.
+// Renders the frames of one cycle (options.frames of them, at the turns SwayAngles gives) at the
+// picture's size (Format_RGB32 copies), exactly as if drawn one after another into one frame image
+// that starts black and is not cleared between frames. The frames are computed on the available
+// cores; beforeFrame(k) is called on the calling thread, in order, before frame k is handed over.
+// Empty when the depth map is not the picture's size. Options out of range are clamped.
 std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const DepthMap& depth,
-                                          SwayDirection direction,
+                                          SwayDirection direction, const SwayOptions& options = {},
                                           const std::function<void(int)>& beforeFrame = {},
                                           FrameReuse reuse = FrameReuse::Share);
 

@@ -34,7 +34,7 @@ QSize OutputSizeFor(int choice, int w, int h) {
 }
 
 Result WriteSwayGif(const QString& path, std::vector<ImageHandle> frames, QSize out,
-                    const std::function<void(int)>& showProgress) {
+                    const std::function<void(int)>& showProgress, const SwayOptions& sway) {
     const auto show = [&](int step) {
         if (showProgress)
             showProgress(step);
@@ -74,7 +74,7 @@ Result WriteSwayGif(const QString& path, std::vector<ImageHandle> frames, QSize 
     distinct.clear();
     show(8);
 
-    return WriteAnimatedGif(path, output, count, SwayFrameDelay);
+    return WriteAnimatedGif(path, output, count, GifDelay(sway));
 }
 
 std::optional<AnimationFormat> AnimationFormatOfName(const QString& name) {
@@ -86,7 +86,8 @@ std::optional<AnimationFormat> AnimationFormatOfName(const QString& name) {
 }
 
 Result WriteSwayWebp(const QString& path, std::vector<ImageHandle> frames, QSize out,
-                     const WebpOptions& options, const std::function<void(int)>& showProgress) {
+                     const WebpOptions& options, const std::function<void(int)>& showProgress,
+                     const SwayOptions& sway) {
     const auto show = [&](int step) {
         if (showProgress)
             showProgress(step);
@@ -96,22 +97,23 @@ Result WriteSwayWebp(const QString& path, std::vector<ImageHandle> frames, QSize
     for (ImageHandle& frame : frames)
         ResizeImage(frame, out.width(), out.height());
     show(2);
-    Result written = WriteAnimatedWebp(path, frames, SwayFrameDelay * 10, options);
+    Result written = WriteAnimatedWebp(path, frames, GifDelay(sway) * 10, options);
     show(8);
     return written;
 }
 
 Result WriteSwayAnimation(const QString& path, std::vector<ImageHandle> frames, QSize out,
                           const AnimationOptions& options,
-                          const std::function<void(int)>& showProgress) {
+                          const std::function<void(int)>& showProgress, const SwayOptions& sway) {
     if (options.format == AnimationFormat::Webp)
-        return WriteSwayWebp(path, std::move(frames), out, options.webp, showProgress);
-    return WriteSwayGif(path, std::move(frames), out, showProgress);
+        return WriteSwayWebp(path, std::move(frames), out, options.webp, showProgress, sway);
+    return WriteSwayGif(path, std::move(frames), out, showProgress, sway);
 }
 
 GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture,
                                  const DepthMap& depth, SwayDirection direction,
-                                 const GenerationHooks& hooks, const AnimationOptions& animation) {
+                                 const GenerationHooks& hooks, const AnimationOptions& animation,
+                                 const SwayOptions& sway) {
     const auto show = [&](int step) {
         if (hooks.showProgress)
             hooks.showProgress(step);
@@ -129,9 +131,15 @@ GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture
 
     std::vector<ImageHandle> rendered;
     show(0);
-    heavy([&] { rendered = RenderSwayFrames(picture, depth, direction, show); });
+    // The progress steps of rendering are 0..7 whatever the number of frames.
+    const int frameCount = ClampedSwayOptions(sway).frames;
+    const auto showFrame = [&](int k) {
+        show(k * FrameCount / frameCount);
+    };
+    heavy([&] { rendered = RenderSwayFrames(picture, depth, direction, sway, showFrame); });
     hide();
-    if (rendered.size() != size_t(FrameCount)) // out of memory: nothing to ask about or write
+    // Out of memory: nothing to ask about or write.
+    if (rendered.size() != size_t(frameCount))
         return {GenerationOutcome::WriteFailed, GifPipeline::tr("フレームを作れませんでした")};
 
     const std::optional<int> choice = hooks.askOutputSize ? hooks.askOutputSize() : 0;
@@ -143,7 +151,9 @@ GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture
     show(0);
     const QSize out = OutputSizeFor(*choice, picture.width(), picture.height());
     Result written;
-    heavy([&] { written = WriteSwayAnimation(path, std::move(rendered), out, animation, show); });
+    heavy([&] {
+        written = WriteSwayAnimation(path, std::move(rendered), out, animation, show, sway);
+    });
     hide();
 
     if (!written)

@@ -17,7 +17,7 @@ inline constexpr int OutputSizeChoices = 5;
 // below 1 pixel a side.
 QSize OutputSizeFor(int choice, int w, int h);
 
-// How long each frame shows, in 1/100 s as GIF counts it.
+// How long each frame of the default motion shows, in 1/100 s as GIF counts it.
 inline constexpr int SwayFrameDelay = 6;
 
 // The animation formats written, chosen by the output's extension.
@@ -51,26 +51,32 @@ struct GenerationResult {
 };
 
 // The second half of a run: scales the rendered frames to `out`, reduces their colours together
-// and writes the GIF, reporting progress steps 2, 4, 6 and 8 on the way.
+// and writes the GIF, each frame shown for sway's delay, reporting progress steps 2, 4, 6 and 8 on
+// the way.
 Result WriteSwayGif(const QString& path, std::vector<ImageHandle> frames, QSize out,
-                    const std::function<void(int)>& showProgress = {});
+                    const std::function<void(int)>& showProgress = {},
+                    const SwayOptions& sway = {});
 
-// The same for a full-colour WebP: scales the frames to `out` and writes them, steps 2 and 8.
+// The same for a full-colour WebP: scales the frames to `out` and writes them, steps 2 and 8. The
+// delay is the GIF's, in whole hundredths of a second, so both formats play alike.
 Result WriteSwayWebp(const QString& path, std::vector<ImageHandle> frames, QSize out,
-                     const WebpOptions& options, const std::function<void(int)>& showProgress = {});
+                     const WebpOptions& options, const std::function<void(int)>& showProgress = {},
+                     const SwayOptions& sway = {});
 
 // WriteSwayGif or WriteSwayWebp, as options.format asks.
 Result WriteSwayAnimation(const QString& path, std::vector<ImageHandle> frames, QSize out,
                           const AnimationOptions& options,
-                          const std::function<void(int)>& showProgress = {});
+                          const std::function<void(int)>& showProgress = {},
+                          const SwayOptions& sway = {});
 
-// Renders the sway frames of picture and depth map, asks for the output size, scales the frames,
-// reduces their colours together to one palette and writes the looping GIF to path (or, as
-// `animation` asks, a full-colour WebP). Nothing is written when the run is abandoned, and a
-// failed write leaves any existing file intact.
+// Renders the sway frames of picture and depth map (as `sway` asks), asks for the output size,
+// scales the frames, reduces their colours together to one palette and writes the looping GIF to
+// path (or, as `animation` asks, a full-colour WebP). Nothing is written when the run is
+// abandoned, and a failed write leaves any existing file intact.
 GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture,
                                  const DepthMap& depth, SwayDirection direction,
                                  const GenerationHooks& hooks,
-                                 const AnimationOptions& animation = {});
+                                 const AnimationOptions& animation = {},
+                                 const SwayOptions& sway = {});
 
 } // namespace kelvaro

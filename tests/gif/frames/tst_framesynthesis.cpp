@@ -1,5 +1,6 @@
 #include "gif/FrameSynthesis.h"
 
+#include <QCryptographicHash>
 #include <QTest>
 
 #include <cstdint>
@@ -88,6 +89,19 @@ QImage Transposed(const QImage& image) {
         for (int x = 0; x < image.width(); ++x)
             t.setPixel(y, x, image.pixel(x, y));
     return t;
+}
+
+// SHA-1 of the pixels of a run's frames, in order, so that frames can be compared with those of
+// an earlier build.
+QByteArray FramesDigest(const std::vector<ImageHandle>& frames) {
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (const ImageHandle& frame : frames) {
+        const QImage& image = frame.image();
+        for (int y = 0; y < image.height(); ++y)
+            hash.addData(QByteArrayView(reinterpret_cast<const char*>(image.constScanLine(y)),
+                                        qsizetype(image.width()) * 4));
+    }
+    return hash.result().toHex();
 }
 
 } // namespace
@@ -269,7 +283,7 @@ private slots:
                 return vertical ? f.image().copy(60, 0, 1, h) : f.image().copy(0, 60, w, 1);
             };
             std::vector<int> announced;
-            const auto frames = RenderSwayFrames(ImageHandle(picture), depth, direction,
+            const auto frames = RenderSwayFrames(ImageHandle(picture), depth, direction, {},
                                                  [&](int k) { announced.push_back(k); });
             QCOMPARE(announced, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
             QCOMPARE(int(frames.size()), 8);
@@ -309,9 +323,9 @@ private slots:
                  {SwayDirection::Horizontal, SwayDirection::Vertical}) {
                 const ImageHandle picture(c.picture);
                 const auto shared =
-                    RenderSwayFrames(picture, c.depth, direction, {}, FrameReuse::Share);
+                    RenderSwayFrames(picture, c.depth, direction, {}, {}, FrameReuse::Share);
                 const auto redrawn =
-                    RenderSwayFrames(picture, c.depth, direction, {}, FrameReuse::Redraw);
+                    RenderSwayFrames(picture, c.depth, direction, {}, {}, FrameReuse::Redraw);
                 QCOMPARE(int(shared.size()), FrameCount);
                 QCOMPARE(int(redrawn.size()), FrameCount);
                 for (int k = 0; k < FrameCount; ++k)
@@ -323,6 +337,234 @@ private slots:
         QCOMPARE(frames[4].image().constBits(), frames[0].image().constBits());
         QCOMPARE(frames[7].image().constBits(), frames[5].image().constBits());
         QVERIFY(frames[1].image().constBits() != frames[2].image().constBits());
+    }
+
+    void defaultsGiveTheEarlierFrames() {
+        // Digests of the frames drawn before the sway had options, for a picture large enough
+        // that every level moves, fixed regions included. The default options, and an explicit
+        // pivot at the base level, draw them still.
+        const QImage picture = NoisyPicture(300, 260, 21);
+        const DepthMap depth = BlobDepth(300, 260, true, 22);
+        SwayOptions basePivot;
+        basePivot.pivot = BaseLevel;
+        for (const SwayOptions& options : {SwayOptions{}, basePivot}) {
+            const auto h =
+                RenderSwayFrames(ImageHandle(picture), depth, SwayDirection::Horizontal, options);
+            const auto v =
+                RenderSwayFrames(ImageHandle(picture), depth, SwayDirection::Vertical, options);
+            QCOMPARE(FramesDigest(h), QByteArray("ccf2bcc4f8cb54e8676c86ac99ccaf375db5e158"));
+            QCOMPARE(FramesDigest(v), QByteArray("7e613812b34f570942ea87275af935d374b38c85"));
+        }
+    }
+
+    void swayAngles() {
+        // Eight frames scale the table: at 8 degrees its exact doubles, at 4 its halves.
+        SwayOptions eight;
+        QCOMPARE(SwayAngles(eight),
+                 std::vector<double>(SwayAngleTable.begin(), SwayAngleTable.end()));
+        eight.angle = 4.0;
+        const std::vector<double> halved = SwayAngles(eight);
+        QCOMPARE(int(halved.size()), 8);
+        for (int k = 0; k < 8; ++k)
+            QCOMPARE(halved[size_t(k)], SwayAngleTable[size_t(k)] / 2);
+        // Twelve follow the sine: 0, the full turn, 0 and its opposite at frames 0, 3, 6 and 9;
+        // mirrored frames are equal to the bit, so that they share a drawing.
+        SwayOptions twelve;
+        twelve.frames = 12;
+        twelve.angle = 5.0;
+        const std::vector<double> a = SwayAngles(twelve);
+        QCOMPARE(int(a.size()), 12);
+        const double full = 5.0 * std::numbers::pi / 180.0;
+        QCOMPARE(a[0], 0.0);
+        QCOMPARE(a[3], full);
+        QCOMPARE(a[6], 0.0);
+        QCOMPARE(a[9], -full);
+        QCOMPARE(a[1], full * std::sin(std::numbers::pi / 6));
+        QVERIFY(a[1] == a[5] && a[2] == a[4] && a[7] == -a[1] && a[11] == -a[1]);
+        // Out of range: clamped.
+        twelve.frames = 1000;
+        twelve.angle = 90;
+        QCOMPARE(int(SwayAngles(twelve).size()), SwayOptions::MaxFrames);
+        QCOMPARE(SwayAngles(twelve)[12], 15.0 * std::numbers::pi / 180.0);
+        // The delay in hundredths, to the nearest.
+        SwayOptions delay;
+        QCOMPARE(GifDelay(delay), 6);
+        delay.delayMs = 25;
+        QCOMPARE(GifDelay(delay), 3);
+        delay.delayMs = 5;
+        QCOMPARE(GifDelay(delay), 2);
+    }
+
+    void everyFrameCountMatchesOneReusedFrame() {
+        // For any number of frames, with a pivot and the far fill, the run (shared drawings, on
+        // all cores) equals drawing each frame's turn in turn into one frame image.
+        const int w = 250, h = 230;
+        const QImage picture = NoisyPicture(w, h, 30);
+        const DepthMap depth = BlobDepth(w, h, true, 31);
+        for (const int frames : {5, 12, 24}) {
+            SwayOptions options;
+            options.frames = frames;
+            options.angle = frames == 24 ? 15.0 : 6.0;
+            options.pivot = 4;
+            options.holeFill = HoleFill::Far;
+            const std::vector<double> angles = SwayAngles(options);
+            for (const SwayDirection direction :
+                 {SwayDirection::Horizontal, SwayDirection::Vertical}) {
+                std::vector<int> announced;
+                const auto run = RenderSwayFrames(ImageHandle(picture), depth, direction, options,
+                                                  [&](int k) { announced.push_back(k); });
+                const auto redrawn = RenderSwayFrames(ImageHandle(picture), depth, direction,
+                                                      options, {}, FrameReuse::Redraw);
+                QCOMPARE(int(run.size()), frames);
+                QCOMPARE(int(announced.size()), frames);
+                QCOMPARE(announced.back(), frames - 1);
+                QImage frame = Black(w, h);
+                for (int k = 0; k < frames; ++k) {
+                    const double theta = angles[size_t(k)];
+                    if (direction == SwayDirection::Horizontal) {
+                        const FrameGeometry g = ComputeFrameGeometry(theta, w, h);
+                        RenderHorizontalSwayFrame(picture, depth.surface(), g.u0, g.v0a, g.v0b,
+                                                  g.u1, g.v1a, g.v1b, frame, options);
+                    } else {
+                        const FrameGeometry g = ComputeFrameGeometry(theta, h, w);
+                        RenderVerticalSwayFrame(picture, depth.surface(), g.v0a, g.v0b, g.u0, g.v1a,
+                                                g.v1b, g.u1, frame, options);
+                    }
+                    QCOMPARE(run[size_t(k)].image(), frame);
+                    QCOMPARE(redrawn[size_t(k)].image(), frame);
+                }
+                // Frames of equal turns share one image (mirrored about the largest turn).
+                if (frames == 12)
+                    QCOMPARE(run[5].image().constBits(), run[1].image().constBits());
+            }
+        }
+    }
+
+    void pivotStaysStill() {
+        // A 640-wide picture, black with a white upright line in each of three bands: levels 7,
+        // 3 and 0 from left to right. Where each line stands in a frame (its brightness-weighted
+        // centre) is compared with where it stands when the whole map is at the base level.
+        const int w = 640, h = 12;
+        QImage picture = Black(w, h);
+        const int lines[3] = {100, 320, 540};
+        for (int y = 0; y < h; ++y)
+            for (const int x : lines)
+                picture.setPixel(x, y, qRgb(255, 255, 255));
+        QImage bands(w, h, QImage::Format_RGB32);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                bands.setPixel(x, y, ArgbFromColorref(DepthPalette[x < 213 ? 7 : x < 427 ? 3 : 0]));
+        DepthMap banded, flat;
+        QVERIFY(banded.Create(w, h) && flat.Create(w, h));
+        banded.surface() = bands;
+        const auto centre = [&](const QImage& frame, int around) {
+            double sum = 0, weight = 0;
+            for (int x = around - 40; x <= around + 40; ++x) {
+                const double b = qRed(frame.pixel(x, h / 2));
+                sum += b * x;
+                weight += b;
+            }
+            return sum / weight;
+        };
+        SwayOptions pivot3;
+        pivot3.pivot = 3;
+        for (const SwayOptions& options : {pivot3, SwayOptions{}}) {
+            const auto moved =
+                RenderSwayFrames(ImageHandle(picture), banded, SwayDirection::Horizontal, options);
+            const auto still =
+                RenderSwayFrames(ImageHandle(picture), flat, SwayDirection::Horizontal);
+            const bool p3 = options.pivot == 3;
+            for (int k = 0; k < FrameCount; ++k) {
+                // The line of the pivot's band stands where the flat map puts it.
+                const int pivotLine = p3 ? 1 : 0;
+                QCOMPARE(centre(moved[size_t(k)].image(), lines[pivotLine]),
+                         centre(still[size_t(k)].image(), lines[pivotLine]));
+            }
+            // At the largest turns the nearer and the farther band move opposite ways.
+            for (const int k : {2, 6}) {
+                const auto shift = [&](int band) {
+                    return centre(moved[size_t(k)].image(), lines[band]) -
+                           centre(still[size_t(k)].image(), lines[band]);
+                };
+                if (p3) {
+                    QVERIFY2(shift(0) * shift(2) < -1.0,
+                             qPrintable(QStringLiteral("frame %1: %2 and %3")
+                                            .arg(k)
+                                            .arg(shift(0))
+                                            .arg(shift(2))));
+                } else {
+                    QCOMPARE(shift(0), 0.0);
+                    QVERIFY(shift(1) * shift(2) > 1.0); // both ahead of the base, one way
+                }
+            }
+        }
+    }
+
+    void farFillKeepsTheDiscOutOfItsHoles() {
+        // A red disc painted at the most raised level, its region one pixel wider on the left
+        // and at the top than the red (so that no sample of the base level blends the disc in:
+        // the blend reads the pixels after the source position), on a background of narrow blue and
+        // green stripes at the base level. Swaying one way the disc opens a hole on its left, the
+        // other way on its right. The far fill paints both from the background; the previous-pixel
+        // fill paints the hole behind a disc moving left with the disc's edge.
+        const int w = 640, h = 48;
+        QImage picture(w, h, QImage::Format_RGB32);
+        QImage depthImage(w, h, QImage::Format_RGB32);
+        const auto inDisc = [](int x, int y) {
+            return (x - 320) * (x - 320) + (y - 24) * (y - 24) < 20 * 20;
+        };
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                picture.setPixel(x, y,
+                                 inDisc(x, y)  ? qRgb(255, 0, 0)
+                                 : (x / 3) % 2 ? qRgb(0, 0, 255)
+                                               : qRgb(0, 200, 0));
+                const bool raised =
+                    inDisc(x, y) || inDisc(x + 1, y) || inDisc(x, y + 1) || inDisc(x + 1, y + 1);
+                depthImage.setPixel(x, y, ArgbFromColorref(DepthPalette[raised ? 0 : BaseLevel]));
+            }
+        for (const SwayDirection direction : {SwayDirection::Horizontal, SwayDirection::Vertical}) {
+            const bool vertical = direction == SwayDirection::Vertical;
+            DepthMap depth;
+            QVERIFY(depth.Create(vertical ? h : w, vertical ? w : h));
+            depth.surface() = vertical ? Transposed(depthImage) : depthImage;
+            const ImageHandle source(vertical ? Transposed(picture) : picture);
+            // Pixels holding any of the disc's red, left and right of the disc's middle.
+            const auto reddish = [&](const ImageHandle& frame, bool left) {
+                const QImage image = vertical ? Transposed(frame.image()) : frame.image();
+                int count = 0;
+                for (int y = 0; y < h; ++y)
+                    for (int x = left ? 0 : 320; x < (left ? 320 : w); ++x)
+                        count += qRed(image.pixel(x, y)) > 0 ? 1 : 0;
+                return count;
+            };
+            SwayOptions far;
+            far.holeFill = HoleFill::Far;
+            const auto previousFrames = RenderSwayFrames(source, depth, direction);
+            const auto farFrames = RenderSwayFrames(source, depth, direction, far);
+            // The disc's own pixels: when it moves it covers as many as it uncovers.
+            const int unmoved = reddish(farFrames[0], true) + reddish(farFrames[0], false);
+            const auto report = [&](const char* rule, int k, int count) {
+                return qPrintable(QStringLiteral("%1 frame %2: %3 red pixels, %4 unmoved")
+                                      .arg(QLatin1String(rule))
+                                      .arg(k)
+                                      .arg(count)
+                                      .arg(unmoved));
+            };
+            for (const int k : {2, 6}) {
+                const int count =
+                    reddish(farFrames[size_t(k)], true) + reddish(farFrames[size_t(k)], false);
+                QVERIFY2(std::abs(count - unmoved) <= h, report("far", k, count));
+            }
+            // Moving right (frame 2) the hole on the left is filled from the background before
+            // it; moving left (frame 6) the hole on the right from the disc.
+            const int moved2 = reddish(previousFrames[2], true) + reddish(previousFrames[2], false);
+            QVERIFY2(std::abs(moved2 - unmoved) <= h, report("previous", 2, moved2));
+            const int moved6 = reddish(previousFrames[6], true) + reddish(previousFrames[6], false);
+            QVERIFY2(moved6 > unmoved + 8 * h / 2, report("previous", 6, moved6));
+            // Frames without holes are the same under both fills.
+            QCOMPARE(farFrames[0].image(), previousFrames[0].image());
+        }
     }
 
     void directionsAgreeOnTranspose() {

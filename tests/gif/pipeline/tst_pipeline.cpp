@@ -152,6 +152,57 @@ private slots:
         }
     }
 
+    void otherMotionsInTheFile() {
+        // 24 frames at 125 ms (a GIF keeps hundredths: 130 ms); the progress still counts 0 to 7
+        // while the frames are rendered. WebP plays at the same delay. (At 12 degrees no two
+        // frames in a row are equal, which the writers would merge into one.)
+        const BandScene scene = Band(SwayDirection::Horizontal);
+        SwayOptions sway;
+        sway.frames = 24;
+        sway.angle = 12.0;
+        sway.pivot = 4;
+        sway.delayMs = 125;
+        sway.holeFill = HoleFill::Far;
+        QTemporaryDir dir;
+        for (const char* name : {"a.gif", "a.webp"}) {
+            const QString path = dir.filePath(QLatin1String(name));
+            AnimationOptions animation;
+            animation.format = *AnimationFormatOfName(path);
+            Recorder r;
+            QCOMPARE(GenerateSwayGif(path, scene.picture, scene.depth, SwayDirection::Horizontal,
+                                     r.Hooks(), animation, sway)
+                         .outcome,
+                     GenerationOutcome::Written);
+            QCOMPARE(
+                r.calls.join(QLatin1Char(' ')),
+                QStringLiteral("0 [ 0 0 0 1 1 1 2 2 2 3 3 3 4 4 4 5 5 5 6 6 6 7 7 7 ] hide ask "
+                               "0 [ 2 4 6 8 ] hide")
+                    .replace(QStringLiteral("2 4 6 8"), animation.format == AnimationFormat::Gif
+                                                            ? QStringLiteral("2 4 6 8")
+                                                            : QStringLiteral("2 8")));
+            // A writer may keep equal frames in a row (near the largest turn the geometry
+            // repeats) once for the time of all of them.
+            const std::vector<ImageHandle> expected =
+                RenderSwayFrames(scene.picture, scene.depth, SwayDirection::Horizontal, sway);
+            QCOMPARE(int(expected.size()), 24);
+            int runs = 1;
+            for (int k = 1; k < 24; ++k)
+                runs += expected[size_t(k)].image() != expected[size_t(k - 1)].image() ? 1 : 0;
+            QVERIFY(runs >= 12);
+            QImageReader reader(path);
+            const int count = reader.imageCount();
+            QVERIFY2(count >= runs && count <= 24, qPrintable(QString::number(count)));
+            int total = 0;
+            for (int k = 0; k < count; ++k) {
+                QImage frame;
+                QVERIFY(reader.read(&frame));
+                QCOMPARE(reader.nextImageDelay() % 130, 0);
+                total += reader.nextImageDelay();
+            }
+            QCOMPARE(total, 24 * 130);
+        }
+    }
+
     void photoKeepsItsQualityAndEqualFramesStayEqual() {
         const QString data = QStringLiteral(KELVARO_DATA_DIR);
         const LoadedPicture picture = LoadPicture(data + QStringLiteral("/coffee-640x480.jpg"));
