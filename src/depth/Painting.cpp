@@ -196,7 +196,8 @@ void ForEachStrokeSpan(QPoint from, QPoint to, int width, const QRect& clip, con
         WideLineSpans(from, to, std::min(width, kWidthLimit), clip, span);
 }
 
-QRect DrawStrokeSegment(DepthMap& map, QPoint from, QPoint to, int width, COLORREF colour) {
+QRect DrawStrokeSegment(DepthMap& map, QPoint from, QPoint to, int width, COLORREF colour,
+                        bool protectNearer) {
     if (!map.exists())
         return {};
     QImage& surface = map.surface();
@@ -206,7 +207,13 @@ QRect DrawStrokeSegment(DepthMap& map, QPoint from, QPoint to, int width, COLORR
     int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN;
     ForEachStrokeSpan(from, to, width, map.rect(), [&](int y, int x0, int x1) {
         auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
-        std::fill(row + x0, row + x1 + 1, value);
+        if (protectNearer) {
+            for (int x = x0; x <= x1; ++x)
+                if (MayOverwrite(ColorrefFromArgb(row[x]), colour, true))
+                    row[x] = value;
+        } else {
+            std::fill(row + x0, row + x1 + 1, value);
+        }
         left = std::min(left, x0);
         right = std::max(right, x1);
         top = std::min(top, y);
@@ -217,58 +224,25 @@ QRect DrawStrokeSegment(DepthMap& map, QPoint from, QPoint to, int width, COLORR
     return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
-QRect Fill(DepthMap& map, QPoint seed, COLORREF colour) {
+QRect Fill(DepthMap& map, QPoint seed, COLORREF colour, bool protectNearer) {
     if (!map.exists() || !map.rect().contains(seed))
         return {};
     QImage& surface = map.surface();
     const QRgb target = ArgbFromColorref(map.Pixel(seed.x(), seed.y())) & 0xffffff;
     const QRgb value = ArgbFromColorref(colour);
-    if ((value & 0xffffff) == target)
+    if ((value & 0xffffff) == target ||
+        !MayOverwrite(ColorrefFromArgb(target), colour, protectNearer))
         return {};
-
-    const int w = surface.width(), h = surface.height();
     uchar* bits = surface.bits();
     const qsizetype stride = surface.bytesPerLine();
     const auto row = [&](int y) {
         return reinterpret_cast<QRgb*>(bits + y * stride);
     };
-    const auto matches = [&](QRgb p) {
-        return (p & 0xffffff) == target;
-    };
-
-    int left = seed.x(), top = seed.y(), right = seed.x(), bottom = seed.y();
-    // Each entry is one pixel of a run still to be filled; the run is found when it is taken.
-    std::vector<QPoint> pending{seed};
-    while (!pending.empty()) {
-        const QPoint p = pending.back();
-        pending.pop_back();
-        QRgb* line = row(p.y());
-        if (!matches(line[p.x()]))
-            continue;
-        int x0 = p.x(), x1 = p.x();
-        while (x0 > 0 && matches(line[x0 - 1]))
-            --x0;
-        while (x1 < w - 1 && matches(line[x1 + 1]))
-            ++x1;
-        std::fill(line + x0, line + x1 + 1, value);
-        left = std::min(left, x0);
-        right = std::max(right, x1);
-        top = std::min(top, p.y());
-        bottom = std::max(bottom, p.y());
-        for (const int ny : {p.y() - 1, p.y() + 1}) {
-            if (ny < 0 || ny >= h)
-                continue;
-            const QRgb* next = row(ny);
-            bool inRun = false;
-            for (int x = x0; x <= x1; ++x) {
-                const bool m = matches(next[x]);
-                if (m && !inRun)
-                    pending.emplace_back(x, ny);
-                inRun = m;
-            }
-        }
-    }
-    return QRect(QPoint(left, top), QPoint(right, bottom));
+    // The flood reads the map while it paints it: a painted run no longer matches the target.
+    return FloodRuns(
+        surface.width(), surface.height(), seed,
+        [&](int x, int y) { return (row(y)[x] & 0xffffff) == target; },
+        [&](int y, int x0, int x1) { std::fill(row(y) + x0, row(y) + x1 + 1, value); });
 }
 
 } // namespace kelvaro

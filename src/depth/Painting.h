@@ -7,8 +7,11 @@
 #include <QRect>
 #include <QSize>
 
+#include <algorithm>
+
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace kelvaro {
 
@@ -68,13 +71,74 @@ QRect StrokeInvalidRect(QPoint a, QPoint b, int width, QPoint canvasTopLeft);
 void ForEachStrokeSpan(QPoint from, QPoint to, int width, const QRect& clip,
                        const std::function<void(int y, int x0, int x1)>& span);
 
-// Paints one segment of a stroke on the map in exactly the colour, no blending. Returns the map
-// rectangle of the pixels it may have changed (empty when nothing was painted).
-QRect DrawStrokeSegment(DepthMap& map, QPoint from, QPoint to, int width, COLORREF colour);
+// The "protect nearer levels" rule: while it is on, painting `colour` must leave a pixel of colour
+// `old` alone when old is a palette level with a lower number (nearer) than colour's level. A
+// colour outside the palette counts as farther than every level, and painting it protects nothing.
+constexpr bool MayOverwrite(COLORREF old, COLORREF colour, bool protectNearer) {
+    if (!protectNearer)
+        return true;
+    const std::optional<DepthLevel> was = LevelOfColour(old);
+    const std::optional<DepthLevel> now = LevelOfColour(colour);
+    return !was || !now || *was >= *now;
+}
+
+// Paints one segment of a stroke on the map in exactly the colour, no blending; with
+// protectNearer, pixels MayOverwrite refuses keep their colour. Returns the map rectangle of the
+// pixels it may have changed (empty when nothing was painted).
+QRect DrawStrokeSegment(DepthMap& map, QPoint from, QPoint to, int width, COLORREF colour,
+                        bool protectNearer = false);
 
 // Flood fill: every pixel of exactly the seed's colour that is connected to the seed through
-// horizontal and vertical neighbours takes the colour. Returns the map rectangle of the changed
-// pixels, empty when nothing changed (seed off the map, or already of that colour).
-QRect Fill(DepthMap& map, QPoint seed, COLORREF colour);
+// horizontal and vertical neighbours takes the colour (none when protectNearer refuses the seed's
+// colour). Returns the map rectangle of the changed pixels, empty when nothing changed (seed off
+// the map, already of that colour, or protected).
+QRect Fill(DepthMap& map, QPoint seed, COLORREF colour, bool protectNearer = false);
+
+// The scan-line flood every fill shares: reports as run(y, x0, x1) (both inclusive) each row run
+// of the pixels of a w x h grid that pass inside(x, y) and are 4-connected to the seed through
+// such pixels, each pixel once. Nothing when the seed is off the grid or does not pass. Returns the
+// bounding box of the runs.
+template <class Inside, class Run>
+QRect FloodRuns(int w, int h, QPoint seed, Inside inside, Run run) {
+    if (seed.x() < 0 || seed.y() < 0 || seed.x() >= w || seed.y() >= h ||
+        !inside(seed.x(), seed.y()))
+        return {};
+    std::vector<unsigned char> seen(size_t(w) * size_t(h), 0);
+    const auto open = [&](int x, int y) {
+        return !seen[size_t(y) * size_t(w) + size_t(x)] && inside(x, y);
+    };
+    int left = seed.x(), top = seed.y(), right = seed.x(), bottom = seed.y();
+    std::vector<QPoint> pending{seed};
+    while (!pending.empty()) {
+        const QPoint p = pending.back();
+        pending.pop_back();
+        if (!open(p.x(), p.y()))
+            continue;
+        int x0 = p.x(), x1 = p.x();
+        while (x0 > 0 && open(x0 - 1, p.y()))
+            --x0;
+        while (x1 < w - 1 && open(x1 + 1, p.y()))
+            ++x1;
+        std::fill(seen.begin() + qsizetype(p.y()) * w + x0,
+                  seen.begin() + qsizetype(p.y()) * w + x1 + 1, 1);
+        run(p.y(), x0, x1);
+        left = std::min(left, x0);
+        right = std::max(right, x1);
+        top = std::min(top, p.y());
+        bottom = std::max(bottom, p.y());
+        for (const int ny : {p.y() - 1, p.y() + 1}) {
+            if (ny < 0 || ny >= h)
+                continue;
+            bool inRun = false;
+            for (int x = x0; x <= x1; ++x) {
+                const bool m = open(x, ny);
+                if (m && !inRun)
+                    pending.emplace_back(x, ny);
+                inRun = m;
+            }
+        }
+    }
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
 
 } // namespace kelvaro

@@ -21,6 +21,16 @@ void EditorDocument::setPenWidth(int width) {
     emit brushChanged();
 }
 
+void EditorDocument::setProtectNearer(bool on) {
+    protectNearer_ = on;
+    emit brushChanged();
+}
+
+void EditorDocument::setColourTolerance(int tolerance) {
+    colourTolerance_ = std::clamp(tolerance, 0, 255);
+    emit brushChanged();
+}
+
 bool EditorDocument::ReplacePicture(ImageHandle picture) {
     DepthMap map;
     if (picture.isNull() || !map.Create(picture.width(), picture.height()))
@@ -89,7 +99,8 @@ bool EditorDocument::isModified() const {
 }
 
 QRect EditorDocument::PaintSegment(QPoint from, QPoint to) {
-    DrawStrokeSegment(map_, from, to, strokeWidth_, StrokeColour(tool_, level_));
+    DrawStrokeSegment(map_, from, to, strokeWidth_, StrokeColour(tool_, level_),
+                      protectNearer_ && tool_ == PaintTool::Pen);
     // The repaint box the canvas has always used, moved to map coordinates.
     return StrokeInvalidRect(from, to, strokeWidth_, QPoint(0, 0));
 }
@@ -127,9 +138,37 @@ void EditorDocument::EndStroke(QPoint point) {
 void EditorDocument::Fill(QPoint seed) {
     if (!loaded_)
         return;
-    kelvaro::Fill(map_, seed, DepthPalette[size_t(level_)]);
+    kelvaro::Fill(map_, seed, DepthPalette[size_t(level_)], protectNearer_);
     history_.RecordSnapshot(map_); // also when nothing changed
     ChangedAll();
+}
+
+void EditorDocument::Finish(const QRect& changedRect) {
+    if (!changedRect.isEmpty())
+        history_.RecordSnapshot(map_);
+    Changed(changedRect);
+}
+
+void EditorDocument::ColourFill(QPoint seed) {
+    if (!loaded_)
+        return;
+    Finish(kelvaro::ColourFill(picture_.image(), map_, seed, level_, colourTolerance_,
+                               protectNearer_));
+}
+
+void EditorDocument::Gradient(QPoint a, QPoint b) {
+    if (!loaded_)
+        return;
+    Finish(GradientFill(map_, a, b, level_, protectNearer_));
+}
+
+void EditorDocument::SnapToEdges(int radius) {
+    if (!loaded_)
+        return;
+    SnapOptions options;
+    options.radius = radius;
+    options.protectNearer = protectNearer_;
+    Finish(kelvaro::SnapToEdges(picture_.image(), map_, options));
 }
 
 bool EditorDocument::Pick(QPoint point) {

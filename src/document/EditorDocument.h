@@ -1,8 +1,10 @@
 #pragma once
 
 #include "depth/DepthMap.h"
+#include "depth/EdgeSnap.h"
 #include "depth/GreyDepth.h"
 #include "depth/Painting.h"
+#include "depth/PicturePainting.h"
 #include "depth/UndoHistory.h"
 #include "files/PictureFile.h"
 #include "imaging/ImageHandle.h"
@@ -42,6 +44,13 @@ public:
     void setTool(PaintTool tool);
     void setLevel(DepthLevel level);
     void setPenWidth(int width);
+    // "手前を保護": while on, the pen, both fills, the gradient and the snap leave pixels of a
+    // nearer level than the one they paint alone (see MayOverwrite); the eraser ignores it.
+    bool protectNearer() const { return protectNearer_; }
+    void setProtectNearer(bool on);
+    // The colour fill's tolerance, 0 to 255.
+    int colourTolerance() const { return colourTolerance_; }
+    void setColourTolerance(int tolerance);
 
     // A pen or eraser stroke is in progress (between BeginStroke and EndStroke).
     bool isStroking() const { return stroking_; }
@@ -73,6 +82,15 @@ public:
     void EndStroke(QPoint point);
     // Flood fill with the selected level; records an undo step even when nothing changed.
     void Fill(QPoint seed);
+    // The operations that look at the picture (see PicturePainting.h and EdgeSnap.h). Each is
+    // one undo step when it changed something (none otherwise) and reports the rectangle it
+    // changed (an empty one when nothing changed).
+    // Fill by the picture's colour from the seed, with the selected level and the tolerance.
+    void ColourFill(QPoint seed);
+    // The gradient from the selected level at a to the base level at b over the fill region of a.
+    void Gradient(QPoint a, QPoint b);
+    // Moves the map's borders onto the picture's edges within the radius.
+    void SnapToEdges(int radius = kDefaultSnapRadius);
     // Selects the level of the map colour under the point; false (selection kept) for a colour
     // outside the palette or a point off the map.
     bool Pick(QPoint point);
@@ -93,6 +111,7 @@ signals:
 
 private:
     QRect PaintSegment(QPoint from, QPoint to);
+    void Finish(const QRect& changedRect);
     void Changed(const QRect& mapRect) { emit changed(mapRect); }
     void ChangedAll() { emit changed(map_.rect()); }
 
@@ -105,6 +124,8 @@ private:
     PaintTool tool_ = PaintTool::Pen;
     DepthLevel level_ = 0;
     int penWidth_ = 8;
+    bool protectNearer_ = false;
+    int colourTolerance_ = kDefaultColourTolerance;
     bool stroking_ = false;
     int strokeWidth_ = 8;
     QPoint last_;

@@ -248,6 +248,60 @@ private slots:
         QCOMPARE(Map(), Blank(6, 4));
         QCOMPARE(Take(*changed_), QList<QRect>(3, QRect(0, 0, 6, 4)));
     }
+
+    // Colour fill, gradient and snap: one undo step each when they change the map, the changed
+    // rectangle reported, and the protection toggle obeyed.
+    void pictureAwareOperations() {
+        // A picture dark left of x = 20 and light right of it, 40 x 10.
+        QImage picture(40, 10, QImage::Format_RGB32);
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 40; ++x)
+                picture.setPixel(x, y, x < 20 ? qRgb(20, 20, 20) : qRgb(230, 230, 230));
+        QVERIFY(doc_->ReplacePicture(ImageHandle(picture)));
+        changed_->clear();
+        const int start = Steps();
+
+        doc_->setLevel(2);
+        doc_->ColourFill({3, 3});
+        QCOMPARE(Take(*changed_), QList<QRect>({QRect(0, 0, 20, 10)}));
+        QCOMPARE(Steps(), start + 1);
+        QCOMPARE(Map().first(), QString(20, QLatin1Char('2')) + QString(20, QLatin1Char('.')));
+        // Nothing to change: no step, an empty rectangle.
+        doc_->ColourFill({3, 3});
+        QCOMPARE(Steps(), start + 1);
+        QCOMPARE(Take(*changed_), QList<QRect>({QRect()}));
+
+        // Level 2 painted to x = 25 by a stroke, then snapped back onto the edge at x = 20.
+        doc_->setPenWidth(1);
+        for (int y = 0; y < 10; ++y) {
+            doc_->BeginStroke({20, y});
+            doc_->EndStroke({25, y});
+        }
+        changed_->clear();
+        doc_->SnapToEdges(12);
+        QCOMPARE(Take(*changed_), QList<QRect>({QRect(20, 0, 5, 10)}));
+        QCOMPARE(Map().first(), QString(20, QLatin1Char('2')) + QString(20, QLatin1Char('.')));
+        doc_->Undo();
+        QCOMPARE(Map().first().left(26), QString(25, QLatin1Char('2')) + QLatin1Char('.'));
+        doc_->Redo();
+
+        // The gradient over the base region x = 20..39 from level 4 at x = 20 to the base at 39;
+        // with protection on, fills of level 5 leave the nearer level 2 alone.
+        doc_->setLevel(4);
+        doc_->Gradient({20, 5}, {39, 5});
+        QCOMPARE(Map().first(),
+                 QString(20, QLatin1Char('2')) + QStringLiteral("444445555566666....."));
+        doc_->setProtectNearer(true);
+        doc_->setLevel(5);
+        doc_->Fill({0, 0});
+        doc_->ColourFill({0, 0});
+        QCOMPARE(Map().first().left(20), QString(20, QLatin1Char('2')));
+        // The eraser ignores the protection.
+        doc_->setTool(PaintTool::Eraser);
+        doc_->BeginStroke({0, 0});
+        doc_->EndStroke({3, 0});
+        QCOMPARE(Map().first().left(5), QStringLiteral("...22"));
+    }
 };
 
 QTEST_MAIN(DocumentTest)
