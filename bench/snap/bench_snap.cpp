@@ -80,8 +80,11 @@ Scene Pasted(const char* background, std::vector<std::pair<const char*, int>> ob
     for (const auto& [sourceName, level] : objects) {
         scene.name += QLatin1String(" + ") + QLatin1String(sourceName);
         const QImage source = LoadSquare(sourceName);
-        Blob blob{kSide * (0.3 + 0.4 * unit(random)), kSide * (0.3 + 0.4 * unit(random)),
-                  kSide * (0.14 + 0.1 * unit(random)), {}, {}};
+        Blob blob{kSide * (0.3 + 0.4 * unit(random)),
+                  kSide * (0.3 + 0.4 * unit(random)),
+                  kSide * (0.14 + 0.1 * unit(random)),
+                  {},
+                  {}};
         for (int k = 0; k < 5; ++k) {
             blob.amp.push_back(0.12 * unit(random) / (1 + 0.5 * k));
             blob.phase.push_back(6.283 * unit(random));
@@ -106,7 +109,9 @@ Scene Pasted(const char* background, std::vector<std::pair<const char*, int>> ob
             auto* t = reinterpret_cast<QRgb*>(scene.truth.surface().scanLine(y));
             for (int x = 0; x < kSide; ++x) {
                 const float a = alpha.at<float>(y, x);
-                const auto mix = [a](int b, int f) { return int(std::lround(b * (1 - a) + f * a)); };
+                const auto mix = [a](int b, int f) {
+                    return int(std::lround(b * (1 - a) + f * a));
+                };
                 o[x] = qRgb(mix(qRed(o[x]), qRed(s[x])), mix(qGreen(o[x]), qGreen(s[x])),
                             mix(qBlue(o[x]), qBlue(s[x])));
                 if (a >= 0.5f)
@@ -164,10 +169,8 @@ DepthMap Sloppy(const DepthMap& truth, unsigned seed) {
         return out;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const int sx = std::clamp(
-                int(std::lround(x + field[0].at<float>(y, x))), 0, w - 1);
-            const int sy = std::clamp(
-                int(std::lround(y + field[1].at<float>(y, x))), 0, h - 1);
+            const int sx = std::clamp(int(std::lround(x + field[0].at<float>(y, x))), 0, w - 1);
+            const int sy = std::clamp(int(std::lround(y + field[1].at<float>(y, x))), 0, h - 1);
             out.surface().setPixel(x, y, truth.surface().pixel(sx, sy));
         }
     return out;
@@ -261,12 +264,15 @@ int main(int argc, char** argv) {
     scenes.push_back(Pasted("astronaut.png", {{"chelsea.png", 2}, {"coffee.png", 4}}, 1));
     scenes.push_back(Pasted("rocket.jpg", {{"astronaut.png", 1}, {"motorcycle_left.png", 3}}, 2));
     scenes.push_back(Pasted("coffee.png", {{"chelsea.png", 0}, {"rocket.jpg", 5}}, 3));
-    scenes.push_back(Pasted("motorcycle_left.png", {{"coffee.png", 2}, {"hubble_deep_field.jpg", 4}}, 4));
+    scenes.push_back(
+        Pasted("motorcycle_left.png", {{"coffee.png", 2}, {"hubble_deep_field.jpg", 4}}, 4));
     scenes.push_back(Pasted("chelsea.png", {{"ihc.png", 3}, {"astronaut.png", 1}}, 5));
     scenes.push_back(CoffeePhoto());
     for (const Scene& s : scenes)
-        if (s.picture.isNull() || !s.truth.exists() || s.picture.size() != s.truth.surface().size()) {
-            std::fprintf(stderr, "bench-snap: a sample photo is missing (make bench installs them)\n");
+        if (s.picture.isNull() || !s.truth.exists() ||
+            s.picture.size() != s.truth.surface().size()) {
+            std::fprintf(stderr,
+                         "bench-snap: a sample photo is missing (make bench installs them)\n");
             return 1;
         }
 

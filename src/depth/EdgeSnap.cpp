@@ -16,7 +16,7 @@ namespace kelvaro {
 namespace {
 
 // Tuned on bench-snap's pictures (pasted objects and a photo with measured depth).
-constexpr double kBlurSigma = 1.0; // smooths the picture's noise before colours are compared
+constexpr double kBlurSigma = 1.0;  // smooths the picture's noise before colours are compared
 constexpr float kEdgeWeight = 0.5f; // cost of one unit of colour change, in pixels of path
 constexpr float kNoiseFloor = 8.0f; // colour change a step below this (texture, shading) is free
 constexpr float kStayCost = 0.5f;   // extra cost of each pixel taken from another colour
@@ -140,8 +140,8 @@ QRect SnapToEdges(const QImage& picture, DepthMap& map, const SnapOptions& optio
                                  kEdgeWeight * colourStep(x, y, nx, ny);
                     if (label[index] != original[j])
                         step += kStayCost;
-                    const std::uint32_t next = c + std::max<std::uint32_t>(
-                                                       1, std::uint32_t(std::lround(step * kUnit)));
+                    const std::uint32_t next =
+                        c + std::max<std::uint32_t>(1, std::uint32_t(std::lround(step * kUnit)));
                     if (next < cost[j]) {
                         cost[j] = next;
                         label[j] = label[index];

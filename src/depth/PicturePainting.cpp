@@ -75,7 +75,9 @@ QRect GradientFill(DepthMap& map, QPoint a, QPoint b, DepthLevel level, bool pro
     FloodRuns(
         map.width(), map.height(), a,
         [&](int x, int y) { return (Row(surface, y)[x] & 0xffffff) == target; },
-        [&](int y, int x0, int x1) { runs.push_back({y, {x0, x1}}); });
+        [&](int y, int x0, int x1) {
+            runs.push_back({y, {x0, x1}});
+        });
     int left = map.width(), top = map.height(), right = -1, bottom = -1;
     for (const auto& [y, span] : runs) {
         QRgb* row = Row(surface, y);
@@ -107,7 +109,9 @@ QImage OverlayBlend(const QImage& picture, const DepthMap& map, int percent, con
         return out;
     const QImage colours = picture.convertToFormat(QImage::Format_RGB32);
     const int a = std::clamp(percent, 0, 100);
-    const auto mix = [a](int p, int m) { return (p * (100 - a) + m * a + 50) / 100; };
+    const auto mix = [a](int p, int m) {
+        return (p * (100 - a) + m * a + 50) / 100;
+    };
     for (int y = 0; y < r.height(); ++y) {
         const QRgb* pic = Row(colours, r.y() + y) + r.x();
         const QRgb* dep = Row(map.surface(), r.y() + y) + r.x();

@@ -69,8 +69,8 @@ private slots:
             const QRect changed = SnapToEdges(picture, map);
             QCOMPARE(BorderColumns(map, 2), QList<int>(40, 40));
             // The changed rectangle is the strip between the two borders, all rows.
-            QCOMPARE(changed, QRect(QPoint(std::min(border, 40), 0),
-                                    QPoint(std::max(border, 40) - 1, 39)));
+            QCOMPARE(changed,
+                     QRect(QPoint(std::min(border, 40), 0), QPoint(std::max(border, 40) - 1, 39)));
         }
     }
 
@@ -78,9 +78,8 @@ private slots:
         // Flat and a smooth shading across the border: no edge, so nothing moves, straight or
         // slanted.
         const QImage flat = PictureOf(90, 60, [](int, int) { return qRgb(120, 130, 140); });
-        const QImage shaded = PictureOf(90, 60, [](int x, int y) {
-            return qRgb(60 + x, 80 + y, 100);
-        });
+        const QImage shaded =
+            PictureOf(90, 60, [](int x, int y) { return qRgb(60 + x, 80 + y, 100); });
         for (const QImage& picture : {flat, shaded}) {
             DepthMap straight = MapOf(90, 60, [](int x, int) { return x < 45 ? 3 : 7; });
             const QImage before = straight.surface().copy();
@@ -143,9 +142,8 @@ private slots:
         QCOMPARE(BorderColumns(stripe, 7), QList<int>(30, 27));
         // An edge at x = 40 and level 2 painted to x = 45 over level 5: with protection on, the
         // nearer level 2 may grow but never shrinks.
-        const QImage edge = PictureOf(100, 20, [](int x, int) {
-            return x < 40 ? qRgb(30, 30, 30) : qRgb(220, 220, 220);
-        });
+        const QImage edge = PictureOf(
+            100, 20, [](int x, int) { return x < 40 ? qRgb(30, 30, 30) : qRgb(220, 220, 220); });
         SnapOptions protect;
         protect.protectNearer = true;
         DepthMap wide = MapOf(100, 20, [](int x, int) { return x < 45 ? 2 : 5; });
@@ -172,9 +170,8 @@ private slots:
         QCOMPARE(changed, QRect(0, 0, 40, 10));
         QCOMPARE(BorderColumns(map, 3), QList<int>(10, 40));
         // Tolerance is against the seed's colour, in every channel: one channel beyond stops it.
-        const QImage blueStep = PictureOf(30, 4, [](int x, int) {
-            return x < 15 ? qRgb(50, 50, 50) : qRgb(50, 50, 83);
-        });
+        const QImage blueStep = PictureOf(
+            30, 4, [](int x, int) { return x < 15 ? qRgb(50, 50, 50) : qRgb(50, 50, 83); });
         DepthMap second = MapOf(30, 4, [](int, int) { return BaseLevel; });
         ColourFill(blueStep, second, QPoint(0, 0), 0, 32);
         QCOMPARE(BorderColumns(second, 0), QList<int>(4, 15));
