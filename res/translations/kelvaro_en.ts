@@ -431,6 +431,29 @@ otherwise each goes next to its picture as NAME.gif, or into --out-dir.</transla
         <translation>With --depth-grey: grey 0..T (255-T..255 with --black-near) is fixed in place.</translation>
     </message>
     <message>
+        <source>描く前に、立体情報の段の境目を画像の輪郭に
+合わせます (--refine-radius 以内)。</source>
+        <translation>Before rendering, move the depth map&apos;s level borders onto the picture&apos;s edges (within --refine-radius).</translation>
+    </message>
+    <message>
+        <source>--refine-depth で境目が動く距離、1 から 64
+ピクセル (既定 12)。</source>
+        <translation>With --refine-depth: how far a border may move, 1 to 64 pixels (default 12).</translation>
+    </message>
+    <message>
+        <source>描いた立体情報 (--depth-grey や --refine-depth の
+後) を FILE に書き出します (.bmp か .png)。</source>
+        <translation>Also write the depth map rendered (after --depth-grey or --refine-depth) to FILE (.bmp or .png), a map the editor opens.</translation>
+    </message>
+    <message>
+        <source>--save-depth で指定できる画像は一つだけです</source>
+        <translation>--save-depth takes one picture</translation>
+    </message>
+    <message>
+        <source>--save-depth の名前は .bmp か .png で終わります: %1</source>
+        <translation>the name of --save-depth must end in .bmp or .png: %1</translation>
+    </message>
+    <message>
         <source>各画像の立体情報を DIR から取ります: 画像と同じ
 名前で、画像の拡張子を持つファイルです。</source>
         <translation>Take each picture&apos;s depth map from DIR: the file with the picture&apos;s base name and any picture extension.</translation>

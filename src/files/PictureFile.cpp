@@ -1,5 +1,10 @@
 #include "files/PictureFile.h"
 
+#include "imaging/FileNames.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+
 #include <algorithm>
 #include <optional>
 
@@ -84,7 +89,15 @@ Result LoadGreyDepthFile(const QString& path, const GreyDepthOptions& options, D
 }
 
 Result SaveDepthMapFile(const QString& path, const DepthMap& map) {
-    return SaveBitmapFile(path, map.CopyOut());
+    if (!path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
+        return SaveBitmapFile(path, map.CopyOut());
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(map.surface()))
+        return Result::Failure(writer.errorString());
+    return WriteFileAtomically(path, bytes);
 }
 
 } // namespace kelvaro

@@ -51,7 +51,8 @@ ImageHandle ReadGreyDepthFile(const QString& path);
 // the map is unchanged.
 Result LoadGreyDepthFile(const QString& path, const GreyDepthOptions& options, DepthMap& map);
 
-// Saves the whole map as a bitmap with its exact colours.
+// Saves the whole map with its exact colours: as PNG when the name ends in .png (any case), as a
+// Windows bitmap otherwise; atomically either way.
 Result SaveDepthMapFile(const QString& path, const DepthMap& map);
 
 } // namespace kelvaro

@@ -30,6 +30,7 @@ struct PictureJob {
     QString depthGrey; // a grey depth image instead
     QString output;    // none: the frames only
     QString framesDir; // none: no frames folder
+    QString saveDepth; // none: the depth map is not written
     AnimationOptions animation;
     QString problem; // found while planning: the picture fails with it
 };
@@ -95,6 +96,7 @@ Plan MakePlan(const RenderOptions& options) {
         job.picture = picture;
         job.depth = options.depth;
         job.depthGrey = options.depthGrey;
+        job.saveDepth = options.saveDepth;
         if (!options.depthDir.isEmpty())
             job.depth = FindDepthMap(options.depthDir, depthEntries, picture, job.problem);
         if (!options.output.isEmpty()) {
@@ -133,6 +135,8 @@ Plan MakePlan(const RenderOptions& options) {
         QStringList outputs;
         if (!job.output.isEmpty())
             outputs.append(job.output);
+        if (!job.saveDepth.isEmpty())
+            outputs.append(job.saveDepth);
         if (!job.framesDir.isEmpty())
             for (int k = 0; k < FrameCount; ++k)
                 outputs.append(JoinName(job.framesDir, FrameFileName(k)));
@@ -210,14 +214,16 @@ std::optional<QString> RenderPicture(const PictureJob& job, const RenderOptions&
                                      Reporter& reporter) {
     if (!job.problem.isEmpty())
         return job.problem;
-    if (!job.output.isEmpty()) {
-        const FileStatus target = StatFile(job.output);
+    for (const QString& written : {job.output, job.saveDepth}) {
+        if (written.isEmpty())
+            continue;
+        const FileStatus target = StatFile(written);
         if (target.exists && !target.isRegular())
             return RenderCommand::tr("%1 は通常のファイルではないため、そのままにします")
-                .arg(DisplayFileName(job.output));
+                .arg(DisplayFileName(written));
         if (target.exists && options.noClobber)
             return RenderCommand::tr("%1 はすでにあります (--no-clobber)")
-                .arg(DisplayFileName(job.output));
+                .arg(DisplayFileName(written));
     }
 
     LoadedPicture loaded = LoadPicture(job.picture, options.maxSide);
@@ -257,6 +263,17 @@ std::optional<QString> RenderPicture(const PictureJob& job, const RenderOptions&
         if (const Result read = LoadGreyDepthFile(job.depthGrey, options.grey, depth); !read)
             return RenderCommand::tr("深度画像 %1 を開けません: %2")
                 .arg(DisplayFileName(job.depthGrey), read.reason);
+    }
+
+    if (options.refineDepth) {
+        SnapOptions snap;
+        snap.radius = options.refineRadius;
+        SnapToEdges(loaded.image.image(), depth, snap);
+    }
+    if (!job.saveDepth.isEmpty()) {
+        if (const Result saved = SaveDepthMapFile(job.saveDepth, depth); !saved)
+            return RenderCommand::tr("%1 を書き出せません: %2")
+                .arg(DisplayFileName(job.saveDepth), saved.reason);
     }
 
     std::vector<ImageHandle> frames = RenderSwayFrames(loaded.image, depth, options.direction);

@@ -111,6 +111,50 @@ const std::vector<OptionDescription>& Table() {
              [](RenderOptions& o, const OptionValue& v) {
                  o.grey.fixedBelow = v.number;
              }},
+        {.names = {QStringLiteral("refine-depth")},
+         .help =
+             [] {
+                 return RenderCommand::tr("描く前に、立体情報の段の境目を画像の輪郭に\n"
+                                          "合わせます (--refine-radius 以内)。");
+             },
+         .store =
+             [](RenderOptions& o, const OptionValue&) {
+                 o.refineDepth = true;
+             }},
+        {.names = {QStringLiteral("refine-radius")},
+         .help =
+             [] {
+                 return RenderCommand::tr("--refine-depth で境目が動く距離、1 から 64\n"
+                                          "ピクセル (既定 12)。");
+             },
+         .kind = Kind::Integer,
+         .valueName = QStringLiteral("R"),
+         .least = kMinSnapRadius,
+         .most = kMaxSnapRadius,
+         .needs = QStringLiteral("refine-depth"),
+         .store =
+             [](RenderOptions& o, const OptionValue& v) {
+                 o.refineRadius = v.number;
+             }},
+        {.names = {QStringLiteral("save-depth")},
+         .help =
+             [] {
+                 return RenderCommand::tr("描いた立体情報 (--depth-grey や --refine-depth の\n"
+                                          "後) を FILE に書き出します (.bmp か .png)。");
+             },
+         .kind = Kind::Text,
+         .valueName = QStringLiteral("FILE"),
+         .onePicture =
+             [] { return RenderCommand::tr("--save-depth で指定できる画像は一つだけです"); },
+         .store = [](RenderOptions& o, const OptionValue& v) { o.saveDepth = v.text; },
+         .problem =
+             [](const QString& value) {
+                 const QString lower = value.toLower();
+                 if (lower.endsWith(QLatin1String(".bmp")) || lower.endsWith(QLatin1String(".png")))
+                     return QString();
+                 return RenderCommand::tr("--save-depth の名前は .bmp か .png で終わります: %1")
+                     .arg(value);
+             }},
         {.names = {QStringLiteral("depth-dir")},
          .help =
              [] {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "depth/EdgeSnap.h"
 #include "depth/GreyDepth.h"
 #include "files/PictureFile.h"
 #include "gif/GifPipeline.h"
@@ -25,6 +26,9 @@ struct RenderOptions {
     QString depthGrey;
     GreyDepthOptions grey;
     QString depthDir;
+    bool refineDepth = false;
+    int refineRadius = kDefaultSnapRadius;
+    QString saveDepth; // none: the depth map is not written
     QString output;
     QString outDir;
     QString framesDir;

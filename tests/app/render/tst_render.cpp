@@ -404,6 +404,81 @@ private slots:
         }
     }
 
+    // --refine-depth moves the map's border onto the picture's edge; --save-depth writes the
+    // refined map, which loads back and renders the same frames as the refinement did, as PNG and
+    // as BMP; it never lands on an input or on a file that is not a regular one.
+    void refinedDepthSavedAndRenderedAgain() {
+        QImage picture(200, 120, QImage::Format_RGB32);
+        QImage map(200, 120, QImage::Format_RGB32);
+        for (int y = 0; y < 120; ++y)
+            for (int x = 0; x < 200; ++x) {
+                picture.setPixel(x, y, x < 100 ? qRgb(200, 60, 40) : qRgb(30, 90, 210));
+                map.setPixel(x, y, ArgbFromColorref(DepthPalette[x < 106 ? 1 : BaseLevel]));
+            }
+        const QString picturePath = path(QStringLiteral("edge.png"));
+        const QString mapPath = path(QStringLiteral("edge-map.bmp"));
+        QVERIFY(picture.save(picturePath));
+        QVERIFY(map.save(mapPath));
+        for (const QString& saved :
+             {path(QStringLiteral("refined.png")), path(QStringLiteral("refined.bmp"))}) {
+            const QString refinedFrames = saved + QStringLiteral("-frames");
+            const Run refined =
+                Render({picturePath, QStringLiteral("--depth"), mapPath,
+                        QStringLiteral("--refine-depth"), QStringLiteral("--save-depth"), saved,
+                        QStringLiteral("--frames-dir"), refinedFrames});
+            QCOMPARE(refined.status, RenderExitOk);
+            QVERIFY2(refined.err.isEmpty(), qPrintable(refined.err));
+            const QImage back(saved);
+            QCOMPARE(back.size(), QSize(200, 120));
+            for (const int y : {0, 60, 119}) {
+                QCOMPARE(ColorrefFromArgb(back.pixel(99, y)), DepthPalette[1]);
+                QCOMPARE(ColorrefFromArgb(back.pixel(100, y)), DepthPalette[BaseLevel]);
+            }
+            const QString againFrames = saved + QStringLiteral("-again");
+            const Run again = Render({picturePath, QStringLiteral("--depth"), saved,
+                                      QStringLiteral("--frames-dir"), againFrames});
+            QCOMPARE(again.status, RenderExitOk);
+            QVERIFY2(again.err.isEmpty(), qPrintable(again.err));
+            for (int k = 0; k < FrameCount; ++k)
+                QCOMPARE(QImage(FrameFiles(againFrames)[k]), QImage(FrameFiles(refinedFrames)[k]));
+        }
+        // Without --refine-depth the map is saved as it was read; a radius moves less.
+        const QString plain = path(QStringLiteral("plain.png"));
+        QCOMPARE(
+            Render({picturePath, QStringLiteral("--depth"), mapPath, QStringLiteral("--save-depth"),
+                    plain, QStringLiteral("--frames-dir"), path(QStringLiteral("plain-frames"))})
+                .status,
+            RenderExitOk);
+        QCOMPARE(ColorrefFromArgb(QImage(plain).pixel(103, 5)), DepthPalette[1]);
+        const QString near = path(QStringLiteral("near.png"));
+        QCOMPARE(Render({picturePath, QStringLiteral("--depth"), mapPath,
+                         QStringLiteral("--refine-depth"), QStringLiteral("--refine-radius"),
+                         QStringLiteral("3"), QStringLiteral("--save-depth"), near,
+                         QStringLiteral("--frames-dir"), path(QStringLiteral("near-frames"))})
+                     .status,
+                 RenderExitOk);
+        QCOMPARE(ColorrefFromArgb(QImage(near).pixel(101, 5)), DepthPalette[1]);
+        // Onto the map it reads: refused before anything is written.
+        const QByteArray mapBytes = [&] {
+            QFile f(mapPath);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        const Run onto = Render({picturePath, QStringLiteral("--depth"), mapPath,
+                                 QStringLiteral("--save-depth"), mapPath});
+        QCOMPARE(onto.status, RenderExitUsage);
+        QFile f(mapPath);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), mapBytes);
+        // A FIFO is left alone.
+        const QString fifo = path(QStringLiteral("depth-fifo.png"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        const Run toFifo =
+            Render({picturePath, QStringLiteral("--depth"), mapPath, QStringLiteral("--save-depth"),
+                    fifo, QStringLiteral("-o"), path(QStringLiteral("fifo-run.gif"))});
+        QCOMPARE(toFifo.status, RenderExitFailure);
+        QVERIFY2(toFifo.err.contains(QLatin1String("not a regular file")), qPrintable(toFifo.err));
+    }
+
     // A map of another size and a map with colours that are no level still render (exit 0) but
     // each say so in exactly one warning line.
     void mapFileWarnings() {
