@@ -9,6 +9,7 @@
 // Usage: bench-gif [ROUNDS] [--against OTHER-KELVARO-RENDER]   (5 rounds when not given)
 // With --against, ours is timed side by side with another build of kelvaro-render instead (time,
 // bytes and PSNR of both), for before/after figures of a change.
+#include "encode/GifEncoder.h"
 #include "files/PictureFile.h"
 #include "gif/GifPipeline.h"
 

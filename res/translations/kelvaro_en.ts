@@ -63,8 +63,12 @@
         <translation>Generate GIF file</translation>
     </message>
     <message>
-        <source>GIFファイル (*.gif);;WebPファイル(*.webp)</source>
-        <translation>GIF files (*.gif);;WebP files (*.webp)</translation>
+        <source>GIFファイル (*.gif)</source>
+        <translation>GIF files (*.gif)</translation>
+    </message>
+    <message>
+        <source>WebPファイル(*.webp)</source>
+        <translation>WebP files (*.webp)</translation>
     </message>
     <message>
         <source>グレースケールの深度画像を読み込む</source>

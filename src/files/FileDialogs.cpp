@@ -1,5 +1,7 @@
 #include "files/FileDialogs.h"
 
+#include "encode/OutputFormats.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 
@@ -25,9 +27,8 @@ FileDialogSettings SettingsFor(FileDialogUse use) {
         return {FileDialogs::tr("グレースケールの深度画像を読み込む"), false,
                 FileDialogs::tr("画像ファイル (*)"), QString()};
     case FileDialogUse::GenerateGif:
-        return {FileDialogs::tr("GIFファイルを生成する"), true,
-                FileDialogs::tr("GIFファイル (*.gif);;WebPファイル(*.webp)"),
-                QStringLiteral("gif")};
+        return {FileDialogs::tr("GIFファイルを生成する"), true, OutputFormatFilters(),
+                OutputFormats().front().name};
     }
     return {};
 }

@@ -33,81 +33,27 @@ QSize OutputSizeFor(int choice, int w, int h) {
     return {std::max(ow, 1), std::max(oh, 1)};
 }
 
-Result WriteSwayGif(const QString& path, std::vector<ImageHandle> frames, QSize out,
-                    const std::function<void(int)>& showProgress, const SwayOptions& sway) {
-    const auto show = [&](int step) {
-        if (showProgress)
-            showProgress(step);
-    };
-    const int count = int(frames.size());
-    if (count == 0)
+Result WriteSwayAnimation(const QString& path, std::vector<ImageHandle> frames, QSize out,
+                          const AnimationOptions& options,
+                          const std::function<void(int)>& showProgress, const SwayOptions& sway) {
+    if (frames.empty())
         return Result::Failure(GifPipeline::tr("フレームがありません"));
-    // A sway cycle repeats its angles: equal frames are scaled and reduced once and share the
-    // result, so they stay equal in the GIF.
-    std::vector<size_t> sourceOf(static_cast<size_t>(count));
-    std::vector<ImageHandle> distinct;
-    for (size_t k = 0; k < size_t(count); ++k) {
-        sourceOf[k] = distinct.size();
-        for (size_t j = 0; j < distinct.size(); ++j)
-            if (distinct[j].image() == frames[k].image()) {
-                sourceOf[k] = j;
-                break;
-            }
-        if (sourceOf[k] == distinct.size())
-            distinct.push_back(std::move(frames[k]));
-    }
-    frames.clear();
-    for (ImageHandle& frame : distinct)
-        ResizeImage(frame, out.width(), out.height());
-    show(2);
-    show(4);
-
-    // One palette for all frames, so that no colour flickers from frame to frame.
-    if (Result reduced = ReduceFrameColors(distinct); !reduced)
-        return reduced;
-    show(6);
-
-    std::vector<ImageHandle> output;
-    output.reserve(size_t(count));
-    for (size_t k = 0; k < size_t(count); ++k)
-        output.emplace_back(QImage(distinct[sourceOf[k]].image()));
-    distinct.clear();
-    show(8);
-
-    return WriteAnimatedGif(path, output, count, GifDelay(sway));
+    return OutputFormatOf(options.format)
+        .encoder.Write(path, std::move(frames), out, GifDelay(sway), EncodeOptions{options.webp},
+                       showProgress);
 }
 
-std::optional<AnimationFormat> AnimationFormatOfName(const QString& name) {
-    if (name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive))
-        return AnimationFormat::Gif;
-    if (name.endsWith(QLatin1String(".webp"), Qt::CaseInsensitive))
-        return AnimationFormat::Webp;
-    return std::nullopt;
+Result WriteSwayGif(const QString& path, std::vector<ImageHandle> frames, QSize out,
+                    const std::function<void(int)>& showProgress, const SwayOptions& sway) {
+    return WriteSwayAnimation(path, std::move(frames), out, {AnimationFormat::Gif, {}},
+                              showProgress, sway);
 }
 
 Result WriteSwayWebp(const QString& path, std::vector<ImageHandle> frames, QSize out,
                      const WebpOptions& options, const std::function<void(int)>& showProgress,
                      const SwayOptions& sway) {
-    const auto show = [&](int step) {
-        if (showProgress)
-            showProgress(step);
-    };
-    if (frames.empty())
-        return Result::Failure(GifPipeline::tr("フレームがありません"));
-    for (ImageHandle& frame : frames)
-        ResizeImage(frame, out.width(), out.height());
-    show(2);
-    Result written = WriteAnimatedWebp(path, frames, GifDelay(sway) * 10, options);
-    show(8);
-    return written;
-}
-
-Result WriteSwayAnimation(const QString& path, std::vector<ImageHandle> frames, QSize out,
-                          const AnimationOptions& options,
-                          const std::function<void(int)>& showProgress, const SwayOptions& sway) {
-    if (options.format == AnimationFormat::Webp)
-        return WriteSwayWebp(path, std::move(frames), out, options.webp, showProgress, sway);
-    return WriteSwayGif(path, std::move(frames), out, showProgress, sway);
+    return WriteSwayAnimation(path, std::move(frames), out, {AnimationFormat::Webp, options},
+                              showProgress, sway);
 }
 
 GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture,

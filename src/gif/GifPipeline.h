@@ -1,5 +1,6 @@
 #pragma once
 
+#include "encode/OutputFormats.h"
 #include "gif/FrameSynthesis.h"
 
 #include <QSize>
@@ -20,17 +21,10 @@ QSize OutputSizeFor(int choice, int w, int h);
 // How long each frame of the default motion shows, in 1/100 s as GIF counts it.
 inline constexpr int SwayFrameDelay = 6;
 
-// The animation formats written, chosen by the output's extension.
-enum class AnimationFormat { Gif, Webp };
-
 struct AnimationOptions {
     AnimationFormat format = AnimationFormat::Gif;
     WebpOptions webp; // for AnimationFormat::Webp
 };
-
-// The format an output name asks for by its extension, ".gif" or ".webp" in any case; none for
-// any other name.
-std::optional<AnimationFormat> AnimationFormatOfName(const QString& name);
 
 // What a run of the GIF pipeline needs from whoever drives it (the editor or the command line).
 struct GenerationHooks {
@@ -63,7 +57,7 @@ Result WriteSwayWebp(const QString& path, std::vector<ImageHandle> frames, QSize
                      const WebpOptions& options, const std::function<void(int)>& showProgress = {},
                      const SwayOptions& sway = {});
 
-// WriteSwayGif or WriteSwayWebp, as options.format asks.
+// The encoder of options.format writes the frames (see OutputFormats()).
 Result WriteSwayAnimation(const QString& path, std::vector<ImageHandle> frames, QSize out,
                           const AnimationOptions& options,
                           const std::function<void(int)>& showProgress = {},

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "imaging/Imaging.h"
+#include "imaging/Result.h"
 
 #include <QByteArray>
 #include <QFile>

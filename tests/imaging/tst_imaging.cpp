@@ -1,3 +1,5 @@
+#include "encode/GifEncoder.h"
+#include "encode/WebpEncoder.h"
 #include "imaging/Imaging.h"
 
 #include <QFile>

@@ -1,4 +1,6 @@
 #include "app/messages/MessageHandler.h"
+#include "encode/GifEncoder.h"
+#include "encode/WebpEncoder.h"
 #include "imaging/Imaging.h"
 
 #include "PictureBytes.h"

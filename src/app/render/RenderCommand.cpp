@@ -102,10 +102,8 @@ Plan MakePlan(const RenderOptions& options) {
         if (!options.output.isEmpty()) {
             job.output = options.output;
         } else if (animation) {
-            const AnimationFormat format = options.format.value_or(AnimationFormat::Gif);
-            const QString name =
-                BaseName(picture) + (format == AnimationFormat::Webp ? QStringLiteral(".webp")
-                                                                     : QStringLiteral(".gif"));
+            const AnimationFormat format = options.format.value_or(OutputFormats().front().format);
+            const QString name = BaseName(picture) + OutputFormatOf(format).extension;
             job.output =
                 JoinName(options.outDir.isEmpty() ? FolderOfName(picture) : options.outDir, name);
         }

@@ -252,10 +252,10 @@ const std::vector<OptionDescription>& Table() {
              },
          .kind = Kind::Choice,
          .valueName = QStringLiteral("FORMAT"),
-         .choices = {QStringLiteral("gif"), QStringLiteral("webp")},
+         .choices = OutputFormatNames(),
          .store =
              [](RenderOptions& o, const OptionValue& v) {
-                 o.format = AnimationFormatOfName(QStringLiteral(".") + v.text);
+                 o.format = OutputFormats()[std::size_t(v.number)].format;
              }},
         {.names = {QStringLiteral("frames-dir")},
          .help =

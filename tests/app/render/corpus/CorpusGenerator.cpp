@@ -1,6 +1,7 @@
 #include "CorpusGenerator.h"
 
 #include "PictureBytes.h"
+#include "encode/GifEncoder.h"
 #include "imaging/Imaging.h"
 
 #include <QColorSpace>

@@ -1,5 +1,9 @@
+#include "encode/WebpEncoder.h"
+
+#include "encode/Encoder.h"
+
 #include "imaging/FileNames.h"
-#include "imaging/Imaging.h"
+#include "imaging/ImageOperations.h"
 
 #include <QCoreApplication>
 #include <webp/encode.h>
@@ -100,6 +104,34 @@ Result WriteAnimatedWebp(const QString& path, std::span<const ImageHandle> frame
             encoder.get(), QT_TRANSLATE_NOOP("WebpFile", "WebPを書き終えられませんでした")));
     return WriteFileAtomically(path, QByteArray(reinterpret_cast<const char*>(data.data.bytes),
                                                 qsizetype(data.data.size)));
+}
+
+namespace {
+
+// Scales the frames and writes them in full colour: steps 2 and 8.
+class WebpFileWriter final : public Encoder {
+public:
+    Result Write(const QString& path, std::vector<ImageHandle> frames, QSize out, int delayCs,
+                 const EncodeOptions& options,
+                 const std::function<void(int)>& showProgress) const override {
+        const auto show = [&](int step) {
+            if (showProgress)
+                showProgress(step);
+        };
+        for (ImageHandle& frame : frames)
+            ResizeImage(frame, out.width(), out.height());
+        show(2);
+        Result written = WriteAnimatedWebp(path, frames, delayCs * 10, options.webp);
+        show(8);
+        return written;
+    }
+};
+
+} // namespace
+
+const Encoder& WebpFileEncoder() {
+    static const WebpFileWriter encoder;
+    return encoder;
 }
 
 } // namespace kelvaro

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "imaging/ImageHandle.h"
+#include "imaging/Result.h"
+
+#include <QSize>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace kelvaro {
+
+// How WriteAnimatedWebp compresses: lossy at quality 0..100 (bigger is better and larger), or
+// lossless, which keeps every pixel exactly.
+struct WebpOptions {
+    bool lossless = false;
+    int quality = 90;
+};
+
+// The settings of every format, each encoder reading its own.
+struct EncodeOptions {
+    WebpOptions webp;
+};
+
+// Writes one animation file: the frames in order (all of one size), each shown delayCs 1/100 s,
+// scaled to `out`; looping forever, written atomically (a failed write keeps any old file).
+// Progress steps 2 to 8 go to showProgress, from whichever thread reaches them. A new format is
+// one Encoder and one row of OutputFormats().
+class Encoder {
+public:
+    virtual ~Encoder() = default;
+    virtual Result Write(const QString& path, std::vector<ImageHandle> frames, QSize out,
+                         int delayCs, const EncodeOptions& options,
+                         const std::function<void(int)>& showProgress) const = 0;
+};
+
+// The encoders of OutputFormats().
+const Encoder& GifFileEncoder();
+const Encoder& WebpFileEncoder();
+
+} // namespace kelvaro

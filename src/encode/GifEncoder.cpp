@@ -1,0 +1,255 @@
+#include "encode/GifEncoder.h"
+
+#include "encode/Encoder.h"
+
+#include "imaging/ColourReduction.h"
+#include "imaging/FileNames.h"
+#include "imaging/ImageOperations.h"
+#include "imaging/ImagingTexts.h"
+#include "imaging/SystemLimits.h"
+
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <cgif.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace kelvaro {
+
+namespace {
+
+struct CgifCloser {
+    void operator()(CGIF* gif) const { cgif_close(gif); }
+};
+
+// cgif is C: an allocation failure must come back as its error code, not as an exception.
+int AppendToBytes(void* context, const uint8_t* data, const size_t size) {
+    try {
+        static_cast<QByteArray*>(context)->append(reinterpret_cast<const char*>(data),
+                                                  qsizetype(size));
+        return 0;
+    } catch (...) {
+        return -1;
+    }
+}
+
+std::vector<uint8_t> PaletteBytes(const QList<QRgb>& table) {
+    std::vector<uint8_t> bytes;
+    bytes.reserve(size_t(table.size()) * 3);
+    for (QRgb c : table) {
+        bytes.push_back(uint8_t(qRed(c)));
+        bytes.push_back(uint8_t(qGreen(c)));
+        bytes.push_back(uint8_t(qBlue(c)));
+    }
+    return bytes;
+}
+
+std::vector<uint8_t> IndexBytes(const QImage& indexed) {
+    std::vector<uint8_t> bytes(size_t(indexed.width()) * size_t(indexed.height()));
+    for (int y = 0; y < indexed.height(); ++y)
+        std::memcpy(bytes.data() + size_t(y) * size_t(indexed.width()), indexed.constScanLine(y),
+                    size_t(indexed.width()));
+    return bytes;
+}
+
+} // namespace
+
+std::optional<GifParts> SplitGif(const QByteArray& gif) {
+    const auto byte = [&](qsizetype at) {
+        return static_cast<unsigned char>(gif[at]);
+    };
+    // Header and logical screen descriptor, then the global colour table if the flags say so.
+    constexpr qsizetype kScreenEnd = 13;
+    if (gif.size() < kScreenEnd + 1 || !gif.startsWith("GIF8") || byte(gif.size() - 1) != 0x3b)
+        return std::nullopt;
+    qsizetype at = kScreenEnd;
+    if (const unsigned flags = byte(10); flags & 0x80)
+        at += 3 * (qsizetype(2) << (flags & 7));
+    // Application extensions (the looping one) belong to the header.
+    while (at + 1 < gif.size() && byte(at) == 0x21 && byte(at + 1) == 0xff) {
+        at += 2;
+        while (at < gif.size() && byte(at) != 0)
+            at += byte(at) + 1;
+        ++at;
+    }
+    const qsizetype end = gif.size() - 1;
+    if (at >= end || (byte(at) != 0x21 && byte(at) != 0x2c))
+        return std::nullopt;
+    return GifParts{at, end};
+}
+
+Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames, int count,
+                        int delay) {
+    if (count <= 0 || size_t(count) > frames.size())
+        return Result::Failure(Imaging::tr("書き出すフレームがありません"));
+    frames = frames.first(size_t(count));
+    const int w = frames[0].width(), h = frames[0].height();
+    if (w <= 0 || h <= 0 || w > 0xffff || h > 0xffff)
+        return Result::Failure(Imaging::tr("フレームの大きさが不正です"));
+
+    for (const ImageHandle& frame : frames)
+        if (frame.isNull() || frame.width() != w || frame.height() != h)
+            return Result::Failure(Imaging::tr("フレームの大きさがそろっていません"));
+
+    // Frames that already share one palette are written with a global table; otherwise every
+    // frame is reduced on its own and carries a local table.
+    const QImage& first = frames[0].image();
+    const bool shared = std::all_of(frames.begin(), frames.end(), [&](const ImageHandle& f) {
+        return f.image().format() == QImage::Format_Indexed8 &&
+               f.image().colorTable() == first.colorTable() && first.colorCount() <= 256;
+    });
+    std::vector<QImage> indexed;
+    indexed.reserve(frames.size());
+    for (const ImageHandle& frame : frames) {
+        if (frame.image().format() == QImage::Format_Indexed8 &&
+            frame.image().colorCount() <= 256) {
+            indexed.push_back(frame.image());
+            continue;
+        }
+        ImageHandle copy = DuplicateImage(frame);
+        if (Result r = ReduceImageColors(copy); !r)
+            return r;
+        indexed.push_back(copy.image());
+    }
+
+    // The GIF is built in memory (a few MB at most) and written in one piece. Its frames are
+    // encoded each on its own, on all cores, and equal frames (a sway cycle repeats three) once.
+    std::vector<uint8_t> globalPalette;
+    CGIF_Config config{};
+    config.attrFlags = CGIF_ATTR_IS_ANIMATED | (shared ? 0 : CGIF_ATTR_NO_GLOBAL_TABLE);
+    config.width = uint16_t(w);
+    config.height = uint16_t(h);
+    if (shared) {
+        globalPalette = PaletteBytes(indexed.front().colorTable());
+        config.pGlobalPalette = globalPalette.data();
+        config.numGlobalPaletteEntries = uint16_t(globalPalette.size() / 3);
+    }
+    config.numLoops = CGIF_INFINITE_LOOP;
+    config.pWriteFn = AppendToBytes;
+
+    struct Encoding {
+        const QImage* frame;
+        QByteArray gif; // a GIF of this frame alone
+        Result result;
+    };
+    std::vector<Encoding> encodings;
+    std::vector<size_t> encodingOf;
+    for (const QImage& frame : indexed) {
+        const auto same = std::find_if(encodings.begin(), encodings.end(),
+                                       [&](const Encoding& e) { return *e.frame == frame; });
+        encodingOf.push_back(size_t(same - encodings.begin()));
+        if (same == encodings.end())
+            encodings.push_back({&frame, {}, {}});
+    }
+    const auto encode = [&](Encoding& e) {
+        CGIF_Config own = config;
+        own.pContext = &e.gif;
+        std::unique_ptr<CGIF, CgifCloser> gif(cgif_newgif(&own));
+        if (!gif) {
+            e.result = Result::Failure(Imaging::tr("GIFの書き出しを始められませんでした"));
+            return;
+        }
+        std::vector<uint8_t> pixels = IndexBytes(*e.frame);
+        std::vector<uint8_t> local;
+        CGIF_FrameConfig fc{};
+        fc.pImageData = pixels.data();
+        fc.delay = uint16_t(std::clamp(delay, 0, 0xffff));
+        if (!shared) {
+            local = PaletteBytes(e.frame->colorTable());
+            fc.attrFlags = CGIF_FRAME_ATTR_USE_LOCAL_TABLE;
+            fc.pLocalPalette = local.data();
+            fc.numLocalPaletteEntries = uint16_t(local.size() / 3);
+        }
+        if (cgif_addframe(gif.get(), &fc) != CGIF_OK)
+            e.result = Result::Failure(Imaging::tr("GIFのフレームを書き出せませんでした"));
+        else if (cgif_close(gif.release()) != CGIF_OK)
+            e.result = Result::Failure(Imaging::tr("GIFを書き終えられませんでした"));
+    };
+    // Without threads to spare the frames are encoded one after another here.
+    if (CanStartWorkerThreads())
+        QtConcurrent::blockingMap(encodings, encode);
+    else
+        std::for_each(encodings.begin(), encodings.end(), encode);
+
+    // The file: the first GIF's header, then every frame's own blocks in order, then the end.
+    QByteArray bytes;
+    qsizetype size = 1;
+    for (size_t k = 0; k < indexed.size(); ++k)
+        size += encodings[encodingOf[k]].gif.size();
+    bytes.reserve(size);
+    for (size_t k = 0; k < indexed.size(); ++k) {
+        const Encoding& e = encodings[encodingOf[k]];
+        if (!e.result)
+            return e.result;
+        const std::optional<GifParts> parts = SplitGif(e.gif);
+        if (!parts)
+            return Result::Failure(Imaging::tr("GIFを書き終えられませんでした"));
+        if (k == 0)
+            bytes.append(e.gif.first(parts->frameStart));
+        bytes.append(e.gif.sliced(parts->frameStart, parts->frameEnd - parts->frameStart));
+    }
+    bytes.append(char(0x3b));
+    return WriteFileAtomically(path, bytes);
+}
+
+namespace {
+
+// Scales the frames, reduces their colours to one shared palette and writes the GIF: steps 2, 4,
+// 6 and 8.
+class GifFileWriter final : public Encoder {
+public:
+    Result Write(const QString& path, std::vector<ImageHandle> frames, QSize out, int delayCs,
+                 const EncodeOptions&,
+                 const std::function<void(int)>& showProgress) const override {
+        const auto show = [&](int step) {
+            if (showProgress)
+                showProgress(step);
+        };
+        const int count = int(frames.size());
+        // A sway cycle repeats its angles: equal frames are scaled and reduced once and share the
+        // result, so they stay equal in the GIF.
+        std::vector<size_t> sourceOf(static_cast<size_t>(count));
+        std::vector<ImageHandle> distinct;
+        for (size_t k = 0; k < size_t(count); ++k) {
+            sourceOf[k] = distinct.size();
+            for (size_t j = 0; j < distinct.size(); ++j)
+                if (distinct[j].image() == frames[k].image()) {
+                    sourceOf[k] = j;
+                    break;
+                }
+            if (sourceOf[k] == distinct.size())
+                distinct.push_back(std::move(frames[k]));
+        }
+        frames.clear();
+        for (ImageHandle& frame : distinct)
+            ResizeImage(frame, out.width(), out.height());
+        show(2);
+        show(4);
+
+        // One palette for all frames, so that no colour flickers from frame to frame.
+        if (Result reduced = ReduceFrameColors(distinct); !reduced)
+            return reduced;
+        show(6);
+
+        std::vector<ImageHandle> output;
+        output.reserve(size_t(count));
+        for (size_t k = 0; k < size_t(count); ++k)
+            output.emplace_back(QImage(distinct[sourceOf[k]].image()));
+        distinct.clear();
+        show(8);
+
+        return WriteAnimatedGif(path, output, count, delayCs);
+    }
+};
+
+} // namespace
+
+const Encoder& GifFileEncoder() {
+    static const GifFileWriter encoder;
+    return encoder;
+}
+
+} // namespace kelvaro

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "imaging/ImageHandle.h"
+#include "imaging/Result.h"
+
+#include <QByteArray>
+
+#include <optional>
+#include <span>
+
+namespace kelvaro {
+
+// Writes the frames in order as one animated GIF that loops forever, delay in 1/100 s a frame.
+// Frames sharing one palette get a global colour table. Written atomically like bitmaps.
+Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames, int count,
+                        int delay);
+
+// Where the frames of a GIF lie: its header (with the colour table and the looping extension)
+// ends at frameStart, the frames' blocks run to frameEnd, where the trailer byte is.
+struct GifParts {
+    qsizetype frameStart = 0, frameEnd = 0;
+};
+// nullopt when the bytes are not a whole GIF with at least one frame.
+std::optional<GifParts> SplitGif(const QByteArray& gif);
+
+} // namespace kelvaro
