@@ -35,6 +35,13 @@ private slots:
         QTest::newRow("ascii") << QByteArray("dir/photo.jpg") << false;
         QTest::newRow("utf-8 of every length")
             << QByteArray("caf\xc3\xa9 \xe5\x86\x99\xe7\x9c\x9f \xf0\x9f\x93\xb7.png") << false;
+        // Full-width forms (U+FF00-U+FFEF, led by 0xEF) are common in Japanese names; 0xE0 leads
+        // the lowest three-byte characters (Thai here); U+FFFD is a character like any other.
+        QTest::newRow("led by 0xef and 0xe0")
+            << QByteArray("\xe5\x86\x99\xe7\x9c\x9f\xef\xbc\x88\xef\xbc\x91\xef\xbc\x89 "
+                          "\xe0\xb8\x81\xe0\xa0\x80 \xef\xbf\xbd\xef\xbf\xaf.png")
+            << false;
+        QTest::newRow("overlong after 0xe0") << QByteArray("\xe0\x80\xaf.png") << true;
         QTest::newRow("latin-1") << QByteArray("caf\xe9.gif") << true;
         QTest::newRow("shift_jis") << QByteArray("\x8e\xca\x90\x5e.jpg") << true;
         QTest::newRow("overlong slash") << QByteArray("a\xc0\xaf"
@@ -54,8 +61,10 @@ private slots:
         const QString name = FileNameFromBytes(bytes);
         QCOMPARE(FileNameBytes(name), bytes);
         QCOMPARE(HoldsStrayBytes(name), stray);
-        if (!stray)
+        if (!stray) {
             QCOMPARE(name, QString::fromUtf8(bytes));
+            QCOMPARE(DisplayFileName(name), QString::fromUtf8(bytes));
+        }
         // What messages show is valid text: stray bytes become replacement characters.
         QCOMPARE(DisplayFileName(name), QString::fromUtf8(DisplayFileName(name).toUtf8()));
     }
