@@ -13,10 +13,13 @@
 #include <QImageReader>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -170,6 +173,30 @@ Limited RunLimited(const QStringList& arguments, const std::function<void()>& li
     run.lines = QString::fromUtf8(process.readAllStandardError())
                     .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     return run;
+}
+
+// The exit status of a child that could not take on another user.
+constexpr int SwitchUserFailed = 99;
+
+// A user id no process on the machine runs under (by its real, effective, saved or file-system
+// id), and no account has; nullopt when none of the candidates is free.
+std::optional<uid_t> UnusedUserId() {
+    QSet<uint> used;
+    const QStringList processes =
+        QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& pid : processes) {
+        QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+        if (!status.open(QIODevice::ReadOnly))
+            continue; // not a process, or one that has ended
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("Uid:"))
+                for (const QByteArray& id : line.mid(4).simplified().split(' '))
+                    used.insert(id.toUInt());
+    }
+    for (uid_t candidate = 64000; candidate < 65000; ++candidate)
+        if (!used.contains(uint(candidate)) && !::getpwuid(candidate) && !::getgrgid(candidate))
+            return candidate;
+    return std::nullopt;
 }
 
 } // namespace
@@ -580,6 +607,7 @@ private slots:
             qInfo("device-node target not tried: mknod needs root");
     }
 
+    // --no-clobber refuses only what exists: fresh outputs and frames go through.
     void noClobber() {
         const QString gif = path(QStringLiteral("kept.gif"));
         QVERIFY(Render({picture_, QStringLiteral("-o"), gif}).status == RenderExitOk);
@@ -588,6 +616,101 @@ private slots:
                                 QStringLiteral("--no-clobber"), QStringLiteral("-o"), gif});
         QCOMPARE(run.status, RenderExitFailure);
         QCOMPARE(Contents(gif), before);
+
+        const QString fresh = path(QStringLiteral("fresh.gif"));
+        const QString frames = path(QStringLiteral("fresh-frames"));
+        const QString empty = path(QStringLiteral("empty-frames"));
+        QVERIFY(QDir(dir_.path()).mkdir(QStringLiteral("empty-frames")));
+        for (const QStringList& arguments :
+             {QStringList{QStringLiteral("-o"), fresh, QStringLiteral("--frames-dir"), frames},
+              QStringList{QStringLiteral("--frames-dir"), empty}}) {
+            const Run written =
+                Render(QStringList{picture_, QStringLiteral("--no-clobber")} + arguments);
+            QCOMPARE(written.status, RenderExitOk);
+            QVERIFY2(written.err.isEmpty(), qPrintable(written.err));
+        }
+        QCOMPARE(QImageReader(fresh).imageCount(), FrameCount);
+        const auto expected = Expected(picture_, {}, SwayDirection::Horizontal);
+        for (const QString& folder : {frames, empty})
+            for (int k = 0; k < FrameCount; ++k)
+                QCOMPARE(QImage(FrameFiles(folder)[k]), expected[size_t(k)].image());
+        // Now that they exist, the same run is refused and leaves them.
+        const QByteArray first = Contents(FrameFiles(empty)[0]);
+        const Run again =
+            Render({picture_, QStringLiteral("--no-clobber"), QStringLiteral("--sway=vertical"),
+                    QStringLiteral("--frames-dir"), empty});
+        QCOMPARE(again.status, RenderExitFailure);
+        QCOMPARE(again.err.count(QLatin1Char('\n')), 1);
+        QCOMPARE(Contents(FrameFiles(empty)[0]), first);
+    }
+
+    // Names as users give them, through the program's own arguments: several dots (only the last
+    // one starts the extension) and full-width forms, whose UTF-8 is led by 0xEF. The maps come
+    // from --depth-dir by the whole name before the extension, the frames go into folders of that
+    // name, and the outputs and messages carry the names as given.
+    void namesWithSeveralDotsAndFullWidthForms() {
+        const QString folder = path(QStringLiteral("名前"));
+        QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("名前/maps")));
+        const QString dotted = folder + QStringLiteral("/my.photo.jpg");
+        const QString wide = folder + QStringLiteral("/写真（１）.v2.png");
+        const QString broken = folder + QStringLiteral("/メモ（２）.png");
+        QVERIFY(Gradient(120, 90).save(dotted, "jpg", 100));
+        QVERIFY(Gradient(100, 80).mirrored().save(wide));
+        QVERIFY(QFile::copy(path(QStringLiteral("notes.txt")), broken));
+        const QString dottedMap = folder + QStringLiteral("/maps/my.photo.bmp");
+        const QString wideMap = folder + QStringLiteral("/maps/写真（１）.v2.bmp");
+        QVERIFY(PaintedMap(120, 90).save(dottedMap));
+        QVERIFY(PaintedMap(100, 80).mirrored(true, false).save(wideMap));
+        // Maps a name cut at its first dot would take instead.
+        QImage raised(120, 90, QImage::Format_RGB32);
+        raised.fill(ArgbFromColorref(DepthPalette[0]));
+        QVERIFY(raised.save(folder + QStringLiteral("/maps/my.bmp")));
+        QVERIFY(raised.save(folder + QStringLiteral("/maps/写真（１）.bmp")));
+
+        const Run batch =
+            RenderProgram({dotted, broken, wide, QStringLiteral("--depth-dir"),
+                           folder + QStringLiteral("/maps"), QStringLiteral("--frames-dir"),
+                           folder + QStringLiteral("/frames"), QStringLiteral("--format=gif")});
+        QCOMPARE(batch.status, RenderExitFailure);
+        QCOMPARE(batch.err, QStringLiteral("kelvaro-render: cannot open the picture %1: not a "
+                                           "picture format that can be read\n")
+                                .arg(broken));
+        QStringList written = QDir(folder).entryList(QDir::Files);
+        written.sort();
+        QCOMPARE(written,
+                 (QStringList{QStringLiteral("my.photo.gif"), QStringLiteral("my.photo.jpg"),
+                              QStringLiteral("メモ（２）.png"), QStringLiteral("写真（１）.v2.gif"),
+                              QStringLiteral("写真（１）.v2.png")}));
+        QCOMPARE(
+            QDir(folder + QStringLiteral("/frames")).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+            (QStringList{QStringLiteral("my.photo"), QStringLiteral("写真（１）.v2")}));
+        const auto framesDotted = Expected(dotted, dottedMap, SwayDirection::Horizontal);
+        const auto framesWide = Expected(wide, wideMap, SwayDirection::Horizontal);
+        for (int k : {2, 6}) {
+            QCOMPARE(QImage(folder + QStringLiteral("/frames/my.photo/frame-%1.png").arg(k)),
+                     framesDotted[size_t(k)].image());
+            QCOMPARE(QImage(folder + QStringLiteral("/frames/写真（１）.v2/frame-%1.png").arg(k)),
+                     framesWide[size_t(k)].image());
+        }
+
+        // One picture: its output beside it, named after it, and the progress line and the
+        // messages show the name as it is.
+        QVERIFY(QFile::remove(folder + QStringLiteral("/写真（１）.v2.gif")));
+        const Run single =
+            RenderProgram({wide, QStringLiteral("--depth-dir"), folder + QStringLiteral("/maps"),
+                           QStringLiteral("--size=1/2")});
+        QCOMPARE(single.status, RenderExitOk);
+        QVERIFY2(single.err.isEmpty(), qPrintable(single.err));
+        QCOMPARE(QImageReader(folder + QStringLiteral("/写真（１）.v2.gif")).size(), QSize(50, 40));
+        const Run refused = RenderProgram({wide, QStringLiteral("--no-clobber")});
+        QCOMPARE(refused.status, RenderExitFailure);
+        QVERIFY2(refused.err.contains(folder + QStringLiteral("/写真（１）.v2.gif")),
+                 qPrintable(refused.err));
+        const Run progress = Render(
+            {wide, QStringLiteral("--frames-dir"), path(QStringLiteral("wide-progress"))}, true);
+        QCOMPARE(progress.status, RenderExitOk);
+        QVERIFY2(progress.err.contains(QStringLiteral("1/1 写真（１）.v2.png")),
+                 qPrintable(progress.err));
     }
 
     void batch() {
@@ -842,9 +965,13 @@ private slots:
         QVERIFY2(big.lines[0].endsWith(QStringLiteral("the file is too large")),
                  qPrintable(big.lines[0]));
 
-        // Threads: only a user other than root is held to a process count.
+        // Threads: only a user other than root is held to a process count. The count is of all
+        // the user's processes on the machine, so the program runs as a user that has none.
         if (::geteuid() != 0 && ::getuid() != 0)
             QSKIP("needs root to run the program as another user under a process limit");
+        const std::optional<uid_t> user = UnusedUserId();
+        if (!user)
+            QSKIP("every user id this test may switch to has processes on this machine");
         QTemporaryDir open;
         QFile::setPermissions(open.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                QFileDevice::ExeOwner | QFileDevice::ReadOther |
@@ -854,12 +981,12 @@ private slots:
         const QString secret = open.filePath(QStringLiteral("secret.png"));
         QVERIFY(QFile::copy(picture_, secret));
         QFile::setPermissions(secret, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        const auto asNobody = [](rlim_t processes) {
-            return [processes] {
+        const auto asNobody = [id = *user](rlim_t processes) {
+            return [processes, id] {
                 const rlimit few{processes, processes};
                 ::setrlimit(RLIMIT_NPROC, &few);
-                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-                    ::_exit(99);
+                if (::setgroups(0, nullptr) != 0 || ::setgid(id) != 0 || ::setuid(id) != 0)
+                    ::_exit(SwitchUserFailed);
             };
         };
         // LeakSanitizer needs a thread of its own at exit.
@@ -867,6 +994,8 @@ private slots:
         const Limited denied =
             RunLimited({secret, QStringLiteral("-o"), open.filePath(QStringLiteral("a.gif"))},
                        asNobody(RLIM_INFINITY), env);
+        if (denied.status == SwitchUserFailed)
+            QSKIP(qPrintable(QStringLiteral("cannot switch to the unused user id %1").arg(*user)));
         QCOMPARE(denied.status, RenderExitFailure);
         QCOMPARE(denied.lines.size(), 1);
         QVERIFY2(denied.lines[0].endsWith(QStringLiteral("permission denied")),
