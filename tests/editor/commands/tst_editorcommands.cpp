@@ -368,6 +368,11 @@ private slots:
         QCOMPARE(Map(), white);
         QCOMPARE(dlg_->document().history().count(), 3);
         QCOMPARE(prompts_.greyDepthInitials, (std::vector<int>{0, 1, 1}));
+        // An import is unsaved work like a stroke: ending the editor asks (キャンセル keeps it).
+        const QStringList question{QStringLiteral("立体情報が保存されていません。保存しますか？")};
+        prompts_.saveChoices = {SaveChoice::Cancel};
+        QVERIFY(!dlg_->close());
+        QCOMPARE(prompts_.saveQuestions, question);
 
         // A file that is no picture: the usual message, no question, nothing changes.
         dlg_->OnLoadGreyDepth();
@@ -377,6 +382,17 @@ private slots:
         QCOMPARE(dlg_->document().history().count(), 3);
         dlg_->OnUndo();
         QCOMPARE(Map(), black);
+
+        // Another picture asks too; once the map is saved, nothing is asked.
+        const QString other = WritePicture(Path(QStringLiteral("別の写真.png")), 30, 20);
+        prompts_.saveChoices = {SaveChoice::Cancel};
+        QVERIFY(!dlg_->LoadPicture(other));
+        QCOMPARE(Map(), black);
+        prompts_.filePaths = {Path(QStringLiteral("深度.bmp"))};
+        dlg_->OnSaveDepthMap();
+        QVERIFY(dlg_->LoadPicture(other));
+        QCOMPARE(prompts_.saveQuestions, question + question);
+        QCOMPARE(prompts_.unanswered, 0);
     }
 
     void strokesAtTheCanvasEdges() {
