@@ -17,6 +17,9 @@ void QtPrompts::ShowMessage(const QString& text) {
 bool QtPrompts::AskYesNo(const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No,
                     parent_);
+    // Enter answers Yes, as the first button of a Yes/No box does on every desktop; Escape No.
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 
