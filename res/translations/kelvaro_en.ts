@@ -347,8 +347,8 @@ otherwise each goes next to its picture as NAME.gif, or into --out-dir.</transla
         <translation>--quality and --lossless are for WebP output</translation>
     </message>
     <message>
-        <source>%1: 当てはまる立体情報が複数あります: %2</source>
-        <translation>%1: several depth maps match it: %2</translation>
+        <source>%1: 当てはまる立体情報が複数あります: %2。どれか一つだけを %3 に残すか、この画像だけを --depth で指定して描いてください</source>
+        <translation>%1: several depth maps match it: %2. Keep only one of them in %3, or render this picture alone with --depth and the one to use</translation>
     </message>
     <message>
         <source>立体情報のフォルダーを読めません: %1</source>

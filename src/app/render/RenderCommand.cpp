@@ -44,9 +44,11 @@ QString BaseName(const QString& name) {
 
 // The depth map of `picture` among the files of --depth-dir: the one with the picture's base name
 // and an extension Qt reads pictures by. The picture itself does not count, should the folder be
-// its own. Empty when there is none; a problem when there are several.
+// its own; nor does an animation (a GIF or WebP is what the renderer writes, never a map) or any
+// file this run writes (`outputs`, clean absolute names), so that a run can be repeated over its
+// own results. Empty when there is none; a problem when there are several.
 QString FindDepthMap(const QString& folder, const QStringList& entries, const QString& picture,
-                     QString& problem) {
+                     const QSet<QString>& outputs, QString& problem) {
     static const QList<QByteArray> readable = QImageReader::supportedImageFormats();
     const QString base = BaseName(picture);
     const FileStatus self = StatFile(picture);
@@ -54,9 +56,12 @@ QString FindDepthMap(const QString& folder, const QStringList& entries, const QS
     for (const QString& entry : entries) {
         const qsizetype dot = entry.lastIndexOf(QLatin1Char('.'));
         if (dot <= 0 || entry.left(dot) != base ||
-            !readable.contains(entry.mid(dot + 1).toLower().toUtf8()))
+            !readable.contains(entry.mid(dot + 1).toLower().toUtf8()) ||
+            AnimationFormatOfName(entry))
             continue;
         const QString candidate = JoinName(folder, entry);
+        if (outputs.contains(QDir::cleanPath(QDir::current().absoluteFilePath(candidate))))
+            continue;
         if (!StatFile(candidate).sameFileAs(self))
             found.append(candidate);
     }
@@ -65,8 +70,10 @@ QString FindDepthMap(const QString& folder, const QStringList& entries, const QS
         QStringList shown;
         for (const QString& name : found)
             shown.append(DisplayFileName(name));
-        problem = RenderCommand::tr("%1: 当てはまる立体情報が複数あります: %2")
-                      .arg(DisplayFileName(picture), shown.join(QStringLiteral(", ")));
+        problem = RenderCommand::tr("%1: 当てはまる立体情報が複数あります: %2。どれか一つだけを "
+                                    "%3 に残すか、この画像だけを --depth で指定して描いてください")
+                      .arg(DisplayFileName(picture), shown.join(QStringLiteral(", ")),
+                           DisplayFileName(folder));
         return {};
     }
     return found.value(0);
@@ -97,8 +104,6 @@ Plan MakePlan(const RenderOptions& options) {
         job.depth = options.depth;
         job.depthGrey = options.depthGrey;
         job.saveDepth = options.saveDepth;
-        if (!options.depthDir.isEmpty())
-            job.depth = FindDepthMap(options.depthDir, depthEntries, picture, job.problem);
         if (!options.output.isEmpty()) {
             job.output = options.output;
         } else if (animation) {
@@ -116,6 +121,30 @@ Plan MakePlan(const RenderOptions& options) {
                 single ? options.framesDir : JoinName(options.framesDir, BaseName(picture));
         plan.jobs.push_back(std::move(job));
     }
+    // Every file the run writes, by clean absolute name.
+    const auto outputsOf = [](const PictureJob& job) {
+        QStringList outputs;
+        if (!job.output.isEmpty())
+            outputs.append(job.output);
+        if (!job.saveDepth.isEmpty())
+            outputs.append(job.saveDepth);
+        if (!job.framesDir.isEmpty())
+            for (int k = 0; k < FrameCount; ++k)
+                outputs.append(JoinName(job.framesDir, FrameFileName(k)));
+        return outputs;
+    };
+    const auto key = [](const QString& name) {
+        return QDir::cleanPath(QDir::current().absoluteFilePath(name));
+    };
+    if (!options.depthDir.isEmpty()) {
+        QSet<QString> outputs;
+        for (const PictureJob& job : plan.jobs)
+            for (const QString& name : outputsOf(job))
+                outputs.insert(key(name));
+        for (PictureJob& job : plan.jobs)
+            job.depth =
+                FindDepthMap(options.depthDir, depthEntries, job.picture, outputs, job.problem);
+    }
 
     // No output may land on an input of the run, whatever name leads there, nor two outputs on
     // one file: that is refused before anything is written.
@@ -130,15 +159,7 @@ Plan MakePlan(const RenderOptions& options) {
                 inputs.push_back({name, StatFile(name)});
     QSet<QString> written;
     for (const PictureJob& job : plan.jobs) {
-        QStringList outputs;
-        if (!job.output.isEmpty())
-            outputs.append(job.output);
-        if (!job.saveDepth.isEmpty())
-            outputs.append(job.saveDepth);
-        if (!job.framesDir.isEmpty())
-            for (int k = 0; k < FrameCount; ++k)
-                outputs.append(JoinName(job.framesDir, FrameFileName(k)));
-        for (const QString& name : outputs) {
+        for (const QString& name : outputsOf(job)) {
             const FileStatus status = StatFile(name);
             for (const Input& input : inputs)
                 if (status.sameFileAs(input.status)) {
@@ -147,15 +168,14 @@ Plan MakePlan(const RenderOptions& options) {
                             .arg(DisplayFileName(name), DisplayFileName(input.name));
                     return plan;
                 }
-            const QString key = QDir::cleanPath(QDir::current().absoluteFilePath(name));
-            if (written.contains(key)) {
+            if (written.contains(key(name))) {
                 plan.usageError =
                     RenderCommand::tr(
                         "二つの画像が %1 に書き出そうとしています。-o を使うか名前を変えてください")
                         .arg(DisplayFileName(name));
                 return plan;
             }
-            written.insert(key);
+            written.insert(key(name));
         }
     }
     return plan;

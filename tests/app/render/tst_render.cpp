@@ -753,6 +753,72 @@ private slots:
                  (QStringList{QStringLiteral("a.webp"), QStringLiteral("b.webp")}));
     }
 
+    // A run repeated over its own results does the same again: animations and the run's own
+    // outputs are never depth maps. Two real candidates are still refused, naming both and the way
+    // out.
+    void batchRunsTwice() {
+        const QString folder = path(QStringLiteral("again"));
+        QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("again/maps")));
+        QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("again/pictures")));
+        const QString cup = folder + QStringLiteral("/cup.png");
+        QVERIFY(Gradient(90, 70).save(cup));
+        QVERIFY(PaintedMap(90, 70).save(folder + QStringLiteral("/cup.bmp")));
+        QStringList pictures;
+        for (const char* name : {"a.png", "b.png", "frame-3.png"}) {
+            pictures << folder + QStringLiteral("/pictures/") + QLatin1String(name);
+            QVERIFY(Gradient(60 + int(pictures.size()) * 10, 50).save(pictures.back()));
+            QVERIFY(PaintedMap(60 + int(pictures.size()) * 10, 50)
+                        .save(folder + QStringLiteral("/maps/") + QLatin1String(name).chopped(4) +
+                              QStringLiteral(".bmp")));
+        }
+        const QString maps = folder + QStringLiteral("/maps");
+        const QStringList runs[] = {
+            // The output next to the picture, in the map folder.
+            {cup, QStringLiteral("--depth-dir"), folder},
+            // A batch writing into its map folder, WebP and frames as well: frame-3.png of the
+            // third picture's frames lands beside its map frame-3.bmp.
+            {pictures[0], pictures[1], pictures[2], QStringLiteral("--depth-dir"), maps,
+             QStringLiteral("--out-dir"), maps, QStringLiteral("--format=webp"),
+             QStringLiteral("--lossless")},
+            {pictures[2], QStringLiteral("--depth-dir"), maps, QStringLiteral("--frames-dir"), maps,
+             QStringLiteral("-o"), folder + QStringLiteral("/f.gif")},
+        };
+        const auto snapshot = [&] {
+            QStringList files;
+            for (const QString& sub : {QString(), QStringLiteral("/maps")})
+                for (const QString& name : QDir(folder + sub).entryList(QDir::Files))
+                    files << sub + QLatin1Char('/') + name + QLatin1Char(' ') +
+                                 QString::number(
+                                     qHash(Contents(folder + sub + QLatin1Char('/') + name)));
+            return files;
+        };
+        for (const QStringList& arguments : runs) {
+            const Run first = Render(arguments);
+            QVERIFY2(first.status == RenderExitOk, qPrintable(first.err));
+            const QStringList after = snapshot();
+            const Run second = Render(arguments);
+            QVERIFY2(second.status == RenderExitOk, qPrintable(second.err));
+            QVERIFY2(second.err.isEmpty(), qPrintable(second.err));
+            QCOMPARE(snapshot(), after);
+        }
+        QVERIFY(QFile::exists(folder + QStringLiteral("/cup.gif")));
+        QVERIFY(QFile::exists(maps + QStringLiteral("/b.webp")));
+        // The maps were used: the frames are those of the picture with its map.
+        QCOMPARE(QImage(maps + QStringLiteral("/frame-5.png")),
+                 Expected(pictures[2], maps + QStringLiteral("/frame-3.bmp"),
+                          SwayDirection::Horizontal)[5]
+                     .image());
+
+        // Two maps that could both be meant: refused, naming both, the folder and --depth.
+        QVERIFY(PaintedMap(90, 70).save(folder + QStringLiteral("/cup.tif")));
+        const Run twice = Render({cup, QStringLiteral("--depth-dir"), folder});
+        QCOMPARE(twice.status, RenderExitFailure);
+        for (const QString& part : {QStringLiteral("cup.bmp"), QStringLiteral("cup.tif"),
+                                    QStringLiteral("Keep only one"), QStringLiteral("--depth")})
+            QVERIFY2(twice.err.contains(part), qPrintable(twice.err));
+        QVERIFY(!twice.err.contains(QStringLiteral("cup.gif")));
+    }
+
     void progressLine() {
         const QString copy = path(QStringLiteral("copy.png"));
         QVERIFY(QFile::copy(picture_, copy));
