@@ -39,12 +39,16 @@
         <translation>Open picture file</translation>
     </message>
     <message>
+        <source>読み込める画像ファイル (%1)</source>
+        <translation>Readable picture files (%1)</translation>
+    </message>
+    <message>
         <source>すべてのファイル (*)</source>
         <translation>All files (*)</translation>
     </message>
     <message>
         <source>立体情報をファイルに保存する</source>
-        <translation>Save depth information to a file</translation>
+        <translation>Save the depth map to a file</translation>
     </message>
     <message>
         <source>ビットマップファイル (*.bmp)</source>
@@ -52,7 +56,7 @@
     </message>
     <message>
         <source>立体情報をファイルから読み込む</source>
-        <translation>Load depth information from a file</translation>
+        <translation>Load the depth map from a file</translation>
     </message>
     <message>
         <source>画像ファイル (*)</source>
@@ -67,8 +71,12 @@
         <translation>GIF files (*.gif)</translation>
     </message>
     <message>
-        <source>WebPファイル(*.webp)</source>
+        <source>WebPファイル (*.webp)</source>
         <translation>WebP files (*.webp)</translation>
+    </message>
+    <message>
+        <source>%1ファイルを生成する</source>
+        <translation>Generate %1 file</translation>
     </message>
     <message>
         <source>グレースケールの深度画像を読み込む</source>
@@ -691,19 +699,19 @@ It will be shrunk while loading.</translation>
     </message>
     <message>
         <source>立体情報をビットマップファイルに保存しました。</source>
-        <translation>The depth information was saved to a bitmap file.</translation>
+        <translation>The depth map was saved to a bitmap file.</translation>
     </message>
     <message>
         <source>立体情報を保存できませんでした。</source>
-        <translation>The depth information could not be saved.</translation>
+        <translation>The depth map could not be saved.</translation>
     </message>
     <message>
         <source>立体情報を開けませんでした。</source>
-        <translation>The depth information could not be opened.</translation>
+        <translation>The depth map could not be opened.</translation>
     </message>
     <message>
         <source>立体情報をクリアしてよろしいですか？</source>
-        <translation>Clear the depth information?</translation>
+        <translation>Clear the depth map?</translation>
     </message>
     <message>
         <source>GIFファイルを生成しました。</source>
@@ -718,6 +726,18 @@ It will be shrunk while loading.</translation>
         <translation>The GIF file could not be saved.</translation>
     </message>
     <message>
+        <source>%1ファイルを生成しました。</source>
+        <translation>The %1 file was generated.</translation>
+    </message>
+    <message>
+        <source>%1ファイルの生成を中断しました。</source>
+        <translation>Generating the %1 file was stopped.</translation>
+    </message>
+    <message>
+        <source>%1ファイルを保存できませんでした。</source>
+        <translation>The %1 file could not be saved.</translation>
+    </message>
+    <message>
         <source>グレースケール画像から読み込む...</source>
         <translation>Load from greyscale image...</translation>
     </message>
@@ -725,7 +745,7 @@ It will be shrunk while loading.</translation>
         <source>立体情報ファイルの大きさ (%1 × %2) が画像の大きさ (%3 × %4) と違います。
 
 左上をそろえて、拡大・縮小せずに読み込みました。</source>
-        <translation>The depth information file (%1 × %2) is not the size of the picture (%3 × %4).
+        <translation>The depth map file (%1 × %2) is not the size of the picture (%3 × %4).
 
 It was loaded top-left to top-left, unscaled.</translation>
     </message>

@@ -83,8 +83,13 @@ bool CDepthPaintDlg::LoadPicture(const QString& path) {
     // painted map: a picture that cannot open puts nothing at risk.
     if (!MayGiveUpDepthMap())
         return false;
+    // The notice says from which size to which, so that a photo's shrinking is no surprise.
     if (loaded.shrunk)
-        prompts_.ShowMessage(tr(kShrinkMessage));
+        prompts_.ShowMessage(tr(kShrinkMessage) + QStringLiteral("\n\n%1 × %2 → %3 × %4")
+                                                      .arg(loaded.fileSize.width())
+                                                      .arg(loaded.fileSize.height())
+                                                      .arg(loaded.image.width())
+                                                      .arg(loaded.image.height()));
     if (!document_.ReplacePicture(std::move(loaded.image))) {
         prompts_.ShowMessage(WithReason(failed, NoMemoryReason())); // no room for its depth map
         return false;
@@ -135,10 +140,11 @@ bool CDepthPaintDlg::SaveDepthMapCommand() {
     const std::optional<QString> path = prompts_.AskFilePath(FileDialogUse::SaveDepthMap);
     if (!path)
         return false;
-    const Result saved =
-        document_.SaveDepthMap(WithDefaultSuffix(*path, FileDialogUse::SaveDepthMap));
-    prompts_.ShowMessage(saved ? tr("立体情報をビットマップファイルに保存しました。")
-                               : WithReason(tr("立体情報を保存できませんでした。"), saved.reason));
+    const QString file = WithDefaultSuffix(*path, FileDialogUse::SaveDepthMap);
+    const Result saved = document_.SaveDepthMap(file);
+    prompts_.ShowMessage(
+        saved ? WithFileName(tr("立体情報をビットマップファイルに保存しました。"), file)
+              : WithReason(tr("立体情報を保存できませんでした。"), saved.reason));
     return saved.ok;
 }
 
@@ -193,7 +199,7 @@ void CDepthPaintDlg::OnLoadGreyDepth() {
     // Decoded before the question, so a file that is no picture does not ask it in vain.
     const ImageHandle grey = ReadGreyDepthFile(*path);
     if (grey.isNull()) {
-        prompts_.ShowMessage(tr(kDepthOpenFailed));
+        prompts_.ShowMessage(WithReason(tr(kDepthOpenFailed), grey.reason()));
         return;
     }
     const std::optional<int> near = prompts_.AskGreyDepthNear(greyDepthNear_);

@@ -4,9 +4,34 @@
 #include "gif/GifPipeline.h"
 #include "imaging/SystemLimits.h"
 
+#include <QFileInfo>
 #include <QScopeGuard>
 
 namespace kelvaro {
+
+namespace {
+
+// The messages that end a generation. A GIF gets the GIF sentences; any other format the same
+// sentences naming it, so that a WebP is never reported as a GIF.
+struct EndTexts {
+    QString written;
+    QString cancelled;
+    QString failed;
+};
+
+EndTexts EndTextsFor(const QString& path) {
+    const QString name = AnimationFormatOfName(path) ? AnimationFormatName(QFileInfo(path).suffix())
+                                                     : AnimationFormatName(QString());
+    if (name == QLatin1String("GIF"))
+        return {CDepthPaintDlg::tr("GIFファイルを生成しました。"),
+                CDepthPaintDlg::tr("GIFファイルの生成を中断しました。"),
+                CDepthPaintDlg::tr("GIFファイルを保存できませんでした。")};
+    return {CDepthPaintDlg::tr("%1ファイルを生成しました。").arg(name),
+            CDepthPaintDlg::tr("%1ファイルの生成を中断しました。").arg(name),
+            CDepthPaintDlg::tr("%1ファイルを保存できませんでした。").arg(name)};
+}
+
+} // namespace
 
 void CDepthPaintDlg::OnGenerateGif() {
     if (!document_.hasPicture())
@@ -29,10 +54,10 @@ void CDepthPaintDlg::GenerateVerticalSwayGif(const QString& path) {
 }
 
 void CDepthPaintDlg::GenerateGif(const QString& path, int direction) {
+    const EndTexts texts = EndTextsFor(path);
     // The run goes to Qt's thread pool, which waits forever for a thread it could not start.
     if (!CanStartWorkerThreads()) {
-        prompts_.ShowMessage(
-            WithReason(tr("GIFファイルを保存できませんでした。"), NoThreadsReason()));
+        prompts_.ShowMessage(WithReason(texts.failed, NoThreadsReason()));
         return;
     }
     // The preview stands still meanwhile, leaving the cores to the GIF.
@@ -46,7 +71,7 @@ void CDepthPaintDlg::GenerateGif(const QString& path, int direction) {
         HideProgress();
     };
     hooks.askOutputSize = [this] {
-        return prompts_.AskOutputSize();
+        return prompts_.AskOutputSize(document_.size());
     };
     // Rendering and writing run on a worker; the window repaints meanwhile but takes no input.
     hooks.runHeavy = [this](const std::function<void()>& work) {
@@ -61,13 +86,13 @@ void CDepthPaintDlg::GenerateGif(const QString& path, int direction) {
         direction == 0 ? SwayDirection::Horizontal : SwayDirection::Vertical, hooks, animation);
     switch (result.outcome) {
     case GenerationOutcome::Written:
-        prompts_.ShowMessage(tr("GIFファイルを生成しました。"));
+        prompts_.ShowMessage(WithFileName(texts.written, path));
         break;
     case GenerationOutcome::Cancelled:
-        prompts_.ShowMessage(tr("GIFファイルの生成を中断しました。"));
+        prompts_.ShowMessage(texts.cancelled);
         break;
     case GenerationOutcome::WriteFailed:
-        prompts_.ShowMessage(WithReason(tr("GIFファイルを保存できませんでした。"), result.reason));
+        prompts_.ShowMessage(WithReason(texts.failed, result.reason));
         break;
     }
 }

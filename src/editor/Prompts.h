@@ -2,6 +2,10 @@
 
 #include "files/FileDialogs.h"
 
+#include "imaging/FileNames.h"
+
+#include <QDir>
+#include <QSize>
 #include <QString>
 
 #include <optional>
@@ -11,6 +15,11 @@ namespace kelvaro {
 // A failure message with the reason the system or the decoder gave, in a paragraph of its own.
 inline QString WithReason(const QString& message, const QString& reason) {
     return reason.isEmpty() ? message : message + QStringLiteral("\n\n") + reason;
+}
+
+// A message about a file written, with the file's name on the line below.
+inline QString WithFileName(const QString& message, const QString& path) {
+    return message + QLatin1Char('\n') + DisplayFileName(QDir::toNativeSeparators(path));
 }
 
 // The answers to the question about unsaved changes.
@@ -32,8 +41,9 @@ public:
     virtual std::optional<QString> AskFilePath(FileDialogUse use) = 0;
     // 0 horizontal, 1 vertical; nullopt when cancelled.
     virtual std::optional<int> AskSwayDirection() = 0;
-    // 0 full, 1 two thirds, 2 half, 3 a third, 4 a quarter; nullopt when cancelled.
-    virtual std::optional<int> AskOutputSize() = 0;
+    // 0 full, 1 two thirds, 2 half, 3 a third, 4 a quarter, for a picture of this size (the
+    // dialog shows the size each gives); nullopt when cancelled.
+    virtual std::optional<int> AskOutputSize(QSize picture) = 0;
     // How a grey depth image reads, opening on `initial`: 0 white is near, 1 black is near;
     // nullopt when cancelled.
     virtual std::optional<int> AskGreyDepthNear(int initial) = 0;

@@ -53,10 +53,10 @@ std::optional<int> QtPrompts::AskSwayDirection() {
     return askSwayDirection(parent_);
 }
 
-std::optional<int> QtPrompts::AskOutputSize() {
+std::optional<int> QtPrompts::AskOutputSize(QSize picture) {
     if (!askOutputSize)
         return std::nullopt;
-    return askOutputSize(parent_);
+    return askOutputSize(parent_, picture);
 }
 
 std::optional<int> QtPrompts::AskGreyDepthNear(int initial) {

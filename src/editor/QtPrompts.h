@@ -25,7 +25,7 @@ public:
 
     std::function<std::optional<QString>(QWidget* parent, FileDialogUse use)> askFilePath;
     std::function<std::optional<int>(QWidget* parent)> askSwayDirection;
-    std::function<std::optional<int>(QWidget* parent)> askOutputSize;
+    std::function<std::optional<int>(QWidget* parent, QSize picture)> askOutputSize;
     std::function<std::optional<int>(QWidget* parent, int initial)> askGreyDepthNear;
 
     void ShowMessage(const QString& text) override;
@@ -33,7 +33,7 @@ public:
     SaveChoice AskSaveChanges(const QString& text) override;
     std::optional<QString> AskFilePath(FileDialogUse use) override;
     std::optional<int> AskSwayDirection() override;
-    std::optional<int> AskOutputSize() override;
+    std::optional<int> AskOutputSize(QSize picture) override;
     std::optional<int> AskGreyDepthNear(int initial) override;
 
 private:

@@ -18,7 +18,7 @@ const std::vector<OutputFormat>& Formats() {
         {AnimationFormat::Gif, QStringLiteral("gif"), QStringLiteral(".gif"),
          [] { return FileDialogs::tr("GIFファイル (*.gif)"); }, GifFileEncoder()},
         {AnimationFormat::Webp, QStringLiteral("webp"), QStringLiteral(".webp"),
-         [] { return FileDialogs::tr("WebPファイル(*.webp)"); }, WebpFileEncoder()},
+         [] { return FileDialogs::tr("WebPファイル (*.webp)"); }, WebpFileEncoder()},
     };
     return formats;
 }

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QImageReader>
 
 namespace kelvaro {
 
@@ -12,20 +13,35 @@ class FileDialogs {
     Q_DECLARE_TR_FUNCTIONS(FileDialogs)
 };
 
+// The first filter of the open dialogs: every extension Qt's image readers decode, so that the
+// folder shows the pictures only.
+QString ReadablePicturesFilter() {
+    QStringList patterns;
+    for (const QByteArray& format : QImageReader::supportedImageFormats())
+        patterns << QStringLiteral("*.") + QString::fromLatin1(format);
+    return FileDialogs::tr("読み込める画像ファイル (%1)").arg(patterns.join(QLatin1Char(' ')));
+}
+
 FileDialogSettings SettingsFor(FileDialogUse use) {
     switch (use) {
     case FileDialogUse::OpenPicture:
         return {FileDialogs::tr("画像ファイルを開く"), false,
-                FileDialogs::tr("すべてのファイル (*)"), QString()};
+                ReadablePicturesFilter() + QStringLiteral(";;") +
+                    FileDialogs::tr("すべてのファイル (*)"),
+                QString()};
     case FileDialogUse::SaveDepthMap:
         return {FileDialogs::tr("立体情報をファイルに保存する"), true,
                 FileDialogs::tr("ビットマップファイル (*.bmp)"), QStringLiteral("bmp")};
     case FileDialogUse::LoadDepthMap:
         return {FileDialogs::tr("立体情報をファイルから読み込む"), false,
-                FileDialogs::tr("画像ファイル (*)"), QString()};
+                ReadablePicturesFilter() + QStringLiteral(";;") +
+                    FileDialogs::tr("画像ファイル (*)"),
+                QString()};
     case FileDialogUse::LoadGreyDepth:
         return {FileDialogs::tr("グレースケールの深度画像を読み込む"), false,
-                FileDialogs::tr("画像ファイル (*)"), QString()};
+                ReadablePicturesFilter() + QStringLiteral(";;") +
+                    FileDialogs::tr("画像ファイル (*)"),
+                QString()};
     case FileDialogUse::GenerateGif:
         return {FileDialogs::tr("GIFファイルを生成する"), true, OutputFormatFilters(),
                 OutputFormats().front().name};
@@ -40,7 +56,26 @@ QString SuffixOfFilter(const QString& filter) {
     return filter.mid(star + 2).section(QLatin1Char(')'), 0, 0).section(QLatin1Char(' '), 0, 0);
 }
 
+QString AnimationFormatName(const QString& suffix) {
+    const QString lower = suffix.toLower();
+    if (lower.isEmpty() || lower == QLatin1String("gif"))
+        return QStringLiteral("GIF");
+    if (lower == QLatin1String("webp"))
+        return QStringLiteral("WebP");
+    return lower.toUpper();
+}
+
+QString GenerateTitleFor(const QString& chosenFilter) {
+    const QString name = AnimationFormatName(SuffixOfFilter(chosenFilter));
+    if (name == QLatin1String("GIF"))
+        return SettingsFor(FileDialogUse::GenerateGif).title;
+    return FileDialogs::tr("%1ファイルを生成する").arg(name);
+}
+
 QString WithDefaultSuffix(const QString& path, FileDialogUse use, const QString& chosenFilter) {
+    // An open dialog returns an existing file as it is named, extension or not.
+    if (!SettingsFor(use).save)
+        return path;
     QString suffix = SuffixOfFilter(chosenFilter);
     if (suffix.isEmpty())
         suffix = SettingsFor(use).defaultSuffix;

@@ -20,8 +20,16 @@ FileDialogSettings SettingsFor(FileDialogUse use);
 // empty when it names none.
 QString SuffixOfFilter(const QString& filter);
 
+// How the texts name the animation format of a file extension: "GIF" (also for none), "WebP", and
+// any other extension in capitals ("mp4" gives "MP4").
+QString AnimationFormatName(const QString& suffix);
+// The title of the generate dialog once this filter is chosen: the GIF title for the GIF filter,
+// the same naming the chosen format for any other.
+QString GenerateTitleFor(const QString& chosenFilter);
+
 // The path as a save dialog returns it: a name typed without an extension gets the extension of
-// the filter chosen in the dialog, or the default one when none is given.
+// the filter chosen in the dialog, or the default one when none is given. An open dialog's path
+// stays as it is.
 QString WithDefaultSuffix(const QString& path, FileDialogUse use,
                           const QString& chosenFilter = QString());
 

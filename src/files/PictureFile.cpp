@@ -34,7 +34,8 @@ LoadedPicture LoadPicture(const QString& path, int limit) {
     // most of the work and memory of the full size.
     std::optional<PictureSize> fitted;
     loaded.image =
-        LoadImageFile(path, ColourHandling::ConvertToSrgb, [&fitted, limit](QSize shown) {
+        LoadImageFile(path, ColourHandling::ConvertToSrgb, [&fitted, &loaded, limit](QSize shown) {
+            loaded.fileSize = shown;
             fitted = FitPictureSize(shown.width(), shown.height(), limit);
             return QSize(fitted->width, fitted->height);
         });
@@ -43,6 +44,8 @@ LoadedPicture LoadPicture(const QString& path, int limit) {
     PrepareImage(loaded.image);
     // Formats that do not tell their size before decoding arrive at full size.
     const ImageInfo info = GetImageInfo(loaded.image);
+    if (!fitted)
+        loaded.fileSize = QSize(info.width, info.height);
     const PictureSize size = FitPictureSize(info.width, info.height, limit);
     loaded.shrunk = size.shrunk || (fitted && fitted->shrunk);
     ResizeImage(loaded.image, size.width, size.height);

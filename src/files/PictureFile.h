@@ -24,6 +24,7 @@ PictureSize FitPictureSize(int w0, int h0, int limit = PictureSizeLimit);
 struct LoadedPicture {
     ImageHandle image; // null on failure, with the reason
     bool shrunk = false;
+    QSize fileSize; // the picture's size in its file (upright), before any shrinking
 };
 
 // Decodes, prepares and resizes a picture exactly as the editor opens it (the resize runs also

@@ -1,20 +1,25 @@
 // Takes a picture of the editor window and writes it as PNG. With a picture (and a depth map) it
 // shows them loaded, as a user sees them while painting; "faint" shows the depth colours faintly,
 // "preview" adds the live preview window beside the editor, both under a plain caption;
-// "open-dialog" shows the "画像を開く..." file dialog in the picture's folder instead. The language
+// "open-dialog" shows the "画像を開く..." file dialog in the picture's folder instead; "dialogs"
+// writes every other dialog and a message box beside OUTPUT (OUTPUT-sway.png, -size.png, ...), to
+// check that no caption or text is cut. The language
 // is the editor's (KELVARO_LANG=en for English). Run it with QT_QPA_PLATFORM=offscreen
 // (scripts/screenshot does).
-//   kelvaro-screenshot OUTPUT.png [PICTURE [DEPTHMAP [faint] [preview] [open-dialog]]]
+//   kelvaro-screenshot OUTPUT.png [PICTURE [DEPTHMAP [faint] [preview] [open-dialog] [dialogs]]]
 
 #include "app/language/Language.h"
 #include "editor/DepthPaintDlg.h"
 #include "editor/QtPrompts.h"
 #include "files/dialogs/CFileDialogTitle.h"
+#include "gif/dialogs/OptionDialogs.h"
 #include "ui/DialogUnits.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 
@@ -51,6 +56,54 @@ QImage Desktop(const QList<QWidget*>& windows) {
     return desktop;
 }
 
+// Lets a dialog settle (a file dialog lists its folder in the background), then pictures it.
+QImage Settled(QWidget& window) {
+    window.show();
+    QElapsedTimer listing;
+    listing.start();
+    while (listing.elapsed() < 500)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    return Desktop({&window});
+}
+
+// Every dialog but the open-picture one, each beside `output` with its own ending.
+bool SaveDialogs(const QString& output, kelvaro::CDepthPaintDlg& editor, const QString& folder) {
+    using namespace kelvaro;
+    const QString base = output.endsWith(QLatin1String(".png")) ? output.chopped(4) : output;
+    const auto save = [&](const char* name, QWidget& window) {
+        return Settled(window).save(base + QLatin1Char('-') + QLatin1String(name) + ".png", "PNG");
+    };
+    CSwayDirectionDlg sway;
+    COutputSizeDlg size(editor.document().size());
+    size.combo()->showPopup();
+    GreyDepthDialog grey;
+    bool ok = save("sway", sway) && save("size", size) && save("grey", grey);
+    size.combo()->hidePopup();
+    const struct {
+        FileDialogUse use;
+        const char* name;
+    } files[] = {{FileDialogUse::SaveDepthMap, "save-map"},
+                 {FileDialogUse::LoadDepthMap, "load-map"},
+                 {FileDialogUse::LoadGreyDepth, "load-grey"},
+                 {FileDialogUse::GenerateGif, "generate"}};
+    for (const auto& f : files) {
+        CFileDialogTitle dialog(f.use, &editor);
+        dialog.setDirectory(folder);
+        if (f.use == FileDialogUse::GenerateGif) { // as after choosing the WebP filter
+            const QString webp = dialog.nameFilters().value(1);
+            dialog.selectNameFilter(webp);
+            emit dialog.filterSelected(webp);
+        }
+        ok = ok && save(f.name, dialog);
+    }
+    QMessageBox box(
+        QMessageBox::NoIcon, QStringLiteral("Kelvaro"),
+        CDepthPaintDlg::tr("画像サイズが処理可能サイズを超えています。\n\n縮小して読み込みます。") +
+            QStringLiteral("\n\n4032 × 3024 → 640 × 480"),
+        QMessageBox::Ok, &editor);
+    return ok && save("message", box);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -59,9 +112,10 @@ int main(int argc, char** argv) {
     const bool faint = options.contains(QStringLiteral("faint"));
     const bool preview = options.contains(QStringLiteral("preview"));
     const bool openDialog = options.contains(QStringLiteral("open-dialog"));
-    if (argc < 2 || options.size() != int(faint) + int(preview) + int(openDialog)) {
+    const bool dialogs = options.contains(QStringLiteral("dialogs"));
+    if (argc < 2 || options.size() != int(faint) + int(preview) + int(openDialog) + int(dialogs)) {
         std::fprintf(stderr, "usage: kelvaro-screenshot OUTPUT.png [PICTURE [DEPTHMAP [faint] "
-                             "[preview] [open-dialog]]]\n");
+                             "[preview] [open-dialog] [dialogs]]]\n");
         return 2;
     }
     const kelvaro::Translations texts(
@@ -100,6 +154,11 @@ int main(int argc, char** argv) {
         while (listing.elapsed() < 1000)
             QApplication::processEvents(QEventLoop::AllEvents, 50);
         shot = Desktop({&dialog});
+    }
+    if (dialogs &&
+        !SaveDialogs(path, editor, QFileInfo(QString::fromLocal8Bit(argv[2])).absolutePath())) {
+        std::fprintf(stderr, "cannot write the dialogs beside %s\n", argv[1]);
+        return 1;
     }
     if (!shot.save(path, "PNG")) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);

@@ -51,8 +51,8 @@ int CDepthPaintApp::Run(const QString& picture) {
     prompts.askSwayDirection = [](QWidget*) {
         return CSwayDirectionDlg().Ask();
     };
-    prompts.askOutputSize = [](QWidget*) {
-        return COutputSizeDlg().Ask();
+    prompts.askOutputSize = [](QWidget*, QSize picture) {
+        return COutputSizeDlg(picture).Ask();
     };
     prompts.askGreyDepthNear = [](QWidget*, int initial) {
         return GreyDepthDialog(initial).Ask();

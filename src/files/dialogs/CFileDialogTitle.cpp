@@ -10,11 +10,14 @@ CFileDialogTitle::CFileDialogTitle(FileDialogUse use, QWidget* parent) : QFileDi
     setNameFilter(s.filter);
     setDefaultSuffix(s.defaultSuffix);
     // In a save dialog the chosen filter's extension is the one a bare name gets, so the dialog
-    // asks about replacing the file that will really be written.
+    // asks about replacing the file that will really be written. The generate dialog's title
+    // names the chosen format.
     if (s.save)
-        connect(this, &QFileDialog::filterSelected, this, [this](const QString& filter) {
+        connect(this, &QFileDialog::filterSelected, this, [this, use](const QString& filter) {
             if (const QString suffix = SuffixOfFilter(filter); !suffix.isEmpty())
                 setDefaultSuffix(suffix);
+            if (use == FileDialogUse::GenerateGif)
+                setWindowTitle(GenerateTitleFor(filter));
         });
     setOption(QFileDialog::DontConfirmOverwrite, !s.save);
     // Qt's own dialog, never the desktop's: it speaks the program's language rather than the

@@ -12,6 +12,7 @@
 #include "JapaneseText.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QMenu>
@@ -65,6 +66,17 @@ QStringList CutOff(const QWidget& window) {
                        .arg(need)
                        .arg(button->width());
     }
+    // An option dialog's list shows its longest item whole, and its caption fits its frame.
+    if (qobject_cast<const OptionDialog*>(&window))
+        for (const QComboBox* combo : window.findChildren<QComboBox*>())
+            if (combo->width() < combo->sizeHint().width())
+                cut << QStringLiteral("%1 (list %2 px, needs %3)")
+                           .arg(combo->itemText(0))
+                           .arg(combo->width())
+                           .arg(combo->sizeHint().width());
+    if (qobject_cast<const OptionDialog*>(&window) &&
+        OptionDialog::CaptionWidth(window.windowTitle(), window.font()) > window.width())
+        cut << QStringLiteral("caption %1").arg(window.windowTitle());
     return cut;
 }
 
@@ -87,13 +99,17 @@ struct Windows {
     CProgressDlg progress{&editor};
     CSwayDirectionDlg sway;
     COutputSizeDlg size;
+    COutputSizeDlg sizeOfPicture{QSize(640, 480)};
+    GreyDepthDialog grey;
     PreviewWindow preview{editor.document()};
     Windows() {
         for (QWidget* window : All())
             window->show();
         progress.ProgressCommand(0);
     }
-    QList<QWidget*> All() { return {&editor, &progress, &sway, &size, &preview}; }
+    QList<QWidget*> All() {
+        return {&editor, &progress, &sway, &size, &sizeOfPicture, &grey, &preview};
+    }
 };
 
 } // namespace

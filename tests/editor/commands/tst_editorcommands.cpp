@@ -2,6 +2,7 @@
 // undo and GIF generation, with every question answered by ScriptedPrompts.
 #include "../window/ScriptedPrompts.h"
 
+#include "app/language/Language.h"
 #include "depth/GreyDepth.h"
 #include "editor/DepthPaintDlg.h"
 #include "gif/FrameSynthesis.h"
@@ -133,7 +134,14 @@ private slots:
             QCOMPARE(dlg_->OuterSize(), QSize(656, r.outerHeight));
             QCOMPARE(dlg_->CanvasRect, QRect(r.left, r.top, r.w, r.h));
         }
-        QVERIFY(prompts_.messages.constFirst().contains(QStringLiteral("縮小して読み込みます。")));
+        // The notice keeps its sentence and adds both sizes.
+        QCOMPARE(
+            prompts_.messages.constFirst(),
+            QStringLiteral("画像サイズが処理可能サイズを超えています。\n\n縮小して読み込みます。"
+                           "\n\n2000 × 2 → 640 × 1"));
+        Load(1280, 960);
+        QCOMPARE(prompts_.messages.constFirst().section(QStringLiteral("\n\n"), 2),
+                 QStringLiteral("1280 × 960 → 640 × 480"));
     }
 
     void openDropAndFailedLoads() {
@@ -253,7 +261,8 @@ private slots:
         dlg_->OnSaveDepthMap();
         const QString failed = QStringLiteral("立体情報を保存できませんでした。\n\n");
         QCOMPARE(prompts_.messages,
-                 QStringList({QStringLiteral("立体情報をビットマップファイルに保存しました。"),
+                 QStringList({QStringLiteral("立体情報をビットマップファイルに保存しました。\n") +
+                                  Path(QStringLiteral("立体情報.bmp")),
                               failed + QStringLiteral("ファイルが見つかりません"),
                               failed + QStringLiteral("ファイル名が長すぎます")}));
         QCOMPARE(ReadAll(UnreplaceablePath(dir_, ".bmp")), old);
@@ -356,7 +365,9 @@ private slots:
         QVERIFY(white != black);
 
         ResetPrompts();
-        prompts_.filePaths = {path, path, path, WriteBytes(Path(QStringLiteral("文書.png")), "x")};
+        WriteBytes(Path(QStringLiteral("文書.png")), "x");
+        prompts_.filePaths = {path, path, path, Path(QStringLiteral("文書.png")),
+                              Path(QStringLiteral("無い.png"))};
         prompts_.greyDepthNears = {1, std::nullopt, 0};
         dlg_->OnCommand(cmd::LoadGreyDepth);
         QCOMPARE(prompts_.fileDialogUses.front(), FileDialogUse::LoadGreyDepth);
@@ -374,9 +385,14 @@ private slots:
         QVERIFY(!dlg_->close());
         QCOMPARE(prompts_.saveQuestions, question);
 
-        // A file that is no picture: the usual message, no question, nothing changes.
+        // A file that is no picture: the usual message with the reason, as a map file gives it;
+        // no question, nothing changes.
         dlg_->OnLoadGreyDepth();
-        QCOMPARE(prompts_.messages, QStringList(QStringLiteral("立体情報を開けませんでした。")));
+        QCOMPARE(prompts_.messages, QStringList(QStringLiteral("立体情報を開けませんでした。\n\n"
+                                                               "画像として読めない形式です")));
+        dlg_->OnLoadGreyDepth(); // a file that is not there
+        QCOMPARE(prompts_.messages.last(),
+                 QStringLiteral("立体情報を開けませんでした。\n\nファイルが見つかりません"));
         QCOMPARE(prompts_.calls.count(QStringLiteral("AskGreyDepthNear")), 3);
         QCOMPARE(Map(), white);
         QCOMPARE(dlg_->document().history().count(), 3);
@@ -511,7 +527,9 @@ private slots:
             const QString path =
                 Path(direction == 0 ? QStringLiteral("横揺れ") : QStringLiteral("縦揺れ.gif"));
             GenerateGif(path, direction, 0);
-            QCOMPARE(prompts_.messages, QStringList(QStringLiteral("GIFファイルを生成しました。")));
+            QCOMPARE(prompts_.messages,
+                     QStringList(QStringLiteral("GIFファイルを生成しました。\n") + path +
+                                 (direction == 0 ? QStringLiteral(".gif") : QString())));
 
             // The frame at the widest angle is the rendered one of that direction.
             QImageReader reader(direction == 0 ? path + QStringLiteral(".gif") : path);
@@ -537,7 +555,8 @@ private slots:
         Stroke(0, {{60, 60}, {180, 150}});
         const QString path = Path(QStringLiteral("揺れ.webp"));
         GenerateGif(path, 0, 0);
-        QCOMPARE(prompts_.messages, QStringList(QStringLiteral("GIFファイルを生成しました。")));
+        QCOMPARE(prompts_.messages,
+                 QStringList(QStringLiteral("WebPファイルを生成しました。\n") + path));
         QImageReader reader(path);
         QCOMPARE(reader.format(), QByteArray("webp"));
         QCOMPARE(reader.imageCount(), FrameCount);
@@ -551,6 +570,49 @@ private slots:
         const double near = MeanDifference(frame, rendered[2].image());
         const double far = MeanDifference(frame, rendered[6].image());
         QVERIFY2(far > 3 * near, qPrintable(QStringLiteral("%1 %2").arg(near).arg(far)));
+    }
+
+    // The end messages name the format written: the GIF sentences for a GIF, the same naming
+    // WebP for a WebP, in both languages; the generate dialog's title likewise.
+    void endMessagesNameTheFormat() {
+        Load(40, 30);
+        const QString locked = UnreplaceablePath(dir_, ".webp");
+        WriteBytes(locked, "old");
+        const struct {
+            Language language;
+            const char* title;
+            const char* written;
+            const char* cancelled;
+            const char* failed;
+        } cases[] = {
+            {Language::Japanese, "WebPファイルを生成する", "WebPファイルを生成しました。",
+             "WebPファイルの生成を中断しました。", "WebPファイルを保存できませんでした。"},
+            {Language::English, "Generate WebP file", "The WebP file was generated.",
+             "Generating the WebP file was stopped.", "The WebP file could not be saved."},
+        };
+        const auto firstLine = [this] {
+            return prompts_.messages.size() == 1
+                       ? prompts_.messages[0].section(QLatin1Char('\n'), 0, 0)
+                       : QStringLiteral("%1 messages").arg(prompts_.messages.size());
+        };
+        for (const auto& c : cases) {
+            const Translations translations(c.language);
+            QVERIFY(translations.complete());
+            QCOMPARE(GenerateTitleFor(SettingsFor(FileDialogUse::GenerateGif)
+                                          .filter.section(QStringLiteral(";;"), 1, 1)),
+                     QString::fromUtf8(c.title));
+            GenerateGif(Path(QStringLiteral("揺れ.webp")), 0, 4);
+            QCOMPARE(firstLine(), QString::fromUtf8(c.written));
+            GenerateGif(Path(QStringLiteral("揺れ.webp")), 0, std::nullopt);
+            QCOMPARE(firstLine(), QString::fromUtf8(c.cancelled));
+            GenerateGif(locked, 0, 4);
+            QCOMPARE(firstLine(), QString::fromUtf8(c.failed));
+            // A GIF keeps the GIF sentences.
+            GenerateGif(Path(QStringLiteral("揺れ.gif")), 0, std::nullopt);
+            QCOMPARE(firstLine(), c.language == Language::Japanese
+                                      ? QStringLiteral("GIFファイルの生成を中断しました。")
+                                      : QStringLiteral("Generating the GIF file was stopped."));
+        }
     }
 
     void gifCancelsProgressAndFailure() {
@@ -603,7 +665,8 @@ private slots:
         QVERIFY(!dropAccepted);
         QCOMPARE(dlg_->document().size(), QSize(40, 30));
         QCOMPARE(progress_, firstHalf + QList<int>({0, 2, 4, 6, 8, 256}));
-        QCOMPARE(prompts_.messages, QStringList(QStringLiteral("GIFファイルを生成しました。")));
+        QCOMPARE(prompts_.messages,
+                 QStringList(QStringLiteral("GIFファイルを生成しました。\n") + gif));
         QImageReader reader(gif);
         QCOMPARE(reader.imageCount(), 8);
         for (int k = 0; k < 8; ++k)

@@ -37,6 +37,7 @@ public:
     std::vector<YesNoCall> yesNoCalls;
     std::vector<FileDialogUse> fileDialogUses;
     std::vector<int> greyDepthInitials;
+    std::vector<QSize> outputSizePictures;
     QStringList saveQuestions;
     int unanswered = 0;
 
@@ -66,8 +67,9 @@ public:
         calls << QStringLiteral("AskSwayDirection");
         return Next(swayDirections, std::optional<int>());
     }
-    std::optional<int> AskOutputSize() override {
+    std::optional<int> AskOutputSize(QSize picture) override {
         calls << QStringLiteral("AskOutputSize");
+        outputSizePictures.push_back(picture);
         return Next(outputSizes, std::optional<int>());
     }
     std::optional<int> AskGreyDepthNear(int initial) override {

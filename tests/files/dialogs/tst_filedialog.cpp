@@ -39,26 +39,62 @@ private slots:
             const char* filter;
             const char* suffix;
         } uses[] = {
-            {FileDialogUse::OpenPicture, "画像ファイルを開く", false, "すべてのファイル (*)", ""},
+            {FileDialogUse::OpenPicture, "画像ファイルを開く", false, "%1;;すべてのファイル (*)",
+             ""},
             {FileDialogUse::SaveDepthMap, "立体情報をファイルに保存する", true,
              "ビットマップファイル (*.bmp)", "bmp"},
             {FileDialogUse::LoadDepthMap, "立体情報をファイルから読み込む", false,
-             "画像ファイル (*)", ""},
+             "%1;;画像ファイル (*)", ""},
             {FileDialogUse::LoadGreyDepth, "グレースケールの深度画像を読み込む", false,
-             "画像ファイル (*)", ""},
+             "%1;;画像ファイル (*)", ""},
             {FileDialogUse::GenerateGif, "GIFファイルを生成する", true,
-             "GIFファイル (*.gif);;WebPファイル(*.webp)", "gif"},
+             "GIFファイル (*.gif);;WebPファイル (*.webp)", "gif"},
         };
+        // The open dialogs list the pictures first: every extension the readers decode.
+        const QString pictures = QStringLiteral("読み込める画像ファイル (%1)")
+                                     .arg(SettingsFor(FileDialogUse::OpenPicture)
+                                              .filter.section(QLatin1Char('('), 1)
+                                              .section(QLatin1Char(')'), 0, 0));
+        for (const char* format : {"bmp", "png", "jpg", "jpeg", "gif", "webp", "tif", "tga"})
+            QVERIFY2(pictures.contains(QStringLiteral(" *.%1 ").arg(QLatin1String(format))) ||
+                         pictures.contains(QStringLiteral("(*.%1 ").arg(QLatin1String(format))) ||
+                         pictures.contains(QStringLiteral(" *.%1)").arg(QLatin1String(format))),
+                     format);
+        QVERIFY(!pictures.contains(QLatin1String("(*)")));
         for (const auto& u : uses) {
             const CFileDialogTitle dialog{u.use};
             QCOMPARE(dialog.windowTitle(), QString::fromUtf8(u.title));
             QCOMPARE(dialog.acceptMode(),
                      u.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
             QCOMPARE(dialog.fileMode(), u.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-            QCOMPARE(dialog.nameFilters().join(QStringLiteral(";;")), QString::fromUtf8(u.filter));
+            QCOMPARE(dialog.nameFilters().join(QStringLiteral(";;")),
+                     QString::fromUtf8(u.filter).replace(QLatin1String("%1"), pictures));
+            // An open dialog gives the file chosen as it is named, with or without extension.
+            if (!u.save)
+                QCOMPARE(WithDefaultSuffix(QStringLiteral("/tmp/写真"), u.use, pictures),
+                         QStringLiteral("/tmp/写真"));
             QCOMPARE(dialog.defaultSuffix(), QString::fromUtf8(u.suffix));
             QCOMPARE(dialog.testOption(QFileDialog::DontConfirmOverwrite), !u.save);
         }
+    }
+
+    // The generate dialog's title names the format of the filter chosen, and the GIF title comes
+    // back with the GIF filter; a bare name gets that filter's extension.
+    void generateTitleFollowsTheFilter() {
+        CFileDialogTitle dialog{FileDialogUse::GenerateGif};
+        const QStringList filters = dialog.nameFilters();
+        QCOMPARE(filters.size(), 2);
+        dialog.selectNameFilter(filters[1]);
+        emit dialog.filterSelected(filters[1]); // as the dialog's filter box does
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("WebPファイルを生成する"));
+        QCOMPARE(dialog.defaultSuffix(), QStringLiteral("webp"));
+        emit dialog.filterSelected(filters[0]);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("GIFファイルを生成する"));
+        QCOMPARE(dialog.defaultSuffix(), QStringLiteral("gif"));
+        // Any later format is named by its extension.
+        QCOMPARE(GenerateTitleFor(QStringLiteral("MP4 (*.mp4)")),
+                 QStringLiteral("MP4ファイルを生成する"));
+        QCOMPARE(AnimationFormatName(QStringLiteral("WEBP")), QStringLiteral("WebP"));
     }
 
     // Choosing an existing file in a save dialog asks first, and No keeps the dialog open; a name

@@ -64,6 +64,45 @@ private slots:
         QVERIFY(ok->geometry().right() < cancel->geometry().left());
     }
 
+    // Given the picture's size, every item shows the size it gives; items and order stay, and
+    // the list and the dialog widen to show them whole.
+    void outputSizesInPixels() {
+        COutputSizeDlg dlg(QSize(600, 400));
+        auto* combo = dlg.findChild<QComboBox*>(QStringLiteral("control1018"));
+        QVERIFY(combo);
+        QCOMPARE(Items(combo),
+                 QStringList({QStringLiteral("原寸 (600 × 400)"), QStringLiteral("2/3 (400 × 266)"),
+                              QStringLiteral("1/2 (300 × 200)"), QStringLiteral("1/3 (200 × 133)"),
+                              QStringLiteral("1/4 (150 × 100)")}));
+        QCOMPARE(dlg.selectedIndex(), 0);
+        QVERIFY(combo->width() >= combo->sizeHint().width());
+        QVERIFY(dlg.rect().contains(combo->geometry()));
+        QVERIFY(combo->geometry().left() > dlg.findChild<QLabel*>()->geometry().right());
+        // The bare fractions without a picture; the dialog then keeps its template's width.
+        QCOMPARE(Items(COutputSizeDlg().combo()).mid(1, 1), QStringList(QStringLiteral("2/3")));
+        QCOMPARE(COutputSizeDlg().width(), 208);
+    }
+
+    // A caption or label longer than the template widens the dialog instead of being cut.
+    void longTextsWidenTheDialog() {
+        OptionDialog::Template t{QStringLiteral("A caption far longer than the template allows"),
+                                 {119, 57},
+                                 QStringLiteral("A long label text:"),
+                                 {7, 9, 36, 8},
+                                 7,
+                                 {44, 7},
+                                 68,
+                                 36,
+                                 {QStringLiteral("one"), QStringLiteral("two")}};
+        OptionDialog dlg(t);
+        const auto* label = dlg.findChild<QLabel*>();
+        QVERIFY(label->width() >= label->sizeHint().width());
+        QVERIFY(dlg.combo()->x() > label->geometry().right());
+        QVERIFY(dlg.rect().contains(dlg.combo()->geometry()));
+        QVERIFY(dlg.width() >= OptionDialog::CaptionWidth(t.caption, dlg.font()));
+        QVERIFY(dlg.width() > 208);
+    }
+
     void enterAcceptsTheChoiceAndEscapeCancels() {
         COutputSizeDlg dlg;
         dlg.combo()->setCurrentIndex(3);
