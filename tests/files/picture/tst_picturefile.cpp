@@ -309,7 +309,7 @@ private slots:
         const QStringList filters =
             SettingsFor(FileDialogUse::GenerateGif).filter.split(QStringLiteral(";;"));
         QCOMPARE(filters, (QStringList{QStringLiteral("GIFファイル (*.gif)"),
-                                       QStringLiteral("WebPファイル(*.webp)")}));
+                                       QStringLiteral("WebPファイル (*.webp)")}));
         QCOMPARE(
             WithDefaultSuffix(QStringLiteral("/tmp/anim"), FileDialogUse::GenerateGif, filters[1]),
             QStringLiteral("/tmp/anim.webp"));
