@@ -90,8 +90,8 @@ Texts TextsOf(Language language) {
                 {QStringLiteral("はい(&Y)"), QStringLiteral("いいえ(&N)")},
                 {QStringLiteral("OK")}};
     return {QStringLiteral("The depth map has not been saved. Save it?"),
-            QStringLiteral("The depth information was saved to a bitmap file."),
-            QStringLiteral("Clear the depth information?"),
+            QStringLiteral("The depth map was saved to a bitmap file."),
+            QStringLiteral("Clear the depth map?"),
             {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")},
             {QStringLiteral("&Yes"), QStringLiteral("&No")},
             {QStringLiteral("OK")}};
@@ -178,7 +178,8 @@ private slots:
         }
         const Shown& message = answerer.shown[3];
         QCOMPARE(message.caption, QStringLiteral("Kelvaro"));
-        QCOMPARE(message.text, texts.saved);
+        // The file written follows on a second line.
+        QCOMPARE(message.text, texts.saved + QLatin1Char('\n') + mapFile);
         QCOMPARE(message.buttons, texts.okButton);
         QCOMPARE(answerer.unanswered, 0);
     }
