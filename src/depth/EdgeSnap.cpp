@@ -153,7 +153,7 @@ QRect SnapToEdges(const QImage& picture, DepthMap& map, const SnapOptions& optio
         bucket.clear();
     }
 
-    int left = w, top = h, right = -1, bottom = -1;
+    ChangedBox changed;
     for (int y = 0; y < h; ++y) {
         auto* row = reinterpret_cast<QRgb*>(map.surface().scanLine(y));
         for (int x = 0; x < w; ++x) {
@@ -163,15 +163,10 @@ QRect SnapToEdges(const QImage& picture, DepthMap& map, const SnapOptions& optio
                               options.protectNearer))
                 continue;
             row[x] = 0xff000000 | label[i];
-            left = std::min(left, x);
-            right = std::max(right, x);
-            top = std::min(top, y);
-            bottom = std::max(bottom, y);
+            changed.Add(x, y);
         }
     }
-    if (right < 0)
-        return {};
-    return QRect(QPoint(left, top), QPoint(right, bottom));
+    return changed.rect();
 }
 
 } // namespace kelvaro

@@ -10,10 +10,29 @@
 #include <algorithm>
 
 #include <functional>
+#include <limits>
 #include <optional>
 #include <vector>
 
 namespace kelvaro {
+
+// The smallest rectangle holding every pixel added to it; empty while none was.
+class ChangedBox {
+public:
+    void Add(int x, int y) {
+        left_ = std::min(left_, x);
+        right_ = std::max(right_, x);
+        top_ = std::min(top_, y);
+        bottom_ = std::max(bottom_, y);
+    }
+    QRect rect() const {
+        return right_ < left_ ? QRect() : QRect(QPoint(left_, top_), QPoint(right_, bottom_));
+    }
+
+private:
+    int left_ = std::numeric_limits<int>::max(), top_ = std::numeric_limits<int>::max();
+    int right_ = std::numeric_limits<int>::min(), bottom_ = std::numeric_limits<int>::min();
+};
 
 // The raster operations of the painting tools and the pure rules around them. Nothing here knows
 // of widgets: the editor turns mouse events into these calls and repaints the rectangles they

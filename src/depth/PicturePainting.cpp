@@ -30,7 +30,7 @@ QRect ColourFill(const QImage& picture, DepthMap& map, QPoint seed, DepthLevel l
     const COLORREF colour = DepthPalette[size_t(level)];
     const QRgb value = ArgbFromColorref(colour);
     QImage& surface = map.surface();
-    int left = map.width(), top = map.height(), right = -1, bottom = -1;
+    ChangedBox changed;
     FloodRuns(
         map.width(), map.height(), seed,
         [&](int x, int y) {
@@ -45,15 +45,10 @@ QRect ColourFill(const QImage& picture, DepthMap& map, QPoint seed, DepthLevel l
                     !MayOverwrite(ColorrefFromArgb(row[x]), colour, protectNearer))
                     continue;
                 row[x] = value;
-                left = std::min(left, x);
-                right = std::max(right, x);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
+                changed.Add(x, y);
             }
         });
-    if (right < 0)
-        return {};
-    return QRect(QPoint(left, top), QPoint(right, bottom));
+    return changed.rect();
 }
 
 DepthLevel GradientLevel(DepthLevel s, long long dot, long long length2) {
@@ -78,7 +73,7 @@ QRect GradientFill(DepthMap& map, QPoint a, QPoint b, DepthLevel level, bool pro
         [&](int y, int x0, int x1) {
             runs.push_back({y, {x0, x1}});
         });
-    int left = map.width(), top = map.height(), right = -1, bottom = -1;
+    ChangedBox changed;
     for (const auto& [y, span] : runs) {
         QRgb* row = Row(surface, y);
         for (int x = span.first; x <= span.second; ++x) {
@@ -89,15 +84,10 @@ QRect GradientFill(DepthMap& map, QPoint a, QPoint b, DepthLevel level, bool pro
                 !MayOverwrite(ColorrefFromArgb(row[x]), colour, protectNearer))
                 continue;
             row[x] = value;
-            left = std::min(left, x);
-            right = std::max(right, x);
-            top = std::min(top, y);
-            bottom = std::max(bottom, y);
+            changed.Add(x, y);
         }
     }
-    if (right < 0)
-        return {};
-    return QRect(QPoint(left, top), QPoint(right, bottom));
+    return changed.rect();
 }
 
 QImage OverlayBlend(const QImage& picture, const DepthMap& map, int percent, const QRect& rect) {
