@@ -39,7 +39,8 @@ format:
 format-check:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
-# Sway GIFs of the sample photo and its depth maps (painted, both directions; grey), written to out/.
+# Sway GIFs of the sample photo and its depth maps (painted, both directions; grey; a smooth
+# 24-frame loop about level 4 with the far hole fill), written to out/.
 DEMO_PICTURE := tests/data/coffee-640x480.jpg
 DEMO_DEPTH := tests/data/coffee-depth.png
 DEMO_GREY := tests/data/coffee-depth-grey.png
@@ -49,7 +50,8 @@ demo: build
 	$(RENDER) $(DEMO_PICTURE) --depth $(DEMO_DEPTH) --sway horizontal -o out/demo-horizontal.gif
 	$(RENDER) $(DEMO_PICTURE) --depth $(DEMO_DEPTH) --sway vertical --size 1/2 -o out/demo-vertical.gif
 	$(RENDER) $(DEMO_PICTURE) --depth-grey $(DEMO_GREY) --fixed-below 8 -o out/demo-grey.gif
-	@echo "wrote out/demo-horizontal.gif, out/demo-vertical.gif and out/demo-grey.gif"
+	$(RENDER) $(DEMO_PICTURE) --depth $(DEMO_DEPTH) --frames 24 --angle 5 --pivot 4 --hole-fill far -o out/demo-smooth.gif
+	@echo "wrote out/demo-horizontal.gif, out/demo-vertical.gif, out/demo-grey.gif and out/demo-smooth.gif"
 
 clean:
 	rm -rf build

@@ -240,15 +240,15 @@
         <translation>Also show what Qt and the image libraries print (hidden otherwise).</translation>
     </message>
     <message>
-        <source>各画像を立体情報に合わせて浮き沈みさせ、揺れ一周期の8フレームを描いて、
-GIFまたはWebPのアニメとして書き出します。立体情報はエディターで保存した
-ファイルです (ない場合は画像全体が基準の段になります)。画像が一つなら
--o で出力を指定します。複数なら各画像の隣に 名前.gif として、
-または --out-dir に書き出します。</source>
-        <translation>Renders the eight frames of one sway cycle of each PICTURE, raised and sunk by its depth
-map (a file saved by the editor; without one the whole picture lies at the base level),
-and writes them as an animated GIF or WebP. With one picture, -o names the output;
-otherwise each goes next to its picture as NAME.gif, or into --out-dir.</translation>
+        <source>各画像を立体情報に合わせて浮き沈みさせ、揺れ一周期のフレーム (既定で8枚、
+--frames で変えられます) を描いて、GIFまたはWebPのアニメとして書き出します。
+立体情報はエディターで保存したファイルです (ない場合は画像全体が基準の段に
+なります)。画像が一つなら -o で出力を指定します。複数なら各画像の隣に
+名前.gif として、または --out-dir に書き出します。</source>
+        <translation>Renders the frames of one sway cycle (eight, or as --frames says) of each PICTURE, raised
+and sunk by its depth map (a file saved by the editor; without one the whole picture lies
+at the base level), and writes them as an animated GIF or WebP. With one picture, -o names
+the output; otherwise each goes next to its picture as NAME.gif, or into --out-dir.</translation>
     </message>
     <message>
         <source>この使い方を表示します。</source>
@@ -501,11 +501,41 @@ webp。</source>
         <translation>gif (default) or webp: the format of outputs named after their pictures.</translation>
     </message>
     <message>
-        <source>原寸のフレームも DIR/frame-0.png ... frame-7.png
-として書き出します (画像が複数なら
-DIR/名前/frame-0.png ...)。-o、--out-dir、--format の
-どれもなければ、フレームだけを書き出します。</source>
-        <translation>Also write the full-size frames as DIR/frame-0.png ... frame-7.png (with several pictures DIR/NAME/frame-0.png ...). Without -o, --out-dir or --format, only the frames are written.</translation>
+        <source>原寸のフレームも DIR/frame-0.png ...
+frame-(N-1).png (N は --frames) として書き出します
+(画像が複数なら DIR/名前/frame-0.png ...)。
+-o、--out-dir、--format のどれもなければ、
+フレームだけを書き出します。</source>
+        <translation>Also write the full-size frames as DIR/frame-0.png ... frame-(N-1).png, N as --frames says (with several pictures DIR/NAME/frame-0.png ...). Without -o, --out-dir or --format, only the frames are written.</translation>
+    </message>
+    <message>
+        <source>揺れ一周期のフレーム数、%1 から %2 (既定 %3)。</source>
+        <translation>Frames of one sway cycle, %1 to %2 (default %3).</translation>
+    </message>
+    <message>
+        <source>揺れのいちばん大きな角度、%1 から %2 度
+(既定 %3)。</source>
+        <translation>The largest turn, %1 to %2 degrees (default %3).</translation>
+    </message>
+    <message>
+        <source>動かない段、%1 (赤) から %2 (紫、基準の段、既定)。
+それより手前の段と奥の段は逆の向きに動きます。</source>
+        <translation>The level that stays still, %1 (red) to %2 (purple, the base level; the default). Nearer and farther levels move opposite ways.</translation>
+    </message>
+    <message>
+        <source>各フレームを表示する時間、%1 から %2 ミリ秒
+(既定 %3)。GIF は 10 ミリ秒単位に丸めます。</source>
+        <translation>How long each frame shows, %1 to %2 ms (default %3); GIF rounds it to 10 ms.</translation>
+    </message>
+    <message>
+        <source>段が動いて空いた所を埋める色: previous (前の
+画素、既定) または far (前後のうち奥にある画素。
+浮いた部分の縁がにじみません)。</source>
+        <translation>How gaps left by a moving level are filled: previous (from the pixel before; the default) or far (from the neighbour farther back, so a raised subject's edge does not smear).</translation>
+    </message>
+    <message>
+        <source>%1 は %2 から %3 までの数です: %4</source>
+        <translation>%1 must be a number from %2 to %3, not %4</translation>
     </message>
     <message>
         <source>可逆 WebP: 描いたとおりの画素を保ちます。</source>

@@ -31,11 +31,11 @@ struct Parser {
 
     Parser() {
         parser.setApplicationDescription(RenderCommand::tr(
-            "各画像を立体情報に合わせて浮き沈みさせ、揺れ一周期の8フレームを描いて、\n"
-            "GIFまたはWebPのアニメとして書き出します。立体情報はエディターで保存した\n"
-            "ファイルです (ない場合は画像全体が基準の段になります)。画像が一つなら\n"
-            "-o で出力を指定します。複数なら各画像の隣に 名前.gif として、\n"
-            "または --out-dir に書き出します。"));
+            "各画像を立体情報に合わせて浮き沈みさせ、揺れ一周期のフレーム (既定で8枚、\n"
+            "--frames で変えられます) を描いて、GIFまたはWebPのアニメとして書き出します。\n"
+            "立体情報はエディターで保存したファイルです (ない場合は画像全体が基準の段に\n"
+            "なります)。画像が一つなら -o で出力を指定します。複数なら各画像の隣に\n"
+            "名前.gif として、または --out-dir に書き出します。"));
         for (const OptionDescription& row : RenderOptionTable())
             options.emplace_back(row.names, row.help(), row.valueName);
         for (const QCommandLineOption& option : options)
@@ -83,6 +83,20 @@ QString CheckValue(const OptionDescription& row, OptionValue& value) {
             .arg(Spoken(row))
             .arg(row.least)
             .arg(row.most)
+            .arg(value.text);
+    }
+    case Kind::Decimal: {
+        bool ok = false;
+        value.decimal = value.text.toDouble(&ok);
+        // Written as the range is, never as infinity or "not a number".
+        if (ok && value.decimal >= row.leastDecimal && value.decimal <= row.mostDecimal)
+            return {};
+        if (row.wrongValue)
+            return row.wrongValue(Spoken(row), row, value.text);
+        return RenderCommand::tr("%1 は %2 から %3 までの数です: %4")
+            .arg(Spoken(row))
+            .arg(row.leastDecimal)
+            .arg(row.mostDecimal)
             .arg(value.text);
     }
     case Kind::Choice:

@@ -122,14 +122,14 @@ Plan MakePlan(const RenderOptions& options) {
         plan.jobs.push_back(std::move(job));
     }
     // Every file the run writes, by clean absolute name.
-    const auto outputsOf = [](const PictureJob& job) {
+    const auto outputsOf = [&options](const PictureJob& job) {
         QStringList outputs;
         if (!job.output.isEmpty())
             outputs.append(job.output);
         if (!job.saveDepth.isEmpty())
             outputs.append(job.saveDepth);
         if (!job.framesDir.isEmpty())
-            for (int k = 0; k < FrameCount; ++k)
+            for (int k = 0; k < options.sway.frames; ++k)
                 outputs.append(JoinName(job.framesDir, FrameFileName(k)));
         return outputs;
     };
@@ -294,8 +294,9 @@ std::optional<QString> RenderPicture(const PictureJob& job, const RenderOptions&
                 .arg(DisplayFileName(job.saveDepth), saved.reason);
     }
 
-    std::vector<ImageHandle> frames = RenderSwayFrames(loaded.image, depth, options.direction);
-    if (int(frames.size()) != FrameCount)
+    std::vector<ImageHandle> frames =
+        RenderSwayFrames(loaded.image, depth, options.direction, options.sway);
+    if (int(frames.size()) != options.sway.frames)
         return RenderCommand::tr("%1: フレームを描けませんでした")
             .arg(DisplayFileName(job.picture));
 
@@ -307,8 +308,8 @@ std::optional<QString> RenderPicture(const PictureJob& job, const RenderOptions&
     }
     if (!job.output.isEmpty()) {
         const QSize size = OutputSizeFor(options.sizeChoice, w, h);
-        if (const Result written =
-                WriteSwayAnimation(job.output, std::move(frames), size, job.animation);
+        if (const Result written = WriteSwayAnimation(job.output, std::move(frames), size,
+                                                      job.animation, {}, options.sway);
             !written)
             return RenderCommand::tr("%1 を書き出せません: %2")
                 .arg(DisplayFileName(job.output), written.reason);

@@ -177,6 +177,87 @@ const std::vector<OptionDescription>& Table() {
              [](RenderOptions& o, const OptionValue& v) {
                  o.direction = v.number == 0 ? SwayDirection::Horizontal : SwayDirection::Vertical;
              }},
+        // The motion of the sway; the defaults give the classic eight-frame cycle.
+        {.names = {QStringLiteral("frames")},
+         .help =
+             [] {
+                 return RenderCommand::tr("揺れ一周期のフレーム数、%1 から %2 (既定 %3)。")
+                     .arg(SwayOptions::MinFrames)
+                     .arg(SwayOptions::MaxFrames)
+                     .arg(SwayOptions{}.frames);
+             },
+         .kind = Kind::Integer,
+         .valueName = QStringLiteral("N"),
+         .least = SwayOptions::MinFrames,
+         .most = SwayOptions::MaxFrames,
+         .store =
+             [](RenderOptions& o, const OptionValue& v) {
+                 o.sway.frames = v.number;
+             }},
+        {.names = {QStringLiteral("angle")},
+         .help =
+             [] {
+                 return RenderCommand::tr("揺れのいちばん大きな角度、%1 から %2 度\n"
+                                          "(既定 %3)。")
+                     .arg(SwayOptions::MinAngle)
+                     .arg(SwayOptions::MaxAngle)
+                     .arg(SwayOptions{}.angle);
+             },
+         .kind = Kind::Decimal,
+         .valueName = QStringLiteral("A"),
+         .leastDecimal = SwayOptions::MinAngle,
+         .mostDecimal = SwayOptions::MaxAngle,
+         .store =
+             [](RenderOptions& o, const OptionValue& v) {
+                 o.sway.angle = v.decimal;
+             }},
+        {.names = {QStringLiteral("pivot")},
+         .help =
+             [] {
+                 return RenderCommand::tr("動かない段、%1 (赤) から %2 (紫、基準の段、既定)。\n"
+                                          "それより手前の段と奥の段は逆の向きに動きます。")
+                     .arg(SwayOptions::MinPivot)
+                     .arg(SwayOptions::MaxPivot);
+             },
+         .kind = Kind::Integer,
+         .valueName = QStringLiteral("P"),
+         .least = SwayOptions::MinPivot,
+         .most = SwayOptions::MaxPivot,
+         .store =
+             [](RenderOptions& o, const OptionValue& v) {
+                 o.sway.pivot = v.number;
+             }},
+        {.names = {QStringLiteral("delay")},
+         .help =
+             [] {
+                 return RenderCommand::tr("各フレームを表示する時間、%1 から %2 ミリ秒\n"
+                                          "(既定 %3)。GIF は 10 ミリ秒単位に丸めます。")
+                     .arg(SwayOptions::MinDelayMs)
+                     .arg(SwayOptions::MaxDelayMs)
+                     .arg(SwayOptions{}.delayMs);
+             },
+         .kind = Kind::Integer,
+         .valueName = QStringLiteral("MS"),
+         .least = SwayOptions::MinDelayMs,
+         .most = SwayOptions::MaxDelayMs,
+         .store =
+             [](RenderOptions& o, const OptionValue& v) {
+                 o.sway.delayMs = v.number;
+             }},
+        {.names = {QStringLiteral("hole-fill")},
+         .help =
+             [] {
+                 return RenderCommand::tr("段が動いて空いた所を埋める色: previous (前の\n"
+                                          "画素、既定) または far (前後のうち奥にある画素。\n"
+                                          "浮いた部分の縁がにじみません)。");
+             },
+         .kind = Kind::Choice,
+         .valueName = QStringLiteral("FILL"),
+         .choices = {QStringLiteral("previous"), QStringLiteral("far")},
+         .store =
+             [](RenderOptions& o, const OptionValue& v) {
+                 o.sway.holeFill = v.number == 0 ? HoleFill::Previous : HoleFill::Far;
+             }},
         {.names = {QStringLiteral("size")},
          .help =
              [] {
@@ -257,10 +338,11 @@ const std::vector<OptionDescription>& Table() {
         {.names = {QStringLiteral("frames-dir")},
          .help =
              [] {
-                 return RenderCommand::tr("原寸のフレームも DIR/frame-0.png ... frame-7.png\n"
-                                          "として書き出します (画像が複数なら\n"
-                                          "DIR/名前/frame-0.png ...)。-o、--out-dir、--format の\n"
-                                          "どれもなければ、フレームだけを書き出します。");
+                 return RenderCommand::tr("原寸のフレームも DIR/frame-0.png ...\n"
+                                          "frame-(N-1).png (N は --frames) として書き出します\n"
+                                          "(画像が複数なら DIR/名前/frame-0.png ...)。\n"
+                                          "-o、--out-dir、--format のどれもなければ、\n"
+                                          "フレームだけを書き出します。");
              },
          .kind = Kind::Text,
          .valueName = QStringLiteral("DIR"),

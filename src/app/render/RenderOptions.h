@@ -34,6 +34,7 @@ struct RenderOptions {
     QString framesDir;
     std::optional<AnimationFormat> format; // of the outputs named after their pictures
     SwayDirection direction = SwayDirection::Horizontal;
+    SwayOptions sway; // frames, angle, pivot, delay and hole fill
     int sizeChoice = 0;
     int maxSide = PictureSizeLimit;
     WebpOptions webp;
@@ -45,8 +46,9 @@ struct RenderOptions {
 
 // The value of one option as the parser found it, checked against its description.
 struct OptionValue {
-    QString text;   // as given
-    int number = 0; // of an Integer option: the number; of a Choice option: the choice's index
+    QString text;       // as given
+    int number = 0;     // of an Integer option: the number; of a Choice option: the choice's index
+    double decimal = 0; // of a Decimal option
 };
 
 // One option of kelvaro-render: everything the parser, the checks, the usage errors and --help
@@ -56,6 +58,7 @@ struct OptionDescription {
         Switch,  // no value
         Text,    // any value but an empty one
         Integer, // a whole number in least..most
+        Decimal, // a number, fractions allowed, in leastDecimal..mostDecimal
         Choice,  // one of choices, exactly
     };
     QStringList names = {};      // short before long: {"j", "jobs"}
@@ -64,10 +67,12 @@ struct OptionDescription {
     QString valueName = {};   // shown in --help: "N", "DIR"
     int least = 0;            // Integer
     int most = 0;             // Integer
+    double leastDecimal = 0;  // Decimal
+    double mostDecimal = 0;   // Decimal
     QStringList choices = {}; // Choice
     // Where a value is wrong; the usual wording ("%1 must be a whole number from %2 to %3, not %4",
-    // "%1 must be %2 or %3, not %4") when null. Arguments: the option as spoken, the range or the
-    // choices, the value.
+    // "%1 must be a number from %2 to %3, not %4", "%1 must be %2 or %3, not %4") when null.
+    // Arguments: the option as spoken, the range or the choices, the value.
     QString (*wrongValue)(const QString& spoken, const OptionDescription& row,
                           const QString& value) = nullptr;
     QString spoken = {}; // the name wrong values are reported with; "--" + the long name when empty

@@ -374,6 +374,88 @@ private slots:
         QVERIFY(!QFile::exists(path(QStringLiteral("unused"))));
     }
 
+    // The motion's values outside their ranges are usage errors that name the range.
+    void motionValuesOutOfRange_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("names");
+        const auto row = [](const char* tag, const char* option, const char* value,
+                            const char* names) {
+            QTest::newRow(tag) << QStringList{QStringLiteral("photo.png"), QLatin1String(option),
+                                              QLatin1String(value)}
+                               << QString::fromLatin1(names);
+        };
+        row("too few frames", "--frames", "3",
+            "--frames must be a whole number from 4 to 48, not 3");
+        row("too many frames", "--frames", "49", "from 4 to 48, not 49");
+        row("fractional frames", "--frames", "8.5", "from 4 to 48, not 8.5");
+        row("angle too small", "--angle", "0.49",
+            "--angle must be a number from 0.5 to 15, not 0.49");
+        row("angle too large", "--angle", "15.01", "from 0.5 to 15, not 15.01");
+        row("angle not a number", "--angle", "nan", "from 0.5 to 15, not nan");
+        row("angle infinite", "--angle", "inf", "from 0.5 to 15, not inf");
+        row("angle a word", "--angle", "wide", "from 0.5 to 15, not wide");
+        row("pivot below", "--pivot", "-1", "--pivot must be a whole number from 0 to 7, not -1");
+        row("pivot above", "--pivot", "8", "from 0 to 7, not 8");
+        row("delay too short", "--delay", "19", "--delay must be a whole number from 20 to 1000");
+        row("delay too long", "--delay", "1001", "from 20 to 1000, not 1001");
+        row("unknown hole fill", "--hole-fill", "near",
+            "--hole-fill must be previous or far, not near");
+    }
+    void motionValuesOutOfRange() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, names);
+        const Run run = Render(arguments);
+        QCOMPARE(run.status, RenderExitUsage);
+        QVERIFY2(run.err.contains(names), qPrintable(run.err));
+        QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
+    }
+
+    // Frames, angle, pivot, delay and hole fill reach the frames folder and the GIF: as many
+    // frames as asked, each exactly as the synthesis draws it with those options, each shown for
+    // the delay; frames beyond the count are not written.
+    void motionOptionsReachTheOutputs() {
+        const QString frames = path(QStringLiteral("motion-frames"));
+        const QString gif = path(QStringLiteral("motion.gif"));
+        const Run run =
+            Render({picture_, QStringLiteral("--depth"), map_, QStringLiteral("--frames"),
+                    QStringLiteral("12"), QStringLiteral("--angle"), QStringLiteral("5.5"),
+                    QStringLiteral("--pivot"), QStringLiteral("3"), QStringLiteral("--delay"),
+                    QStringLiteral("114"), QStringLiteral("--hole-fill"), QStringLiteral("far"),
+                    QStringLiteral("--sway=vertical"), QStringLiteral("--frames-dir"), frames,
+                    QStringLiteral("-o"), gif});
+        QCOMPARE(run.status, RenderExitOk);
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+
+        SwayOptions sway;
+        sway.frames = 12;
+        sway.angle = 5.5;
+        sway.pivot = 3;
+        sway.delayMs = 114;
+        sway.holeFill = HoleFill::Far;
+        DepthMap depth;
+        QVERIFY(depth.Create(260, 210));
+        depth.surface() = QImage(map_).convertToFormat(QImage::Format_RGB32);
+        const auto expected =
+            RenderSwayFrames(ImageHandle(QImage(picture_).convertToFormat(QImage::Format_RGB32)),
+                             depth, SwayDirection::Vertical, sway);
+        QCOMPARE(int(expected.size()), 12);
+        for (int k = 0; k < 12; ++k)
+            QCOMPARE(QImage(frames + QStringLiteral("/frame-%1.png").arg(k)),
+                     expected[size_t(k)].image());
+        QVERIFY(!QFile::exists(frames + QStringLiteral("/frame-12.png")));
+        // Not the default motion.
+        QVERIFY(QImage(frames + QStringLiteral("/frame-3.png")) !=
+                Expected(picture_, map_, SwayDirection::Vertical)[2].image());
+
+        QImageReader reader(gif);
+        QCOMPARE(reader.imageCount(), 12);
+        for (int k = 0; k < 12; ++k) {
+            QImage frame;
+            QVERIFY(reader.read(&frame));
+            QCOMPARE(reader.nextImageDelay(), 110); // hundredths of a second, rounded
+        }
+    }
+
     void framesAndGif() {
         const QString frames = path(QStringLiteral("frames/deeper"));
         const QString gif = path(QStringLiteral("out.gif"));
