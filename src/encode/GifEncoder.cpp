@@ -6,9 +6,8 @@
 #include "imaging/FileNames.h"
 #include "imaging/ImageOperations.h"
 #include "imaging/ImagingTexts.h"
+#include "imaging/Parallel.h"
 #include "imaging/SystemLimits.h"
-
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <cgif.h>
 
@@ -169,10 +168,9 @@ Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames
             e.result = Result::Failure(Imaging::tr("GIFを書き終えられませんでした"));
     };
     // Without threads to spare the frames are encoded one after another here.
-    if (CanStartWorkerThreads())
-        QtConcurrent::blockingMap(encodings, encode);
-    else
-        std::for_each(encodings.begin(), encodings.end(), encode);
+    ParallelFor(
+        int(encodings.size()), [&](int i) { encode(encodings[std::size_t(i)]); },
+        CanStartWorkerThreads() ? 0 : 1);
 
     // The file: the first GIF's header, then every frame's own blocks in order, then the end.
     QByteArray bytes;

@@ -2,6 +2,7 @@
 
 #include "gif/SwayDrawing.h"
 #include "imaging/LargeMemory.h"
+#include "imaging/Parallel.h"
 
 #include <QRgb>
 #include <QThread>
@@ -14,8 +15,6 @@
 #include <memory>
 #include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
 
 namespace kelvaro {
 
@@ -196,66 +195,61 @@ std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const Dept
     };
 
     // Helpers draw in order while this thread reports progress, joins in and assembles the frames.
-    std::vector<std::jthread> helpers;
-    for (int i = 1; i < threads; ++i) {
-        try {
-            helpers.emplace_back([&drawNext] {
-                FrameScratch scratch;
-                while (drawNext(scratch)) {
-                }
-            });
-        } catch (const std::system_error&) {
-            break; // fewer threads only means slower
+    const auto help = [&drawNext] {
+        FrameScratch scratch;
+        while (drawNext(scratch)) {
         }
-    }
-
+    };
     // How many frames still need each drawing: the last one may take it over.
     std::vector<int> usesLeft(std::size_t(drawingCount), 0);
     for (const int d : drawingOf)
         ++usesLeft[std::size_t(d)];
 
     std::vector<QImage> frames(static_cast<std::size_t>(frameCount));
-    FrameScratch scratch;
-    for (int k = 0; k < frameCount; ++k) {
-        if (beforeFrame)
-            beforeFrame(k);
-        const std::size_t d = std::size_t(drawingOf[std::size_t(k)]);
-        for (;;) {
-            {
-                const std::lock_guard lock(mutex);
-                if (partsLeft[d] == 0)
+    const auto assemble = [&] {
+        FrameScratch scratch;
+        for (int k = 0; k < frameCount; ++k) {
+            if (beforeFrame)
+                beforeFrame(k);
+            const std::size_t d = std::size_t(drawingOf[std::size_t(k)]);
+            for (;;) {
+                {
+                    const std::lock_guard lock(mutex);
+                    if (partsLeft[d] == 0)
+                        break;
+                }
+                if (!drawNext(scratch)) {
+                    std::unique_lock lock(mutex);
+                    drawingDone.wait(lock, [&] { return partsLeft[d] == 0; });
                     break;
+                }
             }
-            if (!drawNext(scratch)) {
-                std::unique_lock lock(mutex);
-                drawingDone.wait(lock, [&] { return partsLeft[d] == 0; });
-                break;
-            }
-        }
-        const std::vector<std::uint8_t>& drawn = drawnLines[d];
-        const bool complete = std::all_of(drawn.begin(), drawn.end(), [](auto v) { return v; });
-        // A frame 0 finds the black the drawing started with on its lines left alone.
-        if (complete || k == 0) {
-            frames[std::size_t(k)] = --usesLeft[d] == 0 ? std::move(drawings[d]) : drawings[d];
-            continue;
-        }
-        QImage image = --usesLeft[d] == 0 ? std::move(drawings[d]) : drawings[d].copy();
-        const QImage& previous = frames[std::size_t(k - 1)];
-        for (int v = 0; v < int(drawn.size()); ++v) {
-            if (drawn[std::size_t(v)])
+            const std::vector<std::uint8_t>& drawn = drawnLines[d];
+            const bool complete = std::all_of(drawn.begin(), drawn.end(), [](auto v) { return v; });
+            // A frame 0 finds the black the drawing started with on its lines left alone.
+            if (complete || k == 0) {
+                frames[std::size_t(k)] = --usesLeft[d] == 0 ? std::move(drawings[d]) : drawings[d];
                 continue;
-            if (vertical) {
-                for (int y = 0; y < h; ++y)
-                    reinterpret_cast<QRgb*>(image.scanLine(y))[v] =
-                        reinterpret_cast<const QRgb*>(previous.constScanLine(y))[v];
-            } else {
-                std::copy_n(reinterpret_cast<const QRgb*>(previous.constScanLine(v)), w,
-                            reinterpret_cast<QRgb*>(image.scanLine(v)));
             }
+            QImage image = --usesLeft[d] == 0 ? std::move(drawings[d]) : drawings[d].copy();
+            const QImage& previous = frames[std::size_t(k - 1)];
+            for (int v = 0; v < int(drawn.size()); ++v) {
+                if (drawn[std::size_t(v)])
+                    continue;
+                if (vertical) {
+                    for (int y = 0; y < h; ++y)
+                        reinterpret_cast<QRgb*>(image.scanLine(y))[v] =
+                            reinterpret_cast<const QRgb*>(previous.constScanLine(y))[v];
+                } else {
+                    std::copy_n(reinterpret_cast<const QRgb*>(previous.constScanLine(v)), w,
+                                reinterpret_cast<QRgb*>(image.scanLine(v)));
+                }
+            }
+            frames[std::size_t(k)] = std::move(image);
         }
-        frames[std::size_t(k)] = std::move(image);
-    }
-    helpers.clear(); // joins; every drawing is done by now
+    };
+    // Returns when every helper has: every drawing is done by then.
+    RunWithHelpers(threads - 1, help, assemble);
     if (outOfMemory)
         return {};
     if (std::any_of(frames.begin(), frames.end(), [](const QImage& f) { return f.isNull(); }))

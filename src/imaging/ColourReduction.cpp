@@ -3,12 +3,12 @@
 #include "imaging/ImageOperations.h"
 #include "imaging/ImagingTexts.h"
 #include "imaging/LargeMemory.h"
+#include "imaging/Parallel.h"
 #include "imaging/SystemLimits.h"
 
-#include <QtConcurrent/QtConcurrentMap>
+#include <QThread>
 
 #include <libimagequant.h>
-#include <omp.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -53,21 +53,6 @@ struct LiqHistogramDeleter {
     void operator()(liq_histogram* p) const { liq_histogram_destroy(p); }
 };
 using LiqHistogram = std::unique_ptr<liq_histogram, LiqHistogramDeleter>;
-
-// libimagequant 2.x spreads parts of its work over OpenMP threads, and liq_set_speed decides from
-// how many it may use whether remapping builds a dither map. The frames are already spread over
-// the cores, so inside a reduction it gets exactly one: no second team of threads busy-waiting
-// beside ours, and the speeds below mean the same on every machine.
-class OneOpenMpThread {
-public:
-    OneOpenMpThread() : previous_(omp_get_max_threads()) { omp_set_num_threads(1); }
-    ~OneOpenMpThread() { omp_set_num_threads(previous_); }
-    OneOpenMpThread(const OneOpenMpThread&) = delete;
-    OneOpenMpThread& operator=(const OneOpenMpThread&) = delete;
-
-private:
-    int previous_;
-};
 
 // The palette is searched at speed 8: no k-means refinement, no contrast maps; on the sample that
 // costs a fraction of the remapping, and slower speeds gained little over the benchmark photos.
@@ -296,7 +281,8 @@ Result ReduceFrameColors(std::span<ImageHandle> frames) {
             jobs.push_back(std::move(band));
         }
     }
-    QtConcurrent::blockingMap(jobs, [&palette, w](Band& band) {
+    ParallelFor(int(jobs.size()), [&jobs, &palette, w](int i) {
+        Band& band = jobs[std::size_t(i)];
         band.result = RemapToPalette(band.rows, band.out, w, palette);
     });
     rgba.clear();

@@ -1,19 +1,18 @@
 #include "app/render/FramesFolder.h"
 
 #include "imaging/FileNames.h"
+#include "imaging/Parallel.h"
 #include "imaging/SystemLimits.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QImageWriter>
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <numeric>
 
 namespace kelvaro {
 
@@ -72,19 +71,17 @@ private:
 Result EncodeAndWrite(const TemporaryFolder& temporary, const std::vector<ImageHandle>& frames) {
     // Compression is most of the time spent here; the frames are encoded on all cores.
     std::vector<Result> written(frames.size());
-    std::vector<size_t> order(frames.size());
-    std::iota(order.begin(), order.end(), size_t(0));
-    QtConcurrent::blockingMap(order, [&](size_t k) {
+    ParallelFor(int(frames.size()), [&](int k) {
         QByteArray bytes;
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, "png");
         writer.setQuality(PngQuality);
-        if (!writer.write(frames[k].image())) {
-            written[k] = Result::Failure(writer.errorString());
+        if (!writer.write(frames[std::size_t(k)].image())) {
+            written[std::size_t(k)] = Result::Failure(writer.errorString());
             return;
         }
-        written[k] = WriteFileAtomically(temporary.file(FrameFileName(int(k))), bytes);
+        written[std::size_t(k)] = WriteFileAtomically(temporary.file(FrameFileName(int(k))), bytes);
     });
     for (const Result& result : written)
         if (!result)

@@ -6,6 +6,7 @@
 #include "files/PictureFile.h"
 #include "gif/GifPipeline.h"
 #include "imaging/FileNames.h"
+#include "imaging/Parallel.h"
 #include "imaging/SystemLimits.h"
 
 #include <QCoreApplication>
@@ -13,7 +14,6 @@
 #include <QImageReader>
 #include <QMutex>
 #include <QSet>
-#include <QThreadPool>
 
 #include <atomic>
 #include <new>
@@ -354,27 +354,28 @@ int RunRender(const QStringList& arguments, QTextStream& out, QTextStream& err, 
 
     Reporter reporter(err, progressLine, int(plan.jobs.size()));
     std::atomic<bool> anyFailed{false};
-    {
-        QThreadPool pool;
-        pool.setMaxThreadCount(options.jobs);
-        for (const PictureJob& job : plan.jobs)
-            pool.start([&] {
-                reporter.Started(job.picture);
-                // Parts of rendering allocate through the standard library; running out there
-                // fails this picture with its reason instead of ending the program.
-                std::optional<QString> failure;
-                try {
-                    failure = RenderPicture(job, options, reporter);
-                } catch (const std::bad_alloc&) {
-                    failure = NoMemoryReason();
-                }
-                if (failure) {
-                    reporter.Failed(*failure);
-                    anyFailed = true;
-                }
-            });
-        pool.waitForDone();
-    }
+    // --jobs pictures at once, each on a thread of the pool (this one included); the work inside
+    // a picture takes what threads are left.
+    AllowWorkerThreads(options.jobs);
+    ParallelFor(
+        int(plan.jobs.size()),
+        [&](int k) {
+            const PictureJob& job = plan.jobs[std::size_t(k)];
+            reporter.Started(job.picture);
+            // Parts of rendering allocate through the standard library; running out there
+            // fails this picture with its reason instead of ending the program.
+            std::optional<QString> failure;
+            try {
+                failure = RenderPicture(job, options, reporter);
+            } catch (const std::bad_alloc&) {
+                failure = NoMemoryReason();
+            }
+            if (failure) {
+                reporter.Failed(*failure);
+                anyFailed = true;
+            }
+        },
+        options.jobs);
     reporter.Finished();
     return anyFailed ? RenderExitFailure : RenderExitOk;
 }
