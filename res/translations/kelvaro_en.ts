@@ -964,6 +964,70 @@ A right click on the canvas picks the level found there.</translation>
 <context>
     <name>kelvaro::PreviewWindow</name>
     <message>
+        <source>揺れの方向</source>
+        <translation>Direction of the sway</translation>
+    </message>
+    <message>
+        <source>揺れ一周期のフレーム数 (%1 から %2)。多いほどなめらかです</source>
+        <translation>Frames of one sway cycle (%1 to %2); more is smoother</translation>
+    </message>
+    <message>
+        <source>°</source>
+        <translation>°</translation>
+    </message>
+    <message>
+        <source>揺れのいちばん大きな角度 (%1 から %2 度)</source>
+        <translation>The largest turn of the sway (%1 to %2 degrees)</translation>
+    </message>
+    <message>
+        <source>動かない段: 0 (赤、いちばん手前) から 7 (紫、基準の段)。それより手前の段と奥の段は逆の向きに動きます</source>
+        <translation>The level that stays still: 0 (red, the nearest) to 7 (purple, the base level). Nearer and farther levels move opposite ways</translation>
+    </message>
+    <message>
+        <source> ms</source>
+        <translation> ms</translation>
+    </message>
+    <message>
+        <source>各フレームを表示する時間 (%1 から %2 ミリ秒、GIF では 10 ミリ秒単位)</source>
+        <translation>How long each frame shows (%1 to %2 ms; a GIF keeps it in 10 ms steps)</translation>
+    </message>
+    <message>
+        <source>前の画素</source>
+        <translation>Pixel before</translation>
+    </message>
+    <message>
+        <source>奥の画素</source>
+        <translation>Farther pixel</translation>
+    </message>
+    <message>
+        <source>段が動いて空いた所を埋める色。奥の画素で埋めると、浮いた部分の縁がにじみません</source>
+        <translation>What fills the gaps a moving level leaves. Filled from the farther pixel, a raised subject's edge does not smear</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>フレーム数</source>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>角度</source>
+        <translation>Angle</translation>
+    </message>
+    <message>
+        <source>動かない段</source>
+        <translation>Still level</translation>
+    </message>
+    <message>
+        <source>間隔</source>
+        <translation>Delay</translation>
+    </message>
+    <message>
+        <source>隙間</source>
+        <translation>Gaps</translation>
+    </message>
+    <message>
         <source>プレビュー</source>
         <translation>Preview</translation>
     </message>

@@ -1,4 +1,6 @@
-// "GIFを生成": the file, the sway direction, then the generation run with progress.
+// "GIFを生成": the file, the sway direction, then the generation run with progress. The GIF is
+// what the preview shows: the direction dialog opens on the preview's direction, and the motion
+// (frames, angle, still level, delay, hole fill) is the preview's.
 #include "editor/DepthPaintDlg.h"
 
 #include "gif/GifPipeline.h"
@@ -39,7 +41,8 @@ void CDepthPaintDlg::OnGenerateGif() {
     const std::optional<QString> path = prompts_.AskFilePath(FileDialogUse::GenerateGif);
     if (!path)
         return;
-    const std::optional<int> direction = prompts_.AskSwayDirection();
+    const std::optional<int> direction =
+        prompts_.AskSwayDirection(preview_->direction() == SwayDirection::Vertical ? 1 : 0);
     if (!direction)
         return; // cancelled silently
     GenerateGif(WithDefaultSuffix(*path, FileDialogUse::GenerateGif), *direction);
@@ -81,9 +84,10 @@ void CDepthPaintDlg::GenerateGif(const QString& path, int direction) {
     // as GIF.
     AnimationOptions animation;
     animation.format = AnimationFormatOfName(path).value_or(AnimationFormat::Gif);
-    const GenerationResult result = GenerateSwayGif(
-        path, document_.picture(), document_.depthMap(),
-        direction == 0 ? SwayDirection::Horizontal : SwayDirection::Vertical, hooks, animation);
+    const GenerationResult result =
+        GenerateSwayGif(path, document_.picture(), document_.depthMap(),
+                        direction == 0 ? SwayDirection::Horizontal : SwayDirection::Vertical, hooks,
+                        animation, preview_->options());
     switch (result.outcome) {
     case GenerationOutcome::Written:
         prompts_.ShowMessage(WithFileName(texts.written, path));

@@ -39,8 +39,8 @@ public:
     virtual SaveChoice AskSaveChanges(const QString& text) = 0;
     // The chosen file's full path; nullopt when cancelled. Save dialogs ask before replacing.
     virtual std::optional<QString> AskFilePath(FileDialogUse use) = 0;
-    // 0 horizontal, 1 vertical; nullopt when cancelled.
-    virtual std::optional<int> AskSwayDirection() = 0;
+    // 0 horizontal, 1 vertical, opening on `initial`; nullopt when cancelled.
+    virtual std::optional<int> AskSwayDirection(int initial) = 0;
     // 0 full, 1 two thirds, 2 half, 3 a third, 4 a quarter, for a picture of this size (the
     // dialog shows the size each gives); nullopt when cancelled.
     virtual std::optional<int> AskOutputSize(QSize picture) = 0;

@@ -47,10 +47,10 @@ std::optional<QString> QtPrompts::AskFilePath(FileDialogUse use) {
     return askFilePath(parent_, use);
 }
 
-std::optional<int> QtPrompts::AskSwayDirection() {
+std::optional<int> QtPrompts::AskSwayDirection(int initial) {
     if (!askSwayDirection)
         return std::nullopt;
-    return askSwayDirection(parent_);
+    return askSwayDirection(parent_, initial);
 }
 
 std::optional<int> QtPrompts::AskOutputSize(QSize picture) {

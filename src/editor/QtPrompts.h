@@ -24,7 +24,7 @@ public:
     QWidget* parent() const { return parent_; }
 
     std::function<std::optional<QString>(QWidget* parent, FileDialogUse use)> askFilePath;
-    std::function<std::optional<int>(QWidget* parent)> askSwayDirection;
+    std::function<std::optional<int>(QWidget* parent, int initial)> askSwayDirection;
     std::function<std::optional<int>(QWidget* parent, QSize picture)> askOutputSize;
     std::function<std::optional<int>(QWidget* parent, int initial)> askGreyDepthNear;
 
@@ -32,7 +32,7 @@ public:
     bool AskYesNo(const QString& caption, const QString& text) override;
     SaveChoice AskSaveChanges(const QString& text) override;
     std::optional<QString> AskFilePath(FileDialogUse use) override;
-    std::optional<int> AskSwayDirection() override;
+    std::optional<int> AskSwayDirection(int initial) override;
     std::optional<int> AskOutputSize(QSize picture) override;
     std::optional<int> AskGreyDepthNear(int initial) override;
 

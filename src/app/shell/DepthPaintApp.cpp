@@ -48,8 +48,8 @@ int CDepthPaintApp::Run(const QString& picture) {
         return CFileDialogTitle::Ask(use, parent);
     };
     // The option dialogs have no parent window; they are application-modal.
-    prompts.askSwayDirection = [](QWidget*) {
-        return CSwayDirectionDlg().Ask();
+    prompts.askSwayDirection = [](QWidget*, int initial) {
+        return CSwayDirectionDlg(initial).Ask();
     };
     prompts.askOutputSize = [](QWidget*, QSize picture) {
         return COutputSizeDlg(picture).Ask();

@@ -6,12 +6,13 @@ namespace kelvaro {
 
 namespace {
 
-std::vector<QImage> Render(const QImage& picture, const QImage& map, SwayDirection direction) {
+std::vector<QImage> Render(const QImage& picture, const QImage& map, SwayDirection direction,
+                           const SwayOptions& options) {
     const ImageHandle handle(picture);
     DepthMap depth;
     depth.surface() = map;
     std::vector<QImage> frames;
-    for (ImageHandle& frame : RenderSwayFrames(handle, depth, direction))
+    for (ImageHandle& frame : RenderSwayFrames(handle, depth, direction, options))
         frames.push_back(std::move(frame.image()));
     return frames;
 }
@@ -28,7 +29,7 @@ PreviewRenderer::~PreviewRenderer() {
 }
 
 void PreviewRenderer::Request(const ImageHandle& picture, const DepthMap& map,
-                              SwayDirection direction) {
+                              SwayDirection direction, const SwayOptions& options) {
     if (picture.isNull() || map.surface().size() != picture.image().size()) {
         waiting_.reset();
         dropResult_ = running_;
@@ -36,7 +37,7 @@ void PreviewRenderer::Request(const ImageHandle& picture, const DepthMap& map,
         emit framesReady();
         return;
     }
-    waiting_ = Job{picture.image(), map.surface(), direction};
+    waiting_ = Job{picture.image(), map.surface(), direction, options};
     // A render still running has been overtaken; its result is dropped when it ends.
     dropResult_ = running_;
     StartNext();
@@ -62,8 +63,9 @@ void PreviewRenderer::StartNext() {
     waiting_.reset();
     running_ = true;
     dropResult_ = false;
-    watcher_.setFuture(QtConcurrent::run(
-        [job = std::move(job)] { return Render(job.picture, job.map, job.direction); }));
+    watcher_.setFuture(QtConcurrent::run([job = std::move(job)] {
+        return Render(job.picture, job.map, job.direction, job.options);
+    }));
 }
 
 void PreviewRenderer::OnFinished() {

@@ -27,7 +27,8 @@ public:
 
     // Renders these (snapshots are taken now; implicitly shared images make that cheap). A null
     // picture or a map of another size stands for "nothing to show" and clears the frames at once.
-    void Request(const ImageHandle& picture, const DepthMap& map, SwayDirection direction);
+    void Request(const ImageHandle& picture, const DepthMap& map, SwayDirection direction,
+                 const SwayOptions& options = {});
     // While paused a request waits and runs on resume; a running render still finishes.
     void SetPaused(bool paused);
     // Forgets a waiting request and waits for a running render, whose result is dropped.
@@ -47,6 +48,7 @@ private:
         QImage picture;
         QImage map;
         SwayDirection direction = SwayDirection::Horizontal;
+        SwayOptions options;
     };
     void StartNext();
     void OnFinished();

@@ -3,11 +3,14 @@
 #include "document/EditorDocument.h"
 
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QSpinBox>
 
 #include <algorithm>
 
@@ -22,24 +25,86 @@ constexpr int kMargin = 8;
 PreviewWindow::PreviewWindow(const EditorDocument& document, QWidget* parent)
     : QWidget(parent, Qt::Window), document_(document) {
     setWindowTitle(tr("プレビュー"));
-    directionBox_ = new QComboBox(this);
+    // The direction switch first, then the motion, two rows of labelled controls.
+    controls_ = new QWidget(this);
+    auto* grid = new QGridLayout(controls_);
+    grid->setContentsMargins(0, 0, 0, 0);
+    directionBox_ = new QComboBox(controls_);
     directionBox_->addItems({tr("横揺れ"), tr("縦揺れ")});
-    directionBox_->move(kMargin, kMargin);
-    directionBox_->adjustSize();
+    directionBox_->setObjectName(QStringLiteral("direction"));
+    directionBox_->setToolTip(tr("揺れの方向"));
+    framesBox_ = new QSpinBox(controls_);
+    framesBox_->setObjectName(QStringLiteral("frames"));
+    framesBox_->setRange(SwayOptions::MinFrames, SwayOptions::MaxFrames);
+    framesBox_->setToolTip(tr("揺れ一周期のフレーム数 (%1 から %2)。多いほどなめらかです")
+                               .arg(SwayOptions::MinFrames)
+                               .arg(SwayOptions::MaxFrames));
+    angleBox_ = new QDoubleSpinBox(controls_);
+    angleBox_->setObjectName(QStringLiteral("angle"));
+    angleBox_->setRange(SwayOptions::MinAngle, SwayOptions::MaxAngle);
+    angleBox_->setDecimals(1);
+    angleBox_->setSingleStep(0.5);
+    angleBox_->setSuffix(tr("°"));
+    angleBox_->setToolTip(tr("揺れのいちばん大きな角度 (%1 から %2 度)")
+                              .arg(SwayOptions::MinAngle)
+                              .arg(SwayOptions::MaxAngle));
+    pivotBox_ = new QSpinBox(controls_);
+    pivotBox_->setObjectName(QStringLiteral("pivot"));
+    pivotBox_->setRange(SwayOptions::MinPivot, SwayOptions::MaxPivot);
+    pivotBox_->setToolTip(tr("動かない段: 0 (赤、いちばん手前) から 7 (紫、基準の段)。"
+                             "それより手前の段と奥の段は逆の向きに動きます"));
+    delayBox_ = new QSpinBox(controls_);
+    delayBox_->setObjectName(QStringLiteral("delay"));
+    delayBox_->setRange(SwayOptions::MinDelayMs, SwayOptions::MaxDelayMs);
+    delayBox_->setSingleStep(10);
+    delayBox_->setSuffix(tr(" ms"));
+    delayBox_->setToolTip(tr("各フレームを表示する時間 (%1 から %2 ミリ秒、GIF では 10 ミリ秒単位)")
+                              .arg(SwayOptions::MinDelayMs)
+                              .arg(SwayOptions::MaxDelayMs));
+    holeFillBox_ = new QComboBox(controls_);
+    holeFillBox_->setObjectName(QStringLiteral("holeFill"));
+    holeFillBox_->addItems({tr("前の画素"), tr("奥の画素")});
+    holeFillBox_->setToolTip(tr("段が動いて空いた所を埋める色。奥の画素で埋めると、"
+                                "浮いた部分の縁がにじみません"));
+    // Typed values count once complete (Enter or leaving the box), not at every digit.
+    for (QAbstractSpinBox* box :
+         std::initializer_list<QAbstractSpinBox*>{framesBox_, angleBox_, pivotBox_, delayBox_})
+        box->setKeyboardTracking(false);
+    const auto labelled = [&](int row, int column, const QString& text, QWidget* control) {
+        auto* label = new QLabel(text, controls_);
+        label->setBuddy(control);
+        label->setToolTip(control->toolTip());
+        grid->addWidget(label, row, column);
+        grid->addWidget(control, row, column + 1);
+    };
+    labelled(0, 0, tr("方向"), directionBox_);
+    labelled(0, 2, tr("フレーム数"), framesBox_);
+    labelled(0, 4, tr("角度"), angleBox_);
+    labelled(1, 0, tr("動かない段"), pivotBox_);
+    labelled(1, 2, tr("間隔"), delayBox_);
+    labelled(1, 4, tr("隙間"), holeFillBox_);
+    ShowOptions();
+    controls_->move(kMargin, kMargin);
+    controls_->adjustSize();
     hint_ = new QLabel(tr("画像を開くとプレビューが表示されます"), this);
     hint_->setAlignment(Qt::AlignCenter);
     hint_->setWordWrap(true);
     // Never narrower than the controls, nor lower than the controls over a frame of a few rows.
-    setMinimumSize(directionBox_->geometry().right() + 1 + kMargin, FrameTop() + 4 * kMargin);
+    setMinimumSize(controls_->geometry().right() + 1 + kMargin, FrameTop() + 4 * kMargin);
     resize(320, 240);
 
     connect(directionBox_, &QComboBox::currentIndexChanged, this,
             [this](int index) { SetDirection(SwayDirection(index)); });
+    connect(framesBox_, &QSpinBox::valueChanged, this, &PreviewWindow::OnControlChanged);
+    connect(angleBox_, &QDoubleSpinBox::valueChanged, this, &PreviewWindow::OnControlChanged);
+    connect(pivotBox_, &QSpinBox::valueChanged, this, &PreviewWindow::OnControlChanged);
+    connect(delayBox_, &QSpinBox::valueChanged, this, &PreviewWindow::OnControlChanged);
+    connect(holeFillBox_, &QComboBox::currentIndexChanged, this, &PreviewWindow::OnControlChanged);
     connect(&document_, &EditorDocument::changed, this, &PreviewWindow::OnDocumentChanged);
     connect(&renderer_, &PreviewRenderer::framesReady, this, &PreviewWindow::OnFramesReady);
-    timer_.setInterval(FrameInterval);
+    timer_.setInterval(options_.delayMs);
     connect(&timer_, &QTimer::timeout, this, [this] {
-        frame_ = (frame_ + 1) % FrameCount;
+        frame_ = (frame_ + 1) % options_.frames;
         update(FrameRect());
     });
 }
@@ -97,6 +162,41 @@ void PreviewWindow::SetDirection(SwayDirection direction) {
     Rerender();
 }
 
+void PreviewWindow::SetOptions(const SwayOptions& options) {
+    const SwayOptions clamped = ClampedSwayOptions(options);
+    if (clamped == options_)
+        return;
+    SwayOptions sameDelay = options_;
+    sameDelay.delayMs = clamped.delayMs;
+    options_ = clamped;
+    ShowOptions();
+    frame_ %= options_.frames;
+    timer_.setInterval(options_.delayMs);
+    // The delay changes only the timing, not the frames.
+    if (!(sameDelay == clamped))
+        Rerender();
+}
+
+void PreviewWindow::ShowOptions() {
+    const QSignalBlocker blockFrames(framesBox_), blockAngle(angleBox_), blockPivot(pivotBox_),
+        blockDelay(delayBox_), blockFill(holeFillBox_);
+    framesBox_->setValue(options_.frames);
+    angleBox_->setValue(options_.angle);
+    pivotBox_->setValue(options_.pivot);
+    delayBox_->setValue(options_.delayMs);
+    holeFillBox_->setCurrentIndex(options_.holeFill == HoleFill::Far ? 1 : 0);
+}
+
+void PreviewWindow::OnControlChanged() {
+    SwayOptions options;
+    options.frames = framesBox_->value();
+    options.angle = angleBox_->value();
+    options.pivot = pivotBox_->value();
+    options.delayMs = delayBox_->value();
+    options.holeFill = holeFillBox_->currentIndex() == 1 ? HoleFill::Far : HoleFill::Previous;
+    SetOptions(options);
+}
+
 void PreviewWindow::SetPaused(bool paused) {
     paused_ = paused;
     renderer_.SetPaused(paused);
@@ -121,7 +221,7 @@ void PreviewWindow::Rerender() {
         return;
     }
     stale_ = false;
-    renderer_.Request(document_.picture(), document_.depthMap(), direction_);
+    renderer_.Request(document_.picture(), document_.depthMap(), direction_, options_);
 }
 
 void PreviewWindow::OnFramesReady() {
@@ -149,7 +249,7 @@ void PreviewWindow::UpdateTimer() {
 }
 
 int PreviewWindow::FrameTop() const {
-    return directionBox_->geometry().bottom() + 1 + kMargin;
+    return controls_->geometry().bottom() + 1 + kMargin;
 }
 
 QRect PreviewWindow::FrameRect() const {

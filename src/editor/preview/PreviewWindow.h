@@ -9,21 +9,24 @@
 #include <optional>
 
 class QComboBox;
+class QDoubleSpinBox;
 class QLabel;
+class QSpinBox;
 
 namespace kelvaro {
 
 class EditorDocument;
 
-// "プレビュー": plays the eight sway frames of the document in a loop at the GIF's timing, at the
-// picture's size times Zoom (scaled down to fit a smaller window). It follows the document: after
-// every change, except in the middle of a stroke, the frames are rendered again off the GUI
-// thread with the GIF's frame synthesis. Hidden, it renders nothing.
+// "プレビュー": plays the sway frames of the document in a loop, at the picture's size times Zoom
+// (scaled down to fit a smaller window). Its controls choose the direction and the motion
+// (frames, angle, the level that stays still, the delay of each frame, the hole fill), and the
+// GIF command makes what it shows. It follows the document: after every change, except in the
+// middle of a stroke, the frames are rendered again off the GUI thread with the GIF's frame
+// synthesis. Hidden, it renders nothing.
 class PreviewWindow : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int FrameInterval = 60; // ms, as the GIF's frames
     // A picture whose longer side is shorter than this is shown enlarged by a whole factor.
     static constexpr int SmallestShownSide = 160;
     // Space between the preview and the editor window when it opens beside it.
@@ -43,11 +46,14 @@ public:
 
     SwayDirection direction() const { return direction_; }
     void SetDirection(SwayDirection direction);
+    // The motion its controls show (clamped into range); the defaults until they are changed.
+    const SwayOptions& options() const { return options_; }
+    void SetOptions(const SwayOptions& options);
     // While paused (a GIF is being made) the animation stands and no render starts.
     void SetPaused(bool paused);
     bool isPaused() const { return paused_; }
 
-    // The frame shown now, 0 ... FrameCount - 1.
+    // The frame shown now, 0 ... options().frames - 1.
     int currentFrame() const { return frame_; }
     const PreviewRenderer& renderer() const { return renderer_; }
     // Ends a running render and forgets the frames (the editor is closing).
@@ -69,16 +75,26 @@ private:
     void UpdateTimer();
     // Opens beside the editor window (the parent's window), see PlaceBeside.
     void PlaceBesideEditor();
+    // The controls show options_ (without signalling back).
+    void ShowOptions();
+    void OnControlChanged();
     int FrameTop() const;
-    // Where the frames are shown: below the direction switch.
+    // Where the frames are shown: below the controls.
     QRect FrameRect() const;
 
     const EditorDocument& document_;
     PreviewRenderer renderer_;
+    QWidget* controls_ = nullptr; // the direction switch and the motion's controls
     QComboBox* directionBox_ = nullptr;
+    QSpinBox* framesBox_ = nullptr;
+    QDoubleSpinBox* angleBox_ = nullptr;
+    QSpinBox* pivotBox_ = nullptr;
+    QSpinBox* delayBox_ = nullptr;
+    QComboBox* holeFillBox_ = nullptr;
     QLabel* hint_ = nullptr;
     QTimer timer_;
     SwayDirection direction_ = SwayDirection::Horizontal;
+    SwayOptions options_;
     int frame_ = 0;
     QSize shownSize_;
     bool paused_ = false;

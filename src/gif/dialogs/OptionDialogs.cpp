@@ -77,7 +77,7 @@ std::optional<int> OptionDialog::Ask() {
     return selectedIndex();
 }
 
-CSwayDirectionDlg::CSwayDirectionDlg(QWidget* parent)
+CSwayDirectionDlg::CSwayDirectionDlg(int initial, QWidget* parent)
     : OptionDialog({tr("揺れ方向の設定"),
                     {119, 57},
                     tr("揺れの方向:"),
@@ -87,7 +87,9 @@ CSwayDirectionDlg::CSwayDirectionDlg(QWidget* parent)
                     68,
                     36,
                     {tr("横揺れ"), tr("縦揺れ")}},
-                   parent) {}
+                   parent) {
+    combo()->setCurrentIndex(std::clamp(initial, 0, 1));
+}
 
 COutputSizeDlg::COutputSizeDlg(QWidget* parent) : COutputSizeDlg(QSize(), parent) {}
 

@@ -46,12 +46,13 @@ private:
     QComboBox* combo_ = nullptr;
 };
 
-// Asks the sway direction: 0 "横揺れ", 1 "縦揺れ".
+// Asks the sway direction: 0 "横揺れ", 1 "縦揺れ", opening on `initial` (the editor's preview
+// offers the direction it shows).
 class CSwayDirectionDlg : public OptionDialog {
     Q_OBJECT
 public:
     static constexpr int ComboId = 1021;
-    explicit CSwayDirectionDlg(QWidget* parent = nullptr);
+    explicit CSwayDirectionDlg(int initial = 0, QWidget* parent = nullptr);
 };
 
 // Asks the output size: 0 "原寸", 1 "2/3", 2 "1/2", 3 "1/3", 4 "1/4". Given the picture's size,

@@ -8,10 +8,13 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QImageReader>
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QThreadPool>
 #include <QtTest>
 
@@ -41,6 +44,14 @@ void Stroke(EditorDocument& doc, int level, QPoint a, QPoint b) {
     doc.BeginStroke(a);
     doc.ContinueStroke((a + b) / 2);
     doc.EndStroke(b);
+}
+
+// The preview's control of this name; the test ends when there is none.
+template <typename T> T* Control(const QWidget& window, const char* name) {
+    T* control = window.findChild<T*>(QLatin1String(name));
+    if (!control)
+        qFatal("no control %s", name);
+    return control;
 }
 
 } // namespace
@@ -219,20 +230,29 @@ private slots:
         QVERIFY(doc.ReplacePicture(Photo(20, 20)));
         QVERIFY(Settled(preview));
         preview.SetPaused(true);
-        const auto* box = preview.findChild<QComboBox*>();
+        // The controls, each at least as wide as it asks, inside the window.
+        const auto* box = preview.findChild<QComboBox*>(QStringLiteral("direction"));
         QVERIFY(box);
-        QVERIFY(box->width() >= box->sizeHint().width());
-        QVERIFY(preview.rect().contains(box->geometry()));
-        // Shrunk by the user as far as it goes: the switch still fits.
+        const QList<QWidget*> controls =
+            box->parentWidget()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(controls.size() >= 12);
+        const auto placed = [&](const QWidget* w) {
+            return QRect(w->mapTo(&preview, QPoint(0, 0)), w->size());
+        };
+        for (const QWidget* control : controls) {
+            QVERIFY(control->width() >= control->sizeHint().width());
+            QVERIFY(preview.rect().contains(placed(control)));
+        }
+        // Shrunk by the user as far as it goes: the controls still fit.
         preview.resize(10, 10);
-        QVERIFY(preview.width() > box->geometry().right());
-        QVERIFY(preview.height() > box->geometry().bottom());
+        for (const QWidget* control : controls)
+            QVERIFY(preview.rect().contains(placed(control)));
         preview.resize(200, 260);
         QCoreApplication::processEvents();
 
         const QImage frame = preview.renderer().frames()[size_t(preview.currentFrame())];
         const QImage shot = preview.grab().toImage().convertToFormat(QImage::Format_RGB32);
-        const int top = box->geometry().bottom() + 1 + 8;
+        const int top = box->parentWidget()->geometry().bottom() + 1 + 8;
         const int x0 = 8 + (preview.width() - 16 - 160) / 2;
         const int y0 = top + (preview.height() - top - 8 - 160) / 2;
         for (int y = 0; y < 20; ++y)
@@ -300,6 +320,67 @@ private slots:
         QVERIFY(!preview.renderer().isRendering());
         editor.reset();
         QVERIFY(QThreadPool::globalInstance()->waitForDone(5000));
+    }
+
+    // The GIF is what the preview shows: before the preview was ever opened the classic cycle
+    // with the direction dialog on 横揺れ; after its controls are changed, the direction dialog
+    // opens on the preview's direction and the GIF has the preview's frame count and delay, and
+    // the preview plays that many frames.
+    void gifFollowsThePreviewsControls() {
+        ScriptedPrompts prompts;
+        CDepthPaintDlg editor(prompts);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QVERIFY(editor.document().ReplacePicture(Photo(120, 100)));
+        Stroke(editor.document(), 1, {30, 30}, {90, 70});
+        QTemporaryDir dir;
+        const auto generate = [&](const QString& name, int direction) {
+            prompts.filePaths = {dir.filePath(name)};
+            prompts.swayDirections = {direction};
+            prompts.outputSizes = {0};
+            editor.OnGenerateGif();
+            QImageReader reader(dir.filePath(name));
+            QList<int> delays;
+            QImage frame;
+            while (reader.read(&frame))
+                delays << reader.nextImageDelay();
+            return delays;
+        };
+        QCOMPARE(generate(QStringLiteral("classic.gif"), 0), QList<int>(8, 60));
+        QCOMPARE(prompts.swayDirectionInitials, std::vector<int>{0});
+
+        PreviewWindow& preview = editor.preview();
+        editor.OnCommand(cmd::Preview);
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        Control<QComboBox>(preview, "direction")->setCurrentIndex(1);
+        Control<QSpinBox>(preview, "frames")->setValue(12);
+        Control<QDoubleSpinBox>(preview, "angle")->setValue(4.5);
+        Control<QSpinBox>(preview, "pivot")->setValue(3);
+        Control<QSpinBox>(preview, "delay")->setValue(130);
+        Control<QComboBox>(preview, "holeFill")->setCurrentIndex(1);
+        const SwayOptions& shown = preview.options();
+        QCOMPARE(shown.frames, 12);
+        QCOMPARE(shown.angle, 4.5);
+        QCOMPARE(shown.pivot, 3);
+        QCOMPARE(shown.delayMs, 130);
+        QCOMPARE(shown.holeFill, HoleFill::Far);
+        QCOMPARE(preview.direction(), SwayDirection::Vertical);
+        QVERIFY(Settled(preview));
+        std::vector<QImage> expected;
+        for (ImageHandle& f :
+             RenderSwayFrames(editor.document().picture(), editor.document().depthMap(),
+                              SwayDirection::Vertical, shown))
+            expected.push_back(f.image());
+        QCOMPARE(preview.renderer().frames(), expected);
+        // It plays all twelve.
+        QVERIFY(QTest::qWaitFor([&] { return preview.currentFrame() == 11; }, 5000));
+
+        QCOMPARE(generate(QStringLiteral("preview.gif"), 1), QList<int>(12, 130));
+        QCOMPARE(prompts.swayDirectionInitials, (std::vector<int>{0, 1}));
+        // Closed again, the preview keeps its settings for the next GIF.
+        preview.hide();
+        QCOMPARE(generate(QStringLiteral("again.gif"), 0), QList<int>(12, 130));
+        QCOMPARE(prompts.swayDirectionInitials, (std::vector<int>{0, 1, 1}));
     }
 };
 

@@ -27,6 +27,7 @@ public:
     std::deque<bool> yesNoAnswers;
     std::deque<QString> filePaths; // a null QString() answers Cancel
     std::deque<std::optional<int>> swayDirections;
+    std::vector<int> swayDirectionInitials; // what each direction dialog opened on
     std::deque<std::optional<int>> outputSizes;
     std::deque<std::optional<int>> greyDepthNears;
     std::deque<SaveChoice> saveChoices;
@@ -63,8 +64,9 @@ public:
             return std::nullopt;
         return path;
     }
-    std::optional<int> AskSwayDirection() override {
+    std::optional<int> AskSwayDirection(int initial) override {
         calls << QStringLiteral("AskSwayDirection");
+        swayDirectionInitials.push_back(initial);
         return Next(swayDirections, std::optional<int>());
     }
     std::optional<int> AskOutputSize(QSize picture) override {

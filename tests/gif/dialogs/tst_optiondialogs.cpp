@@ -34,6 +34,12 @@ private slots:
         QVERIFY(!(dlg.windowFlags() & Qt::WindowCloseButtonHint));
     }
 
+    // Opens on the direction it is given (the editor's preview offers the one it shows).
+    void swayDirectionDialogOpensOnTheGivenDirection() {
+        QCOMPARE(CSwayDirectionDlg(1).selectedIndex(), 1);
+        QCOMPARE(CSwayDirectionDlg(0).selectedIndex(), 0);
+    }
+
     // Opens on the choice it is given, so the editor can offer the last one again.
     void greyDepthDialog() {
         GreyDepthDialog dlg(1);
