@@ -1,5 +1,5 @@
 // Draws the program's icons as 32 x 32 PNG files in 16-colour style: the program icon and the
-// three tool icons, each tool once on grey (normal) and once on white (selected).
+// four tool icons, each tool once on grey (normal) and once on white (selected).
 // Build and run it with res/draw-icons; the PNGs it writes are committed under res/icons/.
 
 #include <QGuiApplication>
@@ -69,6 +69,23 @@ void DrawBucket(QPainter& p) {
     Shape(p, QPolygon({{10, 14}, {6, 17}, {6, 24}, {8, 24}, {9, 19}, {12, 16}}), Blue); // paint
 }
 
+// The gradient: a framed strip running from the nearest depth colour to the base, with the drag
+// arrow across it.
+void DrawGradient(QPainter& p) {
+    const QColor bands[] = {Red, Yellow, Green, Cyan, Blue, DarkMagenta};
+    for (int i = 0; i < 6; ++i)
+        p.fillRect(6 + i * 3, 9, 3, 14, bands[i]);
+    p.setPen(Black);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(5, 8, 19, 15);
+    p.setPen(White);
+    p.drawLine(8, 16, 21, 16); // the drag, from its start to the arrow head
+    p.drawLine(21, 16, 18, 13);
+    p.drawLine(21, 16, 18, 19);
+    p.setPen(Black);
+    p.drawPoint(8, 16);
+}
+
 // The program icon: a framed picture whose lower half turns into the depth colours.
 void DrawProgram(QPainter& p) {
     p.setPen(Black);
@@ -113,5 +130,7 @@ int main(int argc, char** argv) {
     ok = Write(dir + "/133-eraser-selected.png", White, DrawEraser) && ok;
     ok = Write(dir + "/136-bucket.png", Grey, DrawBucket) && ok;
     ok = Write(dir + "/137-bucket-selected.png", White, DrawBucket) && ok;
+    ok = Write(dir + "/138-gradient.png", Grey, DrawGradient) && ok;
+    ok = Write(dir + "/139-gradient-selected.png", White, DrawGradient) && ok;
     return ok ? 0 : 1;
 }

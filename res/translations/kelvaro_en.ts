@@ -849,7 +849,7 @@ A greyscale depth image can be loaded with &quot;Load from greyscale image...&qu
     </message>
     <message>
         <source>ペン: 選んだ段の色で描く (%1)</source>
-        <translation>Pen: paints in the selected level's colour (%1)</translation>
+        <translation>Pen: paints in the selected level&apos;s colour (%1)</translation>
     </message>
     <message>
         <source>消しゴム: 基準の段 (紫) に戻す (%1)</source>
@@ -892,6 +892,54 @@ A greyscale depth image can be loaded with &quot;Load from greyscale image...&qu
 キャンバスを右クリックすると、その場所の段を選びます。</source>
         <translation>Level %1: %2 (%3)
 A right click on the canvas picks the level found there.</translation>
+    </message>
+    <message>
+        <source>塗り方</source>
+        <translation>Fill by</translation>
+    </message>
+    <message>
+        <source>同じ色の部分</source>
+        <translation>Map colour</translation>
+    </message>
+    <message>
+        <source>画像の色</source>
+        <translation>Picture colour</translation>
+    </message>
+    <message>
+        <source>許容差</source>
+        <translation>Tolerance</translation>
+    </message>
+    <message>
+        <source>手前を保護</source>
+        <translation>Protect nearer</translation>
+    </message>
+    <message>
+        <source>輪郭に合わせる</source>
+        <translation>Snap to edges</translation>
+    </message>
+    <message>
+        <source>グラデーション</source>
+        <translation>Gradient</translation>
+    </message>
+    <message>
+        <source>グラデーション: ドラッグの始点の段から終点の基準の段 (紫) まで、同じ色の続いた部分を段階的に塗る (%1)</source>
+        <translation>Gradient: drag across a connected area of one colour to paint it in steps, from the selected level at the start to the base level (purple) at the end (%1)</translation>
+    </message>
+    <message>
+        <source>塗り方: 塗りつぶしが広がる範囲。「同じ色の部分」は立体情報の同じ色、「画像の色」は画像の色が許容差までの部分 (Shift+クリックで一回だけ画像の色)</source>
+        <translation>Fill by: where the fill spreads. &quot;Map colour&quot;: the connected area of one depth colour; &quot;Picture colour&quot;: where the picture&apos;s colour is within the tolerance (Shift+click fills by picture colour once)</translation>
+    </message>
+    <message>
+        <source>許容差: 画像の色で塗りつぶすとき、赤・緑・青それぞれが押した点の色とこの値まで違う画素に広がる (0〜255)</source>
+        <translation>Tolerance: a picture-colour fill spreads to pixels whose red, green and blue each differ from the clicked pixel&apos;s by at most this much (0 to 255)</translation>
+    </message>
+    <message>
+        <source>手前を保護: ペン、塗りつぶし、グラデーション、輪郭合わせが、塗る段より手前の段を塗りつぶさない。消しゴムは対象外 (%1)</source>
+        <translation>Protect nearer: the pen, the fill, the gradient and the snap leave levels nearer than the one they paint alone; the eraser does not (%1)</translation>
+    </message>
+    <message>
+        <source>輪郭に合わせる: 段の境目を近くの画像の輪郭へ動かす (%1 px 以内)</source>
+        <translation>Snap to edges: moves the borders between levels onto the picture&apos;s edges nearby (within %1 px)</translation>
     </message>
 </context>
 <context>

@@ -43,7 +43,8 @@ private:
 // the exclusive right edge and y() + height() the exclusive bottom edge.
 
 // The tools, numbered as the tool buttons are.
-enum class PaintTool : int { Pen = 0, Eraser = 1, Fill = 2 };
+enum class PaintTool : int { Pen = 0, Eraser = 1, Fill = 2, Gradient = 3 };
+inline constexpr int kToolCount = 4;
 
 inline constexpr int kMaxThickness = 5; // the thickness choices 1, 2, 4, 8, 16, 32
 inline constexpr int kPaletteCellWidth = 16;

@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -30,10 +31,13 @@ namespace kelvaro {
 namespace {
 
 // Icons of the tool buttons: normal and selected twin, by tool.
-const char* const NormalToolIcon[3] = {":/icons/130.png", ":/icons/131.png", ":/icons/136.png"};
-const char* const SelectedToolIcon[3] = {":/icons/132.png", ":/icons/133.png", ":/icons/137.png"};
+const char* const NormalToolIcon[kToolCount] = {":/icons/130.png", ":/icons/131.png",
+                                                ":/icons/136.png", ":/icons/138.png"};
+const char* const SelectedToolIcon[kToolCount] = {":/icons/132.png", ":/icons/133.png",
+                                                  ":/icons/137.png", ":/icons/139.png"};
 // The tools, in button order.
-constexpr int kTools[] = {int(PaintTool::Pen), int(PaintTool::Eraser), int(PaintTool::Fill)};
+constexpr int kTools[] = {int(PaintTool::Pen), int(PaintTool::Eraser), int(PaintTool::Fill),
+                          int(PaintTool::Gradient)};
 
 } // namespace
 
@@ -48,6 +52,9 @@ CDepthPaintDlg::CDepthPaintDlg(Prompts& prompts, QWidget* parent)
     setWindowTitle(QStringLiteral("Kelvaro ver.4"));
     setWindowIcon(m_hIcon);
     tools_ = MakeTools();
+    for (const std::unique_ptr<Tool>& tool : tools_)
+        if (auto* fill = dynamic_cast<FillTool*>(tool.get()))
+            fillTool_ = fill;
     CreateControls();
     UpdateData(false);
     SetOuterSize(layout::StartOuterSize);
@@ -59,7 +66,9 @@ CDepthPaintDlg::CDepthPaintDlg(Prompts& prompts, QWidget* parent)
     CreateActions();
     InstallCommandHandlers();
     setAcceptDrops(true);
-    thickness_->installEventFilter(this);
+    for (QWidget* typed : {static_cast<QWidget*>(thickness_), static_cast<QWidget*>(fillMode_),
+                           static_cast<QWidget*>(tolerance_)})
+        typed->installEventFilter(this);
 }
 
 CDepthPaintDlg::~CDepthPaintDlg() = default;
@@ -109,6 +118,8 @@ void CDepthPaintDlg::CreateControls() {
     QPushButton* undo = button(ctrl::Undo, tr("戻す"), DuRect(318, 5, 21, 14));
     QPushButton* redo = button(ctrl::Redo, tr("やり直す"), DuRect(339, 5, 31, 14));
 
+    CreateOptionRow();
+
     for (int tool : kTools) {
         QPushButton* b = toolButtons_[tool];
         b->setFlat(true);
@@ -124,6 +135,48 @@ void CDepthPaintDlg::CreateControls() {
     connect(redo, &QPushButton::clicked, this, &CDepthPaintDlg::OnRedo);
 }
 
+// The second row, below the first: the gradient tool under the pen, then the fill's mode and
+// tolerance, the protection switch and the snap. Each control takes the width its text needs in
+// the language shown, one after the other.
+void CDepthPaintDlg::CreateOptionRow() {
+    const int top = DialogUnitsToPixelsY(23);
+    const int height = DialogUnitsToPixelsY(23 + 14) - top;
+    int x = DialogUnitsToPixelsX(52);
+    const auto place = [&](QWidget* w, int id, int width, int gapAfter) {
+        w->setObjectName(ControlName(id));
+        const int h = qobject_cast<QLabel*>(w) ? w->sizeHint().height() : height;
+        w->setGeometry(x, top + (height - h) / 2, width, h);
+        x += width + gapAfter;
+    };
+    auto* gradient = new QPushButton(this);
+    gradient->setAutoDefault(false);
+    place(gradient, ctrl::Gradient, DialogUnitsToPixelsX(67) - x, 14);
+    toolButtons_[int(PaintTool::Gradient)] = gradient;
+
+    auto* modeLabel = new QLabel(tr("塗り方"), this);
+    place(modeLabel, ctrl::FillModeLabel, modeLabel->sizeHint().width(), 4);
+    fillMode_ = new QComboBox(this);
+    fillMode_->addItems({tr("同じ色の部分"), tr("画像の色")});
+    place(fillMode_, ctrl::FillMode, fillMode_->sizeHint().width(), 8);
+    auto* toleranceLabel = new QLabel(tr("許容差"), this);
+    place(toleranceLabel, ctrl::ToleranceLabel, toleranceLabel->sizeHint().width(), 4);
+    tolerance_ = new QSpinBox(this);
+    tolerance_->setRange(0, 255);
+    tolerance_->setValue(document_.colourTolerance());
+    place(tolerance_, ctrl::Tolerance, tolerance_->sizeHint().width(), 14);
+    protect_ = new QCheckBox(tr("手前を保護"), this);
+    place(protect_, ctrl::ProtectNearer, protect_->sizeHint().width(), 10);
+    auto* snap = new QPushButton(tr("輪郭に合わせる"), this);
+    snap->setAutoDefault(false);
+    place(snap, ctrl::Snap, snap->sizeHint().width(), 0);
+
+    connect(fillMode_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (fillTool_)
+            fillTool_->setMode(index == 1 ? FillMode::PictureColour : FillMode::Region);
+    });
+    connect(tolerance_, &QSpinBox::valueChanged, &document_, &EditorDocument::setColourTolerance);
+}
+
 void CDepthPaintDlg::CentreOnScreen() {
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     if (!s)
@@ -136,7 +189,7 @@ void CDepthPaintDlg::CentreOnScreen() {
 }
 
 void CDepthPaintDlg::SetOuterSize(QSize outer) {
-    setFixedSize(layout::OuterToClient(outer));
+    setFixedSize(layout::OuterToClient(outer) + QSize(0, layout::OptionRowHeight));
 }
 
 QWidget* CDepthPaintDlg::Control(int id) const {

@@ -24,6 +24,7 @@ class QComboBox;
 class QMenu;
 class QPainter;
 class QPushButton;
+class QSpinBox;
 class QKeyEvent;
 class QMouseEvent;
 class QDragEnterEvent;
@@ -135,7 +136,8 @@ public:
 
     // ---- Painting ----
     void OnClear();
-    void OnLButtonDown(QPoint client);
+    // A press with Shift fills by the picture's colour (see FillTool).
+    void OnLButtonDown(QPoint client, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     void OnMouseMove(QPoint client);
     void OnLButtonUp(QPoint client);
     void OnRButtonUp(QPoint client);
@@ -170,6 +172,9 @@ protected:
 
 private:
     void CreateControls();
+    void CreateOptionRow();
+    void OnSnapToEdges();
+    void ShowBrush();
     void CreateActions();
     void AddAction(int id, const QString& text, const QList<QKeySequence>& shortcuts = {});
     void UpdateActions();
@@ -190,12 +195,16 @@ private:
     EditorDocument document_;
     std::unique_ptr<PreviewWindow> preview_; // a window of its own, destroyed before document_
     QPushButton* menuButton_ = nullptr;
-    QPushButton* toolButtons_[3] = {};
+    QPushButton* toolButtons_[kToolCount] = {};
     QComboBox* thickness_ = nullptr;
+    QComboBox* fillMode_ = nullptr;
+    QSpinBox* tolerance_ = nullptr;
+    QCheckBox* protect_ = nullptr;
     QCheckBox* showDepth_ = nullptr;
     QCheckBox* showPicture_ = nullptr;
     std::vector<std::unique_ptr<Tool>> tools_; // by PaintTool number
     Tool* pressedTool_ = nullptr;              // the tool of the left press, until its release
+    FillTool* fillTool_ = nullptr;             // one of tools_, whose mode the row chooses
     std::map<int, QAction*> actions_;          // owned by this window as their parent
     std::map<int, std::function<void()>> handlers_;
     std::function<void(int)> progressSink_;

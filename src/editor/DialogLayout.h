@@ -20,6 +20,14 @@ inline constexpr int ShowPicture = 1016;
 inline constexpr int Undo = 1017;
 inline constexpr int Redo = 1018;
 inline constexpr int ProgressBar = 1019;
+// The second row: the tools that look at the picture and their options.
+inline constexpr int Gradient = 1101;
+inline constexpr int FillModeLabel = 1102;
+inline constexpr int FillMode = 1103; // what the fill spreads over: map or picture colour
+inline constexpr int ToleranceLabel = 1104;
+inline constexpr int Tolerance = 1105; // the picture-colour fill's tolerance, 0 to 255
+inline constexpr int ProtectNearer = 1106;
+inline constexpr int Snap = 1107;
 } // namespace ctrl
 
 // Command ids of the popup menu. A menu action carries its id as data and the object name
@@ -46,6 +54,10 @@ inline constexpr int Thinner = 32791; // one thickness step down
 inline constexpr int Thicker = 32792; // one thickness step up
 // Level i is selected by SelectLevel0 + i.
 inline constexpr int SelectLevel0 = 32800;
+// Painting that looks at the picture.
+inline constexpr int SelectGradient = 32901;
+inline constexpr int SnapToEdges = 32902;   // in the "立体情報" submenu
+inline constexpr int ToggleProtect = 32903; // "手前を保護"
 } // namespace cmd
 
 inline QString ControlName(int id) {
@@ -77,6 +89,9 @@ constexpr QSize ClientToOuter(QSize client) {
 
 // The editor window's outer size at start and its width whatever picture is loaded.
 inline constexpr QSize StartOuterSize(656, 552);
+// The second row of controls below the first: the window is this much higher than its outer
+// size says, and everything below the rows (the canvas) this much lower.
+inline constexpr int OptionRowHeight = 24;
 } // namespace layout
 
 } // namespace kelvaro

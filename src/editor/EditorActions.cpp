@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QToolTip>
 
 #include <algorithm>
@@ -19,9 +21,10 @@ namespace kelvaro {
 namespace {
 
 // The commands that need a picture; greyed (and their shortcuts off) without one.
-constexpr int kNeedPicture[] = {
-    cmd::Undo,        cmd::Redo,      cmd::Clear,     cmd::ToggleDepth,   cmd::TogglePicture,
-    cmd::ToggleFaint, cmd::SaveDepth, cmd::LoadDepth, cmd::LoadGreyDepth, cmd::GenerateGif};
+constexpr int kNeedPicture[] = {cmd::Undo,        cmd::Redo,          cmd::Clear,
+                                cmd::ToggleDepth, cmd::TogglePicture, cmd::ToggleFaint,
+                                cmd::SaveDepth,   cmd::LoadDepth,     cmd::LoadGreyDepth,
+                                cmd::GenerateGif, cmd::SnapToEdges};
 
 // The names of the levels, as the palette's tooltip says them.
 const char* const kLevelNames[kLevelCount] = {
@@ -75,12 +78,16 @@ void CDepthPaintDlg::CreateActions() {
     AddAction(cmd::SelectPen, tr("ペン"), {key("B")});
     AddAction(cmd::SelectEraser, tr("消しゴム"), {key("E")});
     AddAction(cmd::SelectFill, tr("塗りつぶし"), {key("F")});
+    AddAction(cmd::SelectGradient, tr("グラデーション"), {key("G")});
+    AddAction(cmd::ToggleProtect, tr("手前を保護"), {key("P")});
+    AddAction(cmd::SnapToEdges, tr("輪郭に合わせる"));
     AddAction(cmd::Thinner, tr("細く"), {key("[")});
     AddAction(cmd::Thicker, tr("太く"), {key("]")});
     for (int level = 0; level < kLevelCount; ++level)
         AddAction(cmd::SelectLevel0 + level, tr(kLevelNames[level]),
                   {QKeySequence(Qt::Key_0 + level)});
-    for (int id : {cmd::ToggleDepth, cmd::TogglePicture, cmd::ToggleFaint, cmd::Preview})
+    for (int id :
+         {cmd::ToggleDepth, cmd::TogglePicture, cmd::ToggleFaint, cmd::Preview, cmd::ToggleProtect})
         actions_[id]->setCheckable(true);
 
     // The buttons trigger the same actions; their tooltips name the command and its key.
@@ -91,6 +98,10 @@ void CDepthPaintDlg::CreateActions() {
     wire(ctrl::Pen, cmd::SelectPen);
     wire(ctrl::Eraser, cmd::SelectEraser);
     wire(ctrl::Fill, cmd::SelectFill);
+    wire(ctrl::Gradient, cmd::SelectGradient);
+    wire(ctrl::Snap, cmd::SnapToEdges);
+    // The box shows the document's switch (ShowBrush); a click asks the action to turn it.
+    connect(protect_, &QCheckBox::clicked, actions_[cmd::ToggleProtect], &QAction::trigger);
     const auto tip = [this](int control, const QString& text) {
         Control(control)->setToolTip(text);
     };
@@ -100,6 +111,25 @@ void CDepthPaintDlg::CreateActions() {
         tr("消しゴム: 基準の段 (紫) に戻す (%1)").arg(ShortcutText(Action(cmd::SelectEraser))));
     tip(ctrl::Fill, tr("塗りつぶし: 同じ色の続いた部分を選んだ段の色にする (%1)")
                         .arg(ShortcutText(Action(cmd::SelectFill))));
+    tip(ctrl::Gradient, tr("グラデーション: ドラッグの始点の段から終点の基準の段 (紫) まで、"
+                           "同じ色の続いた部分を段階的に塗る (%1)")
+                            .arg(ShortcutText(Action(cmd::SelectGradient))));
+    const QString fillMode =
+        tr("塗り方: 塗りつぶしが広がる範囲。「同じ色の部分」は立体情報の同じ色、「画像の色」は"
+           "画像の色が許容差までの部分 (Shift+クリックで一回だけ画像の色)");
+    tip(ctrl::FillModeLabel, fillMode);
+    tip(ctrl::FillMode, fillMode);
+    const QString tolerance =
+        tr("許容差: 画像の色で塗りつぶすとき、赤・緑・青それぞれが押した点の色とこの値まで"
+           "違う画素に広がる (0〜255)");
+    tip(ctrl::ToleranceLabel, tolerance);
+    tip(ctrl::Tolerance, tolerance);
+    tip(ctrl::ProtectNearer,
+        tr("手前を保護: ペン、塗りつぶし、グラデーション、輪郭合わせが、塗る段より手前の段を"
+           "塗りつぶさない。消しゴムは対象外 (%1)")
+            .arg(ShortcutText(Action(cmd::ToggleProtect))));
+    tip(ctrl::Snap, tr("輪郭に合わせる: 段の境目を近くの画像の輪郭へ動かす (%1 px 以内)")
+                        .arg(kDefaultSnapRadius));
     tip(ctrl::Thickness,
         tr("太さ: ペンと消しゴムの幅 (%1 で細く、%2 で太く)")
             .arg(ShortcutText(Action(cmd::Thinner)), ShortcutText(Action(cmd::Thicker))));
@@ -125,6 +155,16 @@ void CDepthPaintDlg::UpdateActions() {
     actions_[cmd::TogglePicture]->setChecked((m_nView & ViewPicture) != 0);
     actions_[cmd::ToggleFaint]->setChecked(m_bFaint);
     actions_[cmd::Preview]->setChecked(preview_ && preview_->isVisible());
+    actions_[cmd::ToggleProtect]->setChecked(document_.protectNearer());
+}
+
+// The row's controls follow the document's brush, however it was changed.
+void CDepthPaintDlg::ShowBrush() {
+    protect_->setChecked(document_.protectNearer());
+    if (Action(cmd::ToggleProtect))
+        actions_[cmd::ToggleProtect]->setChecked(document_.protectNearer());
+    const QSignalBlocker quiet(tolerance_);
+    tolerance_->setValue(document_.colourTolerance());
 }
 
 std::unique_ptr<QMenu> CDepthPaintDlg::BuildPopupMenu() {
@@ -141,7 +181,8 @@ std::unique_ptr<QMenu> CDepthPaintDlg::BuildPopupMenu() {
     items(menu.get(), {cmd::OpenPicture, 0, cmd::Undo, cmd::Redo, cmd::Clear});
     items(menu->addMenu(tr("表示")), {cmd::ToggleDepth, cmd::TogglePicture, 0, cmd::ToggleFaint});
     menu->addSeparator();
-    items(menu->addMenu(tr("立体情報")), {cmd::SaveDepth, cmd::LoadDepth, cmd::LoadGreyDepth});
+    items(menu->addMenu(tr("立体情報")),
+          {cmd::SaveDepth, cmd::LoadDepth, cmd::LoadGreyDepth, 0, cmd::SnapToEdges});
     items(menu.get(), {0, cmd::GenerateGif, cmd::Preview, 0, cmd::Exit});
     return menu;
 }
@@ -185,6 +226,12 @@ void CDepthPaintDlg::OnCommand(int id) {
     case cmd::SelectFill:
         SelectTool(int(PaintTool::Fill));
         break;
+    case cmd::SelectGradient:
+        SelectTool(int(PaintTool::Gradient));
+        break;
+    case cmd::ToggleProtect:
+        document_.setProtectNearer(!document_.protectNearer());
+        break;
     case cmd::Thinner:
         StepThickness(-1);
         break;
@@ -202,10 +249,12 @@ void CDepthPaintDlg::StepThickness(int step) {
     thickness_->setCurrentIndex(std::clamp(thickness_->currentIndex() + step, 0, kMaxThickness));
 }
 
-// Single keys typed into the thickness list are the list's (its items are chosen by typing), so
-// the list claims them before any shortcut; Ctrl shortcuts still reach their actions.
+// Single keys typed into the thickness and fill-mode lists and the tolerance box are theirs (list
+// items are chosen by typing, the box takes digits), so these claim them before any shortcut;
+// Ctrl shortcuts still reach their actions.
 bool CDepthPaintDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == thickness_ && event->type() == QEvent::ShortcutOverride) {
+    const bool typed = watched == thickness_ || watched == fillMode_ || watched == tolerance_;
+    if (typed && event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const Qt::KeyboardModifiers chord =
             Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;

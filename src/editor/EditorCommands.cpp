@@ -6,6 +6,7 @@
 #include "files/PictureFile.h"
 #include "imaging/SystemLimits.h"
 
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
@@ -49,6 +50,7 @@ void CDepthPaintDlg::InstallCommandHandlers() {
     SetCommandHandler(cmd::GenerateGif, [this] { OnGenerateGif(); });
     SetCommandHandler(cmd::Undo, [this] { document_.Undo(); });
     SetCommandHandler(cmd::Redo, [this] { document_.Redo(); });
+    SetCommandHandler(cmd::SnapToEdges, [this] { OnSnapToEdges(); });
 }
 
 // The canvas and the palette bar repaint from the document's signals alone.
@@ -61,6 +63,7 @@ void CDepthPaintDlg::ObserveDocument() {
     });
     connect(&document_, &EditorDocument::brushChanged, this, [this] {
         UpdateToolIcons();
+        ShowBrush();
         update(PaletteRect);
     });
 }
@@ -102,11 +105,12 @@ void CDepthPaintDlg::OnPictureReplaced() {
     if (!document_.hasPicture())
         return;
     const QSize picture = document_.size();
-    SetOuterSize(QSize(layout::StartOuterSize.width(), std::max(picture.height(), 480) + 72));
-    const QSize outer = OuterSize();
-    CanvasRect =
-        QRect((outer.width() - picture.width()) / 2 - 3,
-              (outer.height() - picture.height() - 42) / 2 + 21, picture.width(), picture.height());
+    const QSize outer(layout::StartOuterSize.width(), std::max(picture.height(), 480) + 72);
+    SetOuterSize(outer);
+    // Placed as in a window of that outer size, below the second row of controls.
+    CanvasRect = QRect((outer.width() - picture.width()) / 2 - 3,
+                       (outer.height() - picture.height() - 42) / 2 + 21 + layout::OptionRowHeight,
+                       picture.width(), picture.height());
     setWindowTitle(QStringLiteral("Kelvaro ver.4"));
     update();
 }
@@ -222,7 +226,16 @@ void CDepthPaintDlg::OnClear() {
     document_.Clear();
 }
 
-void CDepthPaintDlg::OnLButtonDown(QPoint client) {
+// Tens of milliseconds on the largest picture, so it runs here, under a busy pointer.
+void CDepthPaintDlg::OnSnapToEdges() {
+    if (!document_.hasPicture())
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    document_.SnapToEdges(kDefaultSnapRadius);
+    QApplication::restoreOverrideCursor();
+}
+
+void CDepthPaintDlg::OnLButtonDown(QPoint client, Qt::KeyboardModifiers modifiers) {
     if (const std::optional<DepthLevel> level = PaletteLevelAt(client, PaletteRect)) {
         document_.setLevel(*level);
         return;
@@ -237,19 +250,26 @@ void CDepthPaintDlg::OnLButtonDown(QPoint client) {
     UpdateData(true);
     document_.setPenWidth(PenWidthForThickness(m_nThickness));
     pressedTool_ = &currentTool();
-    pressedTool_->Press(document_, *point);
+    pressedTool_->PressWithModifiers(document_, *point, modifiers);
+    update(pressedTool_->previewRect().translated(CanvasRect.topLeft()));
 }
 
 // The tool that took the press gets the moves and the release, even when another tool is chosen
-// from the keyboard meanwhile.
+// from the keyboard meanwhile. What a tool previews is repainted where it was and where it is.
 void CDepthPaintDlg::OnMouseMove(QPoint client) {
-    if (pressedTool_)
-        pressedTool_->Move(document_, client - CanvasRect.topLeft());
+    if (!pressedTool_)
+        return;
+    const QRect before = pressedTool_->previewRect();
+    pressedTool_->Move(document_, client - CanvasRect.topLeft());
+    update((before | pressedTool_->previewRect()).translated(CanvasRect.topLeft()));
 }
 
 void CDepthPaintDlg::OnLButtonUp(QPoint client) {
-    if (Tool* tool = std::exchange(pressedTool_, nullptr))
+    if (Tool* tool = std::exchange(pressedTool_, nullptr)) {
+        const QRect before = tool->previewRect();
         tool->Release(document_, client - CanvasRect.topLeft());
+        update(before.translated(CanvasRect.topLeft()));
+    }
 }
 
 void CDepthPaintDlg::OnRButtonUp(QPoint client) {
@@ -261,7 +281,7 @@ void CDepthPaintDlg::OnRButtonUp(QPoint client) {
 
 void CDepthPaintDlg::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
-        OnLButtonDown(event->position().toPoint());
+        OnLButtonDown(event->position().toPoint(), event->modifiers());
 }
 
 void CDepthPaintDlg::mouseMoveEvent(QMouseEvent* event) {

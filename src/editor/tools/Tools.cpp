@@ -1,11 +1,16 @@
 #include "editor/tools/Tools.h"
 
+#include "depth/PicturePainting.h"
 #include "document/EditorDocument.h"
 
 #include <QPainter>
 #include <QPixmap>
 
 namespace kelvaro {
+
+void Tool::PressWithModifiers(EditorDocument& document, QPoint mapPoint, Qt::KeyboardModifiers) {
+    Press(document, mapPoint);
+}
 
 void Tool::Move(EditorDocument&, QPoint) {}
 
@@ -31,7 +36,45 @@ void StrokeTool::Release(EditorDocument& document, QPoint mapPoint) {
 }
 
 void FillTool::Press(EditorDocument& document, QPoint mapPoint) {
-    document.Fill(mapPoint);
+    PressWithModifiers(document, mapPoint, Qt::NoModifier);
+}
+
+void FillTool::PressWithModifiers(EditorDocument& document, QPoint mapPoint,
+                                  Qt::KeyboardModifiers modifiers) {
+    if (mode_ == FillMode::PictureColour || (modifiers & Qt::ShiftModifier))
+        document.ColourFill(mapPoint);
+    else
+        document.Fill(mapPoint);
+}
+
+void GradientTool::Press(EditorDocument& document, QPoint mapPoint) {
+    if (!document.hasPicture())
+        return;
+    dragging_ = true;
+    start_ = mapPoint;
+    previewRect_ = QRect();
+    UpdatePreview(document, mapPoint);
+}
+
+void GradientTool::Move(EditorDocument& document, QPoint mapPoint) {
+    if (dragging_)
+        UpdatePreview(document, mapPoint);
+}
+
+void GradientTool::Release(EditorDocument& document, QPoint mapPoint) {
+    if (!dragging_)
+        return;
+    dragging_ = false;
+    preview_.Release();
+    previewRect_ = QRect();
+    document.Gradient(start_, mapPoint);
+}
+
+// The document's own operation on a copy of its map, so the preview is exactly what the release
+// paints. The region stays the same during a drag; only its levels follow the pointer.
+void GradientTool::UpdatePreview(const EditorDocument& document, QPoint end) {
+    preview_ = document.depthMap();
+    previewRect_ = GradientFill(preview_, start_, end, document.level(), document.protectNearer());
 }
 
 // A small tipped bucket pouring from its lip, drawn here so that it has a clear outline on any
@@ -61,6 +104,7 @@ std::vector<std::unique_ptr<Tool>> MakeTools() {
     tools.push_back(std::make_unique<PenTool>());
     tools.push_back(std::make_unique<EraserTool>());
     tools.push_back(std::make_unique<FillTool>());
+    tools.push_back(std::make_unique<GradientTool>());
     return tools;
 }
 

@@ -131,8 +131,9 @@ private slots:
             QVERIFY2(prompts_.messages.size() == r.messages, qPrintable(QString::number(r.w0)));
             QCOMPARE(dlg_->document().size(), QSize(r.w, r.h));
             QCOMPARE(dlg_->document().picture().image().size(), QSize(r.w, r.h));
-            QCOMPARE(dlg_->OuterSize(), QSize(656, r.outerHeight));
-            QCOMPARE(dlg_->CanvasRect, QRect(r.left, r.top, r.w, r.h));
+            // Both below the second row of controls.
+            QCOMPARE(dlg_->OuterSize(), QSize(656, r.outerHeight + layout::OptionRowHeight));
+            QCOMPARE(dlg_->CanvasRect, QRect(r.left, r.top + layout::OptionRowHeight, r.w, r.h));
         }
         // The notice keeps its sentence and adds both sizes.
         QCOMPARE(

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QtTest>
 
 using namespace kelvaro;
@@ -46,6 +47,8 @@ const QList<MenuRow> DepthMenu = {
     {cmd::SaveDepth, "保存..."},
     {cmd::LoadDepth, "読み込み..."},
     {cmd::LoadGreyDepth, "グレースケール画像から読み込む..."},
+    {0, {}},
+    {cmd::SnapToEdges, "輪郭に合わせる"},
 };
 
 void CompareMenu(const QMenu* menu, const QList<MenuRow>& rows) {
@@ -127,8 +130,9 @@ private slots:
 
     void startState() {
         QCOMPARE(dlg_->windowTitle(), QStringLiteral("Kelvaro ver.4"));
-        QCOMPARE(dlg_->OuterSize(), QSize(656, 552));
-        QCOMPARE(dlg_->size(), QSize(650, 528));
+        // The spec'd 656 x 552 and the second row of controls below the first.
+        QCOMPARE(dlg_->OuterSize(), QSize(656, 552 + layout::OptionRowHeight));
+        QCOMPARE(dlg_->size(), QSize(650, 528 + layout::OptionRowHeight));
         const Qt::WindowFlags f = dlg_->windowFlags();
         QVERIFY(f & Qt::WindowCloseButtonHint);
         QVERIFY(!(f & Qt::WindowMinimizeButtonHint));
@@ -153,6 +157,10 @@ private slots:
         QCOMPARE(thickness->currentText(), QStringLiteral("8"));
         QVERIFY(Ctl<QCheckBox>(ctrl::ShowDepth)->isChecked());
         QVERIFY(Ctl<QCheckBox>(ctrl::ShowPicture)->isChecked());
+        QVERIFY(!Ctl<QCheckBox>(ctrl::ProtectNearer)->isChecked());
+        QVERIFY(!dlg_->document().protectNearer());
+        QCOMPARE(Ctl<QSpinBox>(ctrl::Tolerance)->value(), 32);
+        QCOMPARE(Ctl<QComboBox>(ctrl::FillMode)->currentIndex(), 0);
     }
 
     // Texts and places from the template; the palette bar fits between its two labels and the
@@ -177,6 +185,23 @@ private slots:
         QVERIFY(paletteLeft + 144 < sunken.x());
         const QRect redo = Ctl<QPushButton>(ctrl::Redo)->geometry();
         QVERIFY(redo.x() + redo.width() <= dlg_->width());
+
+        // The second row: below the first, left to right without overlapping, inside the window,
+        // the gradient button under the pen's; a picture's canvas starts below it.
+        QCOMPARE(Ctl<QPushButton>(ctrl::Gradient)->geometry(), QRect(91, 34, 26, 21));
+        QVERIFY(Ctl<QPushButton>(ctrl::Gradient)->isFlat());
+        int right = 0;
+        for (int id : {ctrl::Gradient, ctrl::FillModeLabel, ctrl::FillMode, ctrl::ToleranceLabel,
+                       ctrl::Tolerance, ctrl::ProtectNearer, ctrl::Snap}) {
+            const QRect r = Ctl<QWidget>(id)->geometry();
+            QVERIFY2(r.top() >= 31 && r.bottom() < 31 + layout::OptionRowHeight,
+                     qPrintable(QString::number(id)));
+            QVERIFY2(r.left() >= right, qPrintable(QString::number(id)));
+            right = r.left() + r.width();
+        }
+        QVERIFY(right <= dlg_->width());
+        LoadSomePicture();
+        QCOMPARE(dlg_->CanvasRect.topLeft(), QPoint(323, 274 + layout::OptionRowHeight));
     }
 
     void toolButtonsSwapIcons() {
@@ -210,7 +235,7 @@ private slots:
             QVERIFY(Find(menu.get(), id)->isEnabled());
         for (int id : {cmd::Undo, cmd::Redo, cmd::Clear, cmd::ToggleDepth, cmd::TogglePicture,
                        cmd::ToggleFaint, cmd::SaveDepth, cmd::LoadDepth, cmd::LoadGreyDepth,
-                       cmd::GenerateGif})
+                       cmd::GenerateGif, cmd::SnapToEdges})
             QVERIFY2(!Find(menu.get(), id)->isEnabled(), qPrintable(QString::number(id)));
         QVERIFY(menu->actions()[5]->isEnabled());
         QVERIFY(menu->actions()[7]->isEnabled());
@@ -468,6 +493,167 @@ private slots:
         QCOMPARE(prompts_.saveQuestions.size(), 2);
     }
 
+    // The picture tools from the keyboard and the row: G selects the gradient, P turns the
+    // protection (box and action follow, and a click on the box turns it back), digits typed in
+    // the tolerance box are its own, the fill mode list chooses the fill tool's mode.
+    void pictureToolShortcutsAndRow() {
+        QVERIFY(QTest::qWaitForWindowActive(dlg_.get()));
+        LoadSomePicture();
+        auto* depth = Ctl<QWidget>(ctrl::ShowDepth);
+        depth->setFocus();
+        QTest::keyClick(depth, Qt::Key_G);
+        QCOMPARE(dlg_->document().tool(), PaintTool::Gradient);
+        QCOMPARE(dlg_->currentTool().kind(), PaintTool::Gradient);
+        const auto icon = Pixels(Ctl<QPushButton>(ctrl::Gradient)->icon());
+        QCOMPARE(icon, QImage(QStringLiteral(":/icons/139.png")).convertToFormat(icon.format()));
+        QTest::mouseClick(Ctl<QPushButton>(ctrl::Fill), Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(ctrl::Gradient), Qt::LeftButton);
+        QCOMPARE(dlg_->document().tool(), PaintTool::Gradient);
+
+        auto* protect = Ctl<QCheckBox>(ctrl::ProtectNearer);
+        QAction* toggle = dlg_->Action(cmd::ToggleProtect);
+        QTest::keyClick(depth, Qt::Key_P);
+        QVERIFY(dlg_->document().protectNearer() && protect->isChecked() && toggle->isChecked());
+        QTest::mouseClick(protect, Qt::LeftButton);
+        QVERIFY(!dlg_->document().protectNearer() && !protect->isChecked());
+        QVERIFY(!toggle->isChecked());
+        QTest::keyClick(depth, Qt::Key_P);
+        QVERIFY(dlg_->document().protectNearer() && protect->isChecked());
+
+        auto* tolerance = Ctl<QSpinBox>(ctrl::Tolerance);
+        tolerance->setFocus();
+        tolerance->selectAll();
+        QTest::keyClicks(tolerance, QStringLiteral("75"));
+        QCOMPARE(tolerance->value(), 75);
+        QCOMPARE(dlg_->document().colourTolerance(), 75);
+        QCOMPARE(dlg_->document().level(), 0); // not levels 7 and 5
+        QTest::keyClick(tolerance, Qt::Key_P);
+        QVERIFY(dlg_->document().protectNearer());
+        dlg_->document().setColourTolerance(300);
+        QCOMPARE(tolerance->value(), 255);
+
+        auto* mode = Ctl<QComboBox>(ctrl::FillMode);
+        QCOMPARE(mode->count(), 2);
+        mode->setCurrentIndex(1);
+        dlg_->SelectTool(int(PaintTool::Fill));
+        const auto& fill = static_cast<const FillTool&>(dlg_->currentTool());
+        QCOMPARE(fill.mode(), FillMode::PictureColour);
+        mode->setCurrentIndex(0);
+        QCOMPARE(fill.mode(), FillMode::Region);
+    }
+
+    // Clicks on the canvas of a picture dark left of x = 20: a fill click fills the whole map
+    // region, a Shift+click only the dark half, as the fill list's colour mode does; a gradient
+    // drag paints what the document's gradient paints; with P the pen keeps the nearer level.
+    void canvasClicksOfThePictureTools() {
+        QImage picture(40, 10, QImage::Format_RGB32);
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 40; ++x)
+                picture.setPixel(x, y, x < 20 ? qRgb(20, 20, 20) : qRgb(230, 230, 230));
+        QVERIFY(dlg_->document().ReplacePicture(ImageHandle(picture)));
+        EditorDocument& doc = dlg_->document();
+        const auto at = [this](int x, int y) {
+            return dlg_->CanvasRect.topLeft() + QPoint(x, y);
+        };
+        const auto row = [&doc](int y) {
+            QString text;
+            for (int x = 0; x < doc.size().width(); ++x)
+                text += QChar(u'0' + LevelOfColour(doc.depthMap().Pixel(x, y)).value_or(9));
+            return text;
+        };
+        dlg_->OnCommand(cmd::SelectFill);
+        dlg_->OnCommand(cmd::SelectLevel0 + 2);
+        QTest::mouseClick(dlg_.get(), Qt::LeftButton, Qt::ShiftModifier, at(30, 5));
+        QCOMPARE(row(5), QString(20, u'7') + QString(20, u'2'));
+        dlg_->OnCommand(cmd::SelectLevel0 + 3);
+        QTest::mouseClick(dlg_.get(), Qt::LeftButton, Qt::NoModifier, at(5, 5));
+        QCOMPARE(row(5), QString(20, u'3') + QString(20, u'2'));
+        QCOMPARE(doc.history().position(), 2);
+        Ctl<QComboBox>(ctrl::FillMode)->setCurrentIndex(1);
+        dlg_->OnCommand(cmd::SelectLevel0 + 4);
+        QTest::mouseClick(dlg_.get(), Qt::LeftButton, Qt::NoModifier, at(25, 5));
+        QCOMPARE(row(5), QString(20, u'3') + QString(20, u'4'));
+
+        // The gradient from level 0 at x = 21 to x = 38 over the light half (level 4): what the
+        // document's own operations give, the same steps replayed.
+        EditorDocument direct;
+        QVERIFY(direct.ReplacePicture(ImageHandle(picture)));
+        direct.setLevel(2);
+        direct.ColourFill({30, 5});
+        direct.setLevel(3);
+        direct.Fill({5, 5});
+        direct.setLevel(4);
+        direct.ColourFill({25, 5});
+        QCOMPARE(direct.depthMap().surface(), doc.depthMap().surface());
+        direct.setLevel(0);
+        direct.Gradient({21, 5}, {38, 5});
+        QTest::keyClick(dlg_.get(), Qt::Key_G);
+        dlg_->OnCommand(cmd::SelectLevel0);
+        QTest::mousePress(dlg_.get(), Qt::LeftButton, Qt::NoModifier, at(21, 5));
+        QTest::mouseMove(dlg_.get(), at(30, 2));
+        QCOMPARE(row(5), QString(20, u'3') + QString(20, u'4')); // nothing yet
+        QTest::mouseRelease(dlg_.get(), Qt::LeftButton, Qt::NoModifier, at(38, 5));
+        QCOMPARE(doc.depthMap().surface(), direct.depthMap().surface());
+        QCOMPARE(doc.history().position(), 4);
+
+        // With P on the pen leaves the nearer levels 0 to 2 of the gradient alone.
+        QTest::keyClick(dlg_.get(), Qt::Key_P);
+        QTest::keyClick(dlg_.get(), Qt::Key_B);
+        dlg_->OnCommand(cmd::SelectLevel0 + 3);
+        const QString before = row(5);
+        QTest::mousePress(dlg_.get(), Qt::LeftButton, Qt::NoModifier, at(2, 5));
+        QTest::mouseMove(dlg_.get(), at(38, 5));
+        QTest::mouseRelease(dlg_.get(), Qt::LeftButton, Qt::NoModifier, at(38, 5));
+        QString expected = before; // the 8-pixel pen covers the row from end to end
+        for (int x = 0; x < 40; ++x)
+            if (expected[x] >= u'3')
+                expected[x] = u'3';
+        QCOMPARE(row(5), expected);
+        QVERIFY(expected.contains(u'0') && expected.contains(u'2'));
+    }
+
+    // "輪郭に合わせる" from the menu's action and the row's button: the map's border 5 pixels off
+    // the picture's edge lands on it, as the document's snap puts it, one undo step; with P on,
+    // a snap does not give nearer pixels a farther level.
+    void snapFromTheMenuAndTheRow() {
+        QImage picture(40, 10, QImage::Format_RGB32);
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 40; ++x)
+                picture.setPixel(x, y, x < 20 ? qRgb(20, 20, 20) : qRgb(230, 230, 230));
+        EditorDocument& doc = dlg_->document();
+        QVERIFY(doc.ReplacePicture(ImageHandle(picture)));
+        const auto paint = [](EditorDocument& d, int level, int from, int to) {
+            d.setLevel(level);
+            d.setPenWidth(1);
+            for (int y = 0; y < 10; ++y) {
+                d.BeginStroke({from, y});
+                d.EndStroke({to, y});
+            }
+        };
+        paint(doc, 2, 0, 25); // level 2 reaches 5 pixels past the edge
+        const QImage sloppy = doc.depthMap().surface().copy();
+        dlg_->Action(cmd::SnapToEdges)->trigger();
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 40; ++x)
+                QCOMPARE(LevelOfColour(doc.depthMap().Pixel(x, y)), x < 20 ? 2 : BaseLevel);
+        doc.Undo();
+        QCOMPARE(doc.depthMap().surface(), sloppy);
+        QTest::mouseClick(Ctl<QPushButton>(ctrl::Snap), Qt::LeftButton);
+        QCOMPARE(LevelOfColour(doc.depthMap().Pixel(22, 3)), BaseLevel);
+
+        // Level 1 reaching 5 pixels past the edge: the snap would give those pixels the base
+        // level, which is farther, so with P on nothing changes; with P off it snaps.
+        paint(doc, 1, 0, 25);
+        doc.setProtectNearer(true);
+        const QImage protectedMap = doc.depthMap().surface().copy();
+        dlg_->Action(cmd::SnapToEdges)->trigger();
+        QCOMPARE(doc.depthMap().surface(), protectedMap);
+        QTest::keyClick(dlg_.get(), Qt::Key_P);
+        QVERIFY(!doc.protectNearer());
+        dlg_->Action(cmd::SnapToEdges)->trigger();
+        QCOMPARE(LevelOfColour(doc.depthMap().Pixel(22, 3)), BaseLevel);
+    }
+
     // Single keys typed while the thickness list has the focus are the list's; Ctrl+Z and Ctrl+Y
     // still undo and redo.
     void singleKeysStayInTheThicknessList() {
@@ -507,6 +693,11 @@ private slots:
         QVERIFY(Ctl<QWidget>(ctrl::Fill)->toolTip().contains(QLatin1String("(F)")));
         QVERIFY(Ctl<QWidget>(ctrl::Undo)->toolTip().contains(QLatin1String("Ctrl+Z")));
         QVERIFY(Ctl<QWidget>(ctrl::Redo)->toolTip().contains(QLatin1String("Ctrl+Y")));
+        QVERIFY(Ctl<QWidget>(ctrl::Gradient)->toolTip().contains(QLatin1String("(G)")));
+        QVERIFY(Ctl<QWidget>(ctrl::ProtectNearer)->toolTip().contains(QLatin1String("(P)")));
+        QVERIFY(Ctl<QWidget>(ctrl::FillMode)->toolTip().contains(QLatin1String("Shift")));
+        for (int id : {ctrl::FillModeLabel, ctrl::ToleranceLabel, ctrl::Tolerance, ctrl::Snap})
+            QVERIFY2(!Ctl<QWidget>(id)->toolTip().isEmpty(), qPrintable(QString::number(id)));
         const QString thickness = Ctl<QWidget>(ctrl::Thickness)->toolTip();
         QVERIFY(thickness.contains(QLatin1Char('[')) && thickness.contains(QLatin1Char(']')));
     }
