@@ -66,9 +66,8 @@ CDepthPaintDlg::CDepthPaintDlg(Prompts& prompts, QWidget* parent)
     CreateActions();
     InstallCommandHandlers();
     setAcceptDrops(true);
-    for (QWidget* typed : {static_cast<QWidget*>(thickness_), static_cast<QWidget*>(fillMode_),
-                           static_cast<QWidget*>(tolerance_)})
-        typed->installEventFilter(this);
+    thickness_->installEventFilter(this);
+    fillMode_->installEventFilter(this);
 }
 
 CDepthPaintDlg::~CDepthPaintDlg() = default;

@@ -249,11 +249,11 @@ void CDepthPaintDlg::StepThickness(int step) {
     thickness_->setCurrentIndex(std::clamp(thickness_->currentIndex() + step, 0, kMaxThickness));
 }
 
-// Single keys typed into the thickness and fill-mode lists and the tolerance box are theirs (list
-// items are chosen by typing, the box takes digits), so these claim them before any shortcut;
-// Ctrl shortcuts still reach their actions.
+// Single keys typed into the thickness and fill-mode lists are theirs (list items are chosen by
+// typing), so the lists claim them before any shortcut; Ctrl shortcuts still reach their actions.
+// The tolerance box claims its keys itself, as every spin box does.
 bool CDepthPaintDlg::eventFilter(QObject* watched, QEvent* event) {
-    const bool typed = watched == thickness_ || watched == fillMode_ || watched == tolerance_;
+    const bool typed = watched == thickness_ || watched == fillMode_;
     if (typed && event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const Qt::KeyboardModifiers chord =

@@ -285,8 +285,13 @@ private slots:
         fill.Press(document, {0, 0});
         rows(QStringLiteral("2222122222"));
         // From level 0 at x = 5 to the base at x = 9: 0, 2, 4, 6, 7; only 0 and 2 may go on 2.
+        // The preview shows what the release paints, protection included.
         document.setLevel(0);
-        Drag(ToolOf(tools, PaintTool::Gradient), document, {{5, 1}, {9, 1}});
+        Tool& gradient = ToolOf(tools, PaintTool::Gradient);
+        gradient.Press(document, {5, 1});
+        gradient.Move(document, {9, 1});
+        QCOMPARE(TextOf(*gradient.preview()), QStringList(3, QStringLiteral("2222102222")));
+        gradient.Release(document, {9, 1});
         rows(QStringLiteral("2222102222"));
 
         document.setTool(PaintTool::Eraser);

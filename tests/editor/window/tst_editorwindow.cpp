@@ -532,8 +532,15 @@ private slots:
         dlg_->document().setColourTolerance(300);
         QCOMPARE(tolerance->value(), 255);
 
+        // Single keys typed in the fill mode list are the list's too.
         auto* mode = Ctl<QComboBox>(ctrl::FillMode);
         QCOMPARE(mode->count(), 2);
+        mode->setFocus();
+        for (Qt::Key key : {Qt::Key_B, Qt::Key_5, Qt::Key_P})
+            QTest::keyClick(mode, key);
+        QCOMPARE(dlg_->document().tool(), PaintTool::Gradient);
+        QCOMPARE(dlg_->document().level(), 0);
+        QVERIFY(dlg_->document().protectNearer());
         mode->setCurrentIndex(1);
         dlg_->SelectTool(int(PaintTool::Fill));
         const auto& fill = static_cast<const FillTool&>(dlg_->currentTool());
