@@ -152,9 +152,9 @@ int main(int argc, char** argv) {
         double psnr = 0;
     };
     std::vector<Format> formats = {
-        {"GIF (libimagequant + cgif)", {AnimationFormat::Gif, {}}},
-        {"WebP lossy, quality 90", {AnimationFormat::Webp, {false, 90}}},
-        {"WebP lossless", {AnimationFormat::Webp, {true, 90}}},
+        {"GIF (libimagequant + cgif)", {AnimationFormat::Gif, {}, {}}},
+        {"WebP lossy, quality 90", {AnimationFormat::Webp, {false, 90}, {}}},
+        {"WebP lossless", {AnimationFormat::Webp, {true, 90}, {}}},
     };
     for (int i = 0; i < Pictures; ++i) {
         LoadedPicture picture = LoadPicture(pictures[i]);

@@ -82,6 +82,14 @@
         <source>グレースケールの深度画像を読み込む</source>
         <translation>Load a greyscale depth image</translation>
     </message>
+    <message>
+        <source>MP4動画 (*.mp4)</source>
+        <translation>MP4 video (*.mp4)</translation>
+    </message>
+    <message>
+        <source>MP4動画を生成する</source>
+        <translation>Generate MP4 video</translation>
+    </message>
 </context>
 <context>
     <name>FileNames</name>
@@ -218,6 +226,45 @@
     </message>
 </context>
 <context>
+    <name>Mp4File</name>
+    <message>
+        <source>書き出すフレームがありません</source>
+        <translation>there are no frames to write</translation>
+    </message>
+    <message>
+        <source>フレームの大きさが不正です</source>
+        <translation>the frame size is invalid</translation>
+    </message>
+    <message>
+        <source>フレームの大きさがそろっていません</source>
+        <translation>the frames differ in size</translation>
+    </message>
+    <message>
+        <source>H.264 のエンコーダー (libx264) がありません</source>
+        <translation>the H.264 encoder (libx264) is missing</translation>
+    </message>
+    <message>
+        <source>メモリが足りません</source>
+        <translation>not enough memory</translation>
+    </message>
+    <message>
+        <source>MP4の書き出しを始められませんでした</source>
+        <translation>the MP4 could not be started</translation>
+    </message>
+    <message>
+        <source>H.264 のエンコーダーを始められませんでした</source>
+        <translation>the H.264 encoder could not be started</translation>
+    </message>
+    <message>
+        <source>MP4のフレームを書き出せませんでした</source>
+        <translation>a frame of the MP4 could not be written</translation>
+    </message>
+    <message>
+        <source>MP4を書き終えられませんでした</source>
+        <translation>the MP4 could not be finished</translation>
+    </message>
+</context>
+<context>
     <name>QtPrompts</name>
     <message>
         <source>保存</source>
@@ -240,17 +287,6 @@
         <translation>Also show what Qt and the image libraries print (hidden otherwise).</translation>
     </message>
     <message>
-        <source>各画像を立体情報に合わせて浮き沈みさせ、揺れ一周期のフレーム (既定で8枚、
---frames で変えられます) を描いて、GIFまたはWebPのアニメとして書き出します。
-立体情報はエディターで保存したファイルです (ない場合は画像全体が基準の段に
-なります)。画像が一つなら -o で出力を指定します。複数なら各画像の隣に
-名前.gif として、または --out-dir に書き出します。</source>
-        <translation>Renders the frames of one sway cycle (eight, or as --frames says) of each PICTURE, raised
-and sunk by its depth map (a file saved by the editor; without one the whole picture lies
-at the base level), and writes them as an animated GIF or WebP. With one picture, -o names
-the output; otherwise each goes next to its picture as NAME.gif, or into --out-dir.</translation>
-    </message>
-    <message>
         <source>この使い方を表示します。</source>
         <translation>Show this help.</translation>
     </message>
@@ -261,10 +297,6 @@ the output; otherwise each goes next to its picture as NAME.gif, or into --out-d
     <message>
         <source>--depth-grey で、黒を手前、白を奥とします。</source>
         <translation>With --depth-grey: black is near, white far.</translation>
-    </message>
-    <message>
-        <source>非可逆 WebP の品質、0 から 100 (既定 90)。</source>
-        <translation>Lossy WebP quality, 0 to 100 (default 90).</translation>
     </message>
     <message>
         <source>すでにある出力は置き換えず、その画像を失敗とします。</source>
@@ -325,10 +357,6 @@ the output; otherwise each goes next to its picture as NAME.gif, or into --out-d
     <message>
         <source>-o で出力を指定するときは --out-dir も --format も指定できません</source>
         <translation>-o names the output; give no --out-dir or --format</translation>
-    </message>
-    <message>
-        <source>%1: 出力の名前は .gif か .webp で終わる必要があります</source>
-        <translation>%1: the output&apos;s name must end in .gif or .webp</translation>
     </message>
     <message>
         <source>--depth で指定できる画像は一つだけです。複数の立体情報は --depth-dir で指定します</source>
@@ -486,19 +514,9 @@ vertical (縦揺れ)。</source>
         <translation>Shrink larger pictures to N pixels a side before rendering (default %1, the editor&apos;s limit).</translation>
     </message>
     <message>
-        <source>一つの画像の出力。拡張子 (.gif か .webp) で
-形式が決まります。</source>
-        <translation>Output of the one picture; its extension, .gif or .webp, decides the format.</translation>
-    </message>
-    <message>
         <source>出力を画像の隣ではなく DIR に書き出します
 (なければ作ります)。</source>
         <translation>Write the outputs into DIR (made if missing), not next to the pictures.</translation>
-    </message>
-    <message>
-        <source>画像の名前で書き出す出力の形式: gif (既定) または
-webp。</source>
-        <translation>gif (default) or webp: the format of outputs named after their pictures.</translation>
     </message>
     <message>
         <source>原寸のフレームも DIR/frame-0.png ...
@@ -531,7 +549,7 @@ frame-(N-1).png (N は --frames) として書き出します
         <source>段が動いて空いた所を埋める色: previous (前の
 画素、既定) または far (前後のうち奥にある画素。
 浮いた部分の縁がにじみません)。</source>
-        <translation>How gaps left by a moving level are filled: previous (from the pixel before; the default) or far (from the neighbour farther back, so a raised subject's edge does not smear).</translation>
+        <translation>How gaps left by a moving level are filled: previous (from the pixel before; the default) or far (from the neighbour farther back, so a raised subject&apos;s edge does not smear).</translation>
     </message>
     <message>
         <source>%1 は %2 から %3 までの数です: %4</source>
@@ -545,6 +563,50 @@ frame-(N-1).png (N は --frames) として書き出します
         <source>終了ステータス: 0 すべて書き出した、1 失敗した画像がある、
 2 使い方の誤り (何も書き出していない)。</source>
         <translation>Exit status: 0 all written, 1 any picture failed, 2 wrong usage (nothing written).</translation>
+    </message>
+    <message>
+        <source>各画像を立体情報に合わせて浮き沈みさせ、揺れ一周期のフレーム (既定で8枚、
+--frames で変えられます) を描いて、GIF、WebPのアニメかMP4動画として書き出します。
+立体情報はエディターで保存したファイルです (ない場合は画像全体が基準の段に
+なります)。画像が一つなら -o で出力を指定します。複数なら各画像の隣に
+名前.gif として、または --out-dir に書き出します。</source>
+        <translation>Renders the frames of one sway cycle (eight, or as --frames says) of each PICTURE, raised
+and sunk by its depth map (a file saved by the editor; without one the whole picture lies
+at the base level), and writes them as an animated GIF or WebP or as an MP4 video. With
+one picture, -o names the output; otherwise each goes next to its picture as NAME.gif, or
+into --out-dir.</translation>
+    </message>
+    <message>
+        <source>%1: 出力の名前は .gif、.webp か .mp4 で終わる必要があります</source>
+        <translation>%1: the output&apos;s name must end in .gif, .webp or .mp4</translation>
+    </message>
+    <message>
+        <source>--lossless は WebP の出力の設定です</source>
+        <translation>--lossless is for WebP output</translation>
+    </message>
+    <message>
+        <source>--loops は MP4 の出力の設定です</source>
+        <translation>--loops is for MP4 output</translation>
+    </message>
+    <message>
+        <source>一つの画像の出力。拡張子 (.gif、.webp か .mp4)
+で形式が決まります。</source>
+        <translation>Output of the one picture; its extension, .gif, .webp or .mp4, decides the format.</translation>
+    </message>
+    <message>
+        <source>画像の名前で書き出す出力の形式: gif (既定)、webp
+または mp4。</source>
+        <translation>gif (default), webp or mp4: the format of outputs named after their pictures.</translation>
+    </message>
+    <message>
+        <source>非可逆 WebP の品質、0 から 100 (既定 90)。MP4 では
+CRF に換えます: 90 で CRF 18 (既定)、100 で 14。</source>
+        <translation>Lossy WebP quality, 0 to 100 (default 90). For MP4 it becomes the CRF: 90 is CRF 18 (the default), 100 is 14.</translation>
+    </message>
+    <message>
+        <source>MP4 で揺れの一周期を N 回繰り返します (既定: 動画が
+3 秒以上になる回数)。</source>
+        <translation>Repeat the sway cycle N times in an MP4 (default: often enough for a video of at least 3 s).</translation>
     </message>
 </context>
 <context>
@@ -941,6 +1003,18 @@ A right click on the canvas picks the level found there.</translation>
         <source>輪郭に合わせる: 段の境目を近くの画像の輪郭へ動かす (%1 px 以内)</source>
         <translation>Snap to edges: moves the borders between levels onto the picture&apos;s edges nearby (within %1 px)</translation>
     </message>
+    <message>
+        <source>MP4動画を生成しました。</source>
+        <translation>The MP4 video was generated.</translation>
+    </message>
+    <message>
+        <source>MP4動画の生成を中断しました。</source>
+        <translation>Generating the MP4 video was stopped.</translation>
+    </message>
+    <message>
+        <source>MP4動画を保存できませんでした。</source>
+        <translation>The MP4 video could not be saved.</translation>
+    </message>
 </context>
 <context>
     <name>kelvaro::COutputSizeDlg</name>
@@ -1049,7 +1123,7 @@ A right click on the canvas picks the level found there.</translation>
     </message>
     <message>
         <source>段が動いて空いた所を埋める色。奥の画素で埋めると、浮いた部分の縁がにじみません</source>
-        <translation>What fills the gaps a moving level leaves. Filled from the farther pixel, a raised subject's edge does not smear</translation>
+        <translation>What fills the gaps a moving level leaves. Filled from the farther pixel, a raised subject&apos;s edge does not smear</translation>
     </message>
     <message>
         <source>方向</source>

@@ -14,7 +14,7 @@ namespace kelvaro {
 namespace {
 
 // The messages that end a generation. A GIF gets the GIF sentences; any other format the same
-// sentences naming it, so that a WebP is never reported as a GIF.
+// sentences naming it, so that a WebP is never reported as a GIF; a video is named a video.
 struct EndTexts {
     QString written;
     QString cancelled;
@@ -28,6 +28,10 @@ EndTexts EndTextsFor(const QString& path) {
         return {CDepthPaintDlg::tr("GIFファイルを生成しました。"),
                 CDepthPaintDlg::tr("GIFファイルの生成を中断しました。"),
                 CDepthPaintDlg::tr("GIFファイルを保存できませんでした。")};
+    if (name == QLatin1String("MP4"))
+        return {CDepthPaintDlg::tr("MP4動画を生成しました。"),
+                CDepthPaintDlg::tr("MP4動画の生成を中断しました。"),
+                CDepthPaintDlg::tr("MP4動画を保存できませんでした。")};
     return {CDepthPaintDlg::tr("%1ファイルを生成しました。").arg(name),
             CDepthPaintDlg::tr("%1ファイルの生成を中断しました。").arg(name),
             CDepthPaintDlg::tr("%1ファイルを保存できませんでした。").arg(name)};
@@ -80,8 +84,8 @@ void CDepthPaintDlg::GenerateGif(const QString& path, int direction) {
     hooks.runHeavy = [this](const std::function<void()>& work) {
         RunBusy(work);
     };
-    // A name ending in .webp (the WebP filter of the save dialog) is written as WebP, any other
-    // as GIF.
+    // A name ending in .webp or .mp4 (the filters of the save dialog) is written in that format,
+    // any other as GIF.
     AnimationOptions animation;
     animation.format = AnimationFormatOfName(path).value_or(AnimationFormat::Gif);
     const GenerationResult result =

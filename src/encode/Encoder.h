@@ -18,9 +18,19 @@ struct WebpOptions {
     int quality = 90;
 };
 
+// How an MP4 video is encoded: at a constant rate factor (0..51, smaller is better and larger),
+// or, when bitRate is above 0, at that average bit rate instead; the cycle repeated `loops` times,
+// or (0) often enough to last 3 s.
+struct Mp4Options {
+    int crf = 18;
+    long long bitRate = 0; // bits a second
+    int loops = 0;
+};
+
 // The settings of every format, each encoder reading its own.
 struct EncodeOptions {
     WebpOptions webp;
+    Mp4Options mp4;
 };
 
 // Writes one animation file: the frames in order (all of one size), each shown delayCs 1/100 s,
@@ -38,5 +48,6 @@ public:
 // The encoders of OutputFormats().
 const Encoder& GifFileEncoder();
 const Encoder& WebpFileEncoder();
+const Encoder& Mp4FileEncoder();
 
 } // namespace kelvaro

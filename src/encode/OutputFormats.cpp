@@ -19,6 +19,8 @@ const std::vector<OutputFormat>& Formats() {
          [] { return FileDialogs::tr("GIFファイル (*.gif)"); }, GifFileEncoder()},
         {AnimationFormat::Webp, QStringLiteral("webp"), QStringLiteral(".webp"),
          [] { return FileDialogs::tr("WebPファイル (*.webp)"); }, WebpFileEncoder()},
+        {AnimationFormat::Mp4, QStringLiteral("mp4"), QStringLiteral(".mp4"),
+         [] { return FileDialogs::tr("MP4動画 (*.mp4)"); }, Mp4FileEncoder()},
     };
     return formats;
 }

@@ -11,7 +11,7 @@
 namespace kelvaro {
 
 // The animation formats written, chosen by the output's extension.
-enum class AnimationFormat { Gif, Webp };
+enum class AnimationFormat { Gif, Webp, Mp4 };
 
 // One format the programs write: the renderer's --format value, the extension, the file
 // dialog's filter and the encoder.
@@ -31,7 +31,7 @@ const OutputFormat& OutputFormatOf(AnimationFormat format);
 // The format an output name asks for by its extension in any case; none for any other name.
 std::optional<AnimationFormat> AnimationFormatOfName(const QString& name);
 
-// The --format values ("gif", "webp") and the file dialog's filters joined by ";;".
+// The --format values ("gif", "webp", "mp4") and the file dialog's filters joined by ";;".
 QStringList OutputFormatNames();
 QString OutputFormatFilters();
 

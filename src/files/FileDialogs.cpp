@@ -69,6 +69,8 @@ QString GenerateTitleFor(const QString& chosenFilter) {
     const QString name = AnimationFormatName(SuffixOfFilter(chosenFilter));
     if (name == QLatin1String("GIF"))
         return SettingsFor(FileDialogUse::GenerateGif).title;
+    if (name == QLatin1String("MP4"))
+        return FileDialogs::tr("MP4動画を生成する");
     return FileDialogs::tr("%1ファイルを生成する").arg(name);
 }
 

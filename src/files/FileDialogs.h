@@ -24,7 +24,7 @@ QString SuffixOfFilter(const QString& filter);
 // any other extension in capitals ("mp4" gives "MP4").
 QString AnimationFormatName(const QString& suffix);
 // The title of the generate dialog once this filter is chosen: the GIF title for the GIF filter,
-// the same naming the chosen format for any other.
+// a video's for MP4, the same naming the chosen format for any other.
 QString GenerateTitleFor(const QString& chosenFilter);
 
 // The path as a save dialog returns it: a name typed without an extension gets the extension of

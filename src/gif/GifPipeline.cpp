@@ -39,20 +39,20 @@ Result WriteSwayAnimation(const QString& path, std::vector<ImageHandle> frames, 
     if (frames.empty())
         return Result::Failure(GifPipeline::tr("フレームがありません"));
     return OutputFormatOf(options.format)
-        .encoder.Write(path, std::move(frames), out, GifDelay(sway), EncodeOptions{options.webp},
-                       showProgress);
+        .encoder.Write(path, std::move(frames), out, GifDelay(sway),
+                       EncodeOptions{options.webp, options.mp4}, showProgress);
 }
 
 Result WriteSwayGif(const QString& path, std::vector<ImageHandle> frames, QSize out,
                     const std::function<void(int)>& showProgress, const SwayOptions& sway) {
-    return WriteSwayAnimation(path, std::move(frames), out, {AnimationFormat::Gif, {}},
+    return WriteSwayAnimation(path, std::move(frames), out, {AnimationFormat::Gif, {}, {}},
                               showProgress, sway);
 }
 
 Result WriteSwayWebp(const QString& path, std::vector<ImageHandle> frames, QSize out,
                      const WebpOptions& options, const std::function<void(int)>& showProgress,
                      const SwayOptions& sway) {
-    return WriteSwayAnimation(path, std::move(frames), out, {AnimationFormat::Webp, options},
+    return WriteSwayAnimation(path, std::move(frames), out, {AnimationFormat::Webp, options, {}},
                               showProgress, sway);
 }
 

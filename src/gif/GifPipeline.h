@@ -24,6 +24,7 @@ inline constexpr int SwayFrameDelay = 6;
 struct AnimationOptions {
     AnimationFormat format = AnimationFormat::Gif;
     WebpOptions webp; // for AnimationFormat::Webp
+    Mp4Options mp4;   // for AnimationFormat::Mp4
 };
 
 // What a run of the GIF pipeline needs from whoever drives it (the editor or the command line).

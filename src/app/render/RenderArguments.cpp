@@ -32,7 +32,7 @@ struct Parser {
     Parser() {
         parser.setApplicationDescription(RenderCommand::tr(
             "各画像を立体情報に合わせて浮き沈みさせ、揺れ一周期のフレーム (既定で8枚、\n"
-            "--frames で変えられます) を描いて、GIFまたはWebPのアニメとして書き出します。\n"
+            "--frames で変えられます) を描いて、GIF、WebPのアニメかMP4動画として書き出します。\n"
             "立体情報はエディターで保存したファイルです (ない場合は画像全体が基準の段に\n"
             "なります)。画像が一つなら -o で出力を指定します。複数なら各画像の隣に\n"
             "名前.gif として、または --out-dir に書き出します。"));
@@ -148,8 +148,9 @@ QString ReadValues(const Parser& p, RenderOptions& options) {
 }
 
 // What the options given say together: one picture where only one may be, no two options that
-// exclude each other, none without the one it needs, an output name of a known format and the
-// WebP settings for a WebP output only. The first usage error found.
+// exclude each other, none without the one it needs, an output name of a known format, the
+// quality for WebP or MP4, the WebP and MP4 settings for their own format only. The first usage
+// error found.
 QString CheckCombinations(const Parser& p, const RenderOptions& options) {
     const qsizetype count = options.pictures.size();
     if (count == 0)
@@ -166,13 +167,17 @@ QString CheckCombinations(const Parser& p, const RenderOptions& options) {
             return RenderCommand::tr("--%1 には --%2 が必要です").arg(row.longName(), row.needs);
     }
     if (!options.output.isEmpty() && !AnimationFormatOfName(options.output))
-        return RenderCommand::tr("%1: 出力の名前は .gif か .webp で終わる必要があります")
+        return RenderCommand::tr("%1: 出力の名前は .gif、.webp か .mp4 で終わる必要があります")
             .arg(DisplayFileName(options.output));
-    const bool webpOut = options.output.isEmpty()
-                             ? options.format == AnimationFormat::Webp
-                             : AnimationFormatOfName(options.output) == AnimationFormat::Webp;
-    if (options.webpOptionGiven && !webpOut)
+    const std::optional<AnimationFormat> out =
+        options.output.isEmpty() ? options.format : AnimationFormatOfName(options.output);
+    const bool webpOut = out == AnimationFormat::Webp, mp4Out = out == AnimationFormat::Mp4;
+    if (mp4Out && options.losslessGiven)
+        return RenderCommand::tr("--lossless は WebP の出力の設定です");
+    if ((options.qualityGiven || options.losslessGiven) && !webpOut && !mp4Out)
         return RenderCommand::tr("--quality と --lossless は WebP の出力の設定です");
+    if (options.loopsGiven && !mp4Out)
+        return RenderCommand::tr("--loops は MP4 の出力の設定です");
     return {};
 }
 

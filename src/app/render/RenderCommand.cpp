@@ -115,6 +115,7 @@ Plan MakePlan(const RenderOptions& options) {
         if (!job.output.isEmpty()) {
             job.animation.format = *AnimationFormatOfName(job.output);
             job.animation.webp = options.webp;
+            job.animation.mp4 = options.mp4;
         }
         if (!options.framesDir.isEmpty())
             job.framesDir =

@@ -1,6 +1,7 @@
 #include "app/render/RenderOptions.h"
 
 #include "app/language/Language.h"
+#include "encode/Mp4Encoder.h"
 #include "imaging/FileNames.h"
 
 #include <algorithm>
@@ -289,8 +290,8 @@ const std::vector<OptionDescription>& Table() {
         {.names = {QStringLiteral("o"), QStringLiteral("output")},
          .help =
              [] {
-                 return RenderCommand::tr("一つの画像の出力。拡張子 (.gif か .webp) で\n"
-                                          "形式が決まります。");
+                 return RenderCommand::tr("一つの画像の出力。拡張子 (.gif、.webp か .mp4)\n"
+                                          "で形式が決まります。");
              },
          .kind = Kind::Text,
          .valueName = QStringLiteral("OUT"),
@@ -326,7 +327,7 @@ const std::vector<OptionDescription>& Table() {
          .help =
              [] {
                  return RenderCommand::tr(
-                     "画像の名前で書き出す出力の形式: gif (既定) または\nwebp。");
+                     "画像の名前で書き出す出力の形式: gif (既定)、webp\nまたは mp4。");
              },
          .kind = Kind::Choice,
          .valueName = QStringLiteral("FORMAT"),
@@ -351,7 +352,11 @@ const std::vector<OptionDescription>& Table() {
                  o.framesDir = v.text;
              }},
         {.names = {QStringLiteral("quality")},
-         .help = [] { return RenderCommand::tr("非可逆 WebP の品質、0 から 100 (既定 90)。"); },
+         .help =
+             [] {
+                 return RenderCommand::tr("非可逆 WebP の品質、0 から 100 (既定 90)。MP4 では\n"
+                                          "CRF に換えます: 90 で CRF 18 (既定)、100 で 14。");
+             },
          .kind = Kind::Integer,
          .valueName = QStringLiteral("Q"),
          .least = 0,
@@ -365,14 +370,30 @@ const std::vector<OptionDescription>& Table() {
          .store =
              [](RenderOptions& o, const OptionValue& v) {
                  o.webp.quality = v.number;
-                 o.webpOptionGiven = true;
+                 o.mp4.crf = Mp4CrfOfQuality(v.number);
+                 o.qualityGiven = true;
              }},
         {.names = {QStringLiteral("lossless")},
          .help = [] { return RenderCommand::tr("可逆 WebP: 描いたとおりの画素を保ちます。"); },
          .store =
              [](RenderOptions& o, const OptionValue&) {
                  o.webp.lossless = true;
-                 o.webpOptionGiven = true;
+                 o.losslessGiven = true;
+             }},
+        {.names = {QStringLiteral("loops")},
+         .help =
+             [] {
+                 return RenderCommand::tr("MP4 で揺れの一周期を N 回繰り返します (既定: 動画が\n"
+                                          "3 秒以上になる回数)。");
+             },
+         .kind = Kind::Integer,
+         .valueName = QStringLiteral("N"),
+         .least = 1,
+         .most = 1000,
+         .store =
+             [](RenderOptions& o, const OptionValue& v) {
+                 o.mp4.loops = v.number;
+                 o.loopsGiven = true;
              }},
         {.names = {QStringLiteral("no-clobber")},
          .help =

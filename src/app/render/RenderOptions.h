@@ -38,7 +38,10 @@ struct RenderOptions {
     int sizeChoice = 0;
     int maxSide = PictureSizeLimit;
     WebpOptions webp;
-    bool webpOptionGiven = false;
+    Mp4Options mp4;
+    bool qualityGiven = false;
+    bool losslessGiven = false;
+    bool loopsGiven = false;
     bool noClobber = false;
     int jobs = 1;
     bool verbose = false;

@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -1036,6 +1037,60 @@ private slots:
             }
         const double psnr = 10 * std::log10(255.0 * 255.0 / (squared / (130 * 105 * 3)));
         QVERIFY2(psnr > 30, qPrintable(QString::number(psnr)));
+    }
+
+    // -o NAME.mp4 and --format mp4 write H.264 video as ffprobe reads it: the frame count of
+    // the loops, the rate of the frame delay, the size (odd sizes made even); the MP4 settings go
+    // with MP4 output only.
+    void mp4() {
+        const QString ffprobe = QStandardPaths::findExecutable(QStringLiteral("ffprobe"));
+        QVERIFY2(!ffprobe.isEmpty(), "ffprobe is missing (scripts/install-deps)");
+        const auto probe = [&](const QString& file) {
+            QProcess p;
+            p.start(ffprobe, {QStringLiteral("-v"), QStringLiteral("error"),
+                              QStringLiteral("-select_streams"), QStringLiteral("v:0"),
+                              QStringLiteral("-count_frames"), QStringLiteral("-show_entries"),
+                              QStringLiteral("stream=codec_name,width,height,r_frame_rate,"
+                                             "nb_read_frames,pix_fmt"),
+                              QStringLiteral("-of"), QStringLiteral("default=nw=1"), file});
+            p.waitForFinished(60000);
+            return QString::fromUtf8(p.readAllStandardOutput())
+                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        };
+        const QString named = path(QStringLiteral("video.mp4"));
+        QCOMPARE(
+            Render({picture_, QStringLiteral("--depth"), map_, QStringLiteral("-o"), named}).status,
+            RenderExitOk);
+        QCOMPARE(probe(named),
+                 (QStringList{QStringLiteral("codec_name=h264"), QStringLiteral("width=260"),
+                              QStringLiteral("height=210"), QStringLiteral("pix_fmt=yuv420p"),
+                              QStringLiteral("r_frame_rate=50/3"),
+                              QStringLiteral("nb_read_frames=56")}));
+
+        const QString folder = path(QStringLiteral("videos"));
+        QCOMPARE(Render({picture_, QStringLiteral("--format"), QStringLiteral("mp4"),
+                         QStringLiteral("--out-dir"), folder, QStringLiteral("--size=1/2"),
+                         QStringLiteral("--loops"), QStringLiteral("2"),
+                         QStringLiteral("--quality"), QStringLiteral("20")})
+                     .status,
+                 RenderExitOk);
+        const QString small = folder + QStringLiteral("/photo.mp4");
+        QCOMPARE(probe(small),
+                 (QStringList{QStringLiteral("codec_name=h264"), QStringLiteral("width=130"),
+                              QStringLiteral("height=106"), QStringLiteral("pix_fmt=yuv420p"),
+                              QStringLiteral("r_frame_rate=50/3"),
+                              QStringLiteral("nb_read_frames=16")}));
+        QVERIFY(Leftovers(folder).isEmpty());
+
+        for (const QStringList& wrong :
+             {QStringList{QStringLiteral("--lossless"), QStringLiteral("-o"), named},
+              QStringList{QStringLiteral("--loops=2"), QStringLiteral("-o"),
+                          path(QStringLiteral("a.webp"))},
+              QStringList{QStringLiteral("--loops=0"), QStringLiteral("-o"), named}}) {
+            const Run run = Render(QStringList{picture_} + wrong);
+            QCOMPARE(run.status, RenderExitUsage);
+            QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
+        }
     }
 
     // English by default, Japanese on request by option or environment, the option winning;

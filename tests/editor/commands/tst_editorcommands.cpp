@@ -7,6 +7,8 @@
 #include "editor/DepthPaintDlg.h"
 #include "gif/FrameSynthesis.h"
 
+#include "VideoFrames.h"
+
 #include <QComboBox>
 #include <QDropEvent>
 #include <QImageReader>
@@ -571,6 +573,32 @@ private slots:
         const double near = MeanDifference(frame, rendered[2].image());
         const double far = MeanDifference(frame, rendered[6].image());
         QVERIFY2(far > 3 * near, qPrintable(QStringLiteral("%1 %2").arg(near).arg(far)));
+    }
+
+    // A name from the MP4 filter is written as a video of the repeated cycle, and the message
+    // names a video, in both languages.
+    void mp4FromTheSaveDialog() {
+        Load(240, 200);
+        Stroke(0, {{60, 60}, {180, 150}});
+        const QString path = Path(QStringLiteral("揺れ.mp4"));
+        GenerateGif(path, 0, 2);
+        QCOMPARE(prompts_.messages,
+                 QStringList(QStringLiteral("MP4動画を生成しました。\n") + path));
+        // The progress window runs through the encoding to its end.
+        QCOMPARE(progress_, QList<int>({0, 0, 1, 2, 3, 4, 5, 6, 7, 256, 0, 2, 4, 6, 8, 256}));
+        const DecodedVideo video = DecodeVideo(path);
+        QVERIFY(video.ok);
+        QCOMPARE(video.codec, QStringLiteral("h264"));
+        QCOMPARE(QSize(video.width, video.height), QSize(120, 100));
+        QCOMPARE(video.frames.size(), size_t(7 * FrameCount));
+        const Translations english(Language::English);
+        QVERIFY(english.complete());
+        GenerateGif(path, 0, std::nullopt);
+        QCOMPARE(prompts_.messages,
+                 QStringList(QStringLiteral("Generating the MP4 video was stopped.")));
+        GenerateGif(path, 0, 4);
+        QCOMPARE(prompts_.messages.value(0).section(QLatin1Char('\n'), 0, 0),
+                 QStringLiteral("The MP4 video was generated."));
     }
 
     // The end messages name the format written: the GIF sentences for a GIF, the same naming

@@ -48,7 +48,7 @@ private slots:
             {FileDialogUse::LoadGreyDepth, "グレースケールの深度画像を読み込む", false,
              "%1;;画像ファイル (*)", ""},
             {FileDialogUse::GenerateGif, "GIFファイルを生成する", true,
-             "GIFファイル (*.gif);;WebPファイル (*.webp)", "gif"},
+             "GIFファイル (*.gif);;WebPファイル (*.webp);;MP4動画 (*.mp4)", "gif"},
         };
         // The open dialogs list the pictures first: every extension the readers decode.
         const QString pictures = QStringLiteral("読み込める画像ファイル (%1)")
@@ -83,7 +83,7 @@ private slots:
     void generateTitleFollowsTheFilter() {
         CFileDialogTitle dialog{FileDialogUse::GenerateGif};
         const QStringList filters = dialog.nameFilters();
-        QCOMPARE(filters.size(), 2);
+        QCOMPARE(filters.size(), 3);
         dialog.selectNameFilter(filters[1]);
         emit dialog.filterSelected(filters[1]); // as the dialog's filter box does
         QCOMPARE(dialog.windowTitle(), QStringLiteral("WebPファイルを生成する"));
@@ -91,9 +91,13 @@ private slots:
         emit dialog.filterSelected(filters[0]);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("GIFファイルを生成する"));
         QCOMPARE(dialog.defaultSuffix(), QStringLiteral("gif"));
+        // A video is named a video.
+        emit dialog.filterSelected(filters[2]);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("MP4動画を生成する"));
+        QCOMPARE(dialog.defaultSuffix(), QStringLiteral("mp4"));
         // Any later format is named by its extension.
-        QCOMPARE(GenerateTitleFor(QStringLiteral("MP4 (*.mp4)")),
-                 QStringLiteral("MP4ファイルを生成する"));
+        QCOMPARE(GenerateTitleFor(QStringLiteral("APNG (*.apng)")),
+                 QStringLiteral("APNGファイルを生成する"));
         QCOMPARE(AnimationFormatName(QStringLiteral("WEBP")), QStringLiteral("WebP"));
     }
 

@@ -305,11 +305,13 @@ private slots:
                  QStringLiteral("/tmp/map.dat"));
         QCOMPARE(WithDefaultSuffix(QStringLiteral("/tmp/pic"), FileDialogUse::OpenPicture),
                  QStringLiteral("/tmp/pic"));
-        // "GIFを生成" offers WebP after GIF; the chosen filter gives a bare name its extension.
+        // "GIFを生成" offers WebP and MP4 after GIF; the chosen filter gives a bare name its
+        // extension.
         const QStringList filters =
             SettingsFor(FileDialogUse::GenerateGif).filter.split(QStringLiteral(";;"));
         QCOMPARE(filters, (QStringList{QStringLiteral("GIFファイル (*.gif)"),
-                                       QStringLiteral("WebPファイル (*.webp)")}));
+                                       QStringLiteral("WebPファイル (*.webp)"),
+                                       QStringLiteral("MP4動画 (*.mp4)")}));
         QCOMPARE(
             WithDefaultSuffix(QStringLiteral("/tmp/anim"), FileDialogUse::GenerateGif, filters[1]),
             QStringLiteral("/tmp/anim.webp"));

@@ -85,9 +85,9 @@ private slots:
                 int sizeChoice;
                 AnimationOptions options;
             };
-            AnimationOptions lossy{AnimationFormat::Webp, {}};
-            AnimationOptions lossyLow{AnimationFormat::Webp, {false, 40}};
-            AnimationOptions lossless{AnimationFormat::Webp, {true, 90}};
+            AnimationOptions lossy{AnimationFormat::Webp, {}, {}};
+            AnimationOptions lossyLow{AnimationFormat::Webp, {false, 40}, {}};
+            AnimationOptions lossless{AnimationFormat::Webp, {true, 90}, {}};
             for (const Output& output :
                  {Output{"full.gif", 0, {}}, Output{"half.gif", 2, {}},
                   Output{"quarter.gif", 4, {}}, Output{"full.webp", 0, lossy},
