@@ -66,31 +66,32 @@ int main(int argc, char** argv) {
         QImage window(656, 712, QImage::Format_RGB32);
         window.fill(0xffd4d0c8);
         QRect paletteRect;
+        const QRect raisedLabel(293, 14, 16, 16);
         CanvasState state;
-        state.raisedLabel = QRect(293, 14, 16, 16);
-        state.level = 2;
         state.map = &map;
         state.picture = &photo;
         state.loaded = true;
-        state.canvasRect = QRect(8, 64, kSide, kSide);
+        state.origin = QPoint(8, 64);
+        state.mapSize = QSize(kSide, kSide);
         state.view = kViewDepth | kViewPicture;
         state.faint = true;
         {
             QPainter painter(&window);
-            DrawCanvas(painter, state, paletteRect, window.rect());
+            DrawPaletteBar(painter, raisedLabel, 2, paletteRect);
+            DrawCanvas(painter, state, window.rect());
         }
 
         std::vector<double> runMoves;
-        const COLORREF colour = StrokeColour(PaintTool::Pen, state.level);
+        const COLORREF colour = StrokeColour(PaintTool::Pen, 2);
         for (int i = 1; i <= kMoves; ++i) {
             const auto t0 = std::chrono::steady_clock::now();
             DrawStrokeSegment(map, path[size_t(i - 1)], path[size_t(i)], kWidth, colour);
             const auto t1 = std::chrono::steady_clock::now();
-            const QRect dirty = StrokeInvalidRect(path[size_t(i - 1)], path[size_t(i)], kWidth,
-                                                  state.canvasRect.topLeft());
+            const QRect dirty =
+                StrokeInvalidRect(path[size_t(i - 1)], path[size_t(i)], kWidth, state.origin);
             QPainter painter(&window);
             painter.setClipRect(dirty);
-            DrawCanvas(painter, state, paletteRect, dirty);
+            DrawCanvas(painter, state, dirty);
             painter.end();
             const auto t2 = std::chrono::steady_clock::now();
             runMoves.push_back(std::chrono::duration<double, std::micro>(t2 - t0).count());
@@ -100,7 +101,7 @@ int main(int argc, char** argv) {
         const auto f0 = std::chrono::steady_clock::now();
         {
             QPainter painter(&window);
-            DrawCanvas(painter, state, paletteRect, state.canvasRect);
+            DrawCanvas(painter, state, state.canvasRect());
         }
         fullRepaints.push_back(
             std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - f0)
@@ -133,10 +134,10 @@ int main(int argc, char** argv) {
     editor.show();
     if (!editor.LoadPicture(picturePath))
         return 1;
-    editor.m_bFaint = true;
+    editor.canvas().setFaint(true);
     editor.document().setLevel(2);
     QApplication::processEvents();
-    const QPoint origin = editor.CanvasRect.topLeft();
+    const QPoint origin = editor.CanvasRect().topLeft();
     // Counts the paint events, to be sure every move was repainted before the next.
     struct PaintCounter : QObject {
         int paints = 0;

@@ -702,6 +702,30 @@ CRF に換えます: 90 で CRF 18 (既定)、100 で 14。</source>
 <context>
     <name>kelvaro::CDepthPaintDlg</name>
     <message>
+        <source>拡大</source>
+        <translation>Zoom in</translation>
+    </message>
+    <message>
+        <source>縮小</source>
+        <translation>Zoom out</translation>
+    </message>
+    <message>
+        <source>等倍 (100 %)</source>
+        <translation>Actual size (100 %)</translation>
+    </message>
+    <message>
+        <source>ウィンドウに合わせる</source>
+        <translation>Fit to window</translation>
+    </message>
+    <message>
+        <source>無題</source>
+        <translation>Untitled</translation>
+    </message>
+    <message>
+        <source>%1, %2  段 %3</source>
+        <translation>%1, %2  level %3</translation>
+    </message>
+    <message>
         <source>立体情報が保存されていません。保存しますか？</source>
         <translation>The depth map has not been saved. Save it?</translation>
     </message>
@@ -1014,6 +1038,13 @@ A right click on the canvas picks the level found there.</translation>
     <message>
         <source>MP4動画を保存できませんでした。</source>
         <translation>The MP4 video could not be saved.</translation>
+    </message>
+</context>
+<context>
+    <name>kelvaro::CanvasView</name>
+    <message>
+        <source>画像を開く (%1) か、画像ファイルをここにドロップしてください。</source>
+        <translation>Open a picture (%1) or drop a picture file here.</translation>
     </message>
 </context>
 <context>

@@ -16,8 +16,10 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -45,9 +47,10 @@ CDepthPaintDlg::CDepthPaintDlg(Prompts& prompts, QWidget* parent)
     : QDialog(parent), prompts_(prompts) {
     InitEditorResources();
     m_hIcon = QIcon(QStringLiteral(":/icons/128.png"));
-    // A close box, no minimise or maximise box, no resizing by the user.
+    // A close box and a maximise box, no minimise box; the user may resize the window.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::WindowMaximizeButtonHint);
     setFont(DialogFont());
     setWindowTitle(QStringLiteral("Kelvaro ver.4"));
     setWindowIcon(m_hIcon);
@@ -56,6 +59,27 @@ CDepthPaintDlg::CDepthPaintDlg(Prompts& prompts, QWidget* parent)
         if (auto* fill = dynamic_cast<FillTool*>(tool.get()))
             fillTool_ = fill;
     CreateControls();
+    canvas_ = new CanvasView(document_, this);
+    canvas_->setObjectName(QStringLiteral("canvas"));
+    canvas_->setCentreLift(layout::CanvasAreaTop - layout::CanvasCentreTop);
+    canvas_->setToolSource([this]() -> Tool& { return currentTool(); });
+    canvas_->setPressWidthSource(
+        [this] { return PenWidthForThickness(thickness_->currentIndex()); });
+    // The width is read once, at the press that starts a stroke.
+    connect(canvas_, &CanvasView::pressing, this, [this] {
+        UpdateData(true);
+        document_.setPenWidth(PenWidthForThickness(m_nThickness));
+    });
+    connect(canvas_, &CanvasView::pointerMoved, this, &CDepthPaintDlg::UpdateStatus);
+    connect(canvas_, &CanvasView::zoomChanged, this, &CDepthPaintDlg::UpdateStatus);
+    status_ = new QStatusBar(this);
+    status_->setObjectName(QStringLiteral("status"));
+    pointerStatus_ = new QLabel(status_);
+    zoomStatus_ = new QLabel(status_);
+    pictureStatus_ = new QLabel(status_);
+    status_->addWidget(pointerStatus_, 1);
+    status_->addPermanentWidget(zoomStatus_);
+    status_->addPermanentWidget(pictureStatus_);
     UpdateData(false);
     SetOuterSize(layout::StartOuterSize);
     CentreOnScreen();
@@ -68,6 +92,10 @@ CDepthPaintDlg::CDepthPaintDlg(Prompts& prompts, QWidget* parent)
     setAcceptDrops(true);
     thickness_->installEventFilter(this);
     fillMode_->installEventFilter(this);
+    // The outline shows the width the next press takes.
+    connect(thickness_, &QComboBox::currentIndexChanged, canvas_, &CanvasView::RefreshPointer);
+    preview_->setControlsSource([this] { return ControlRowRect(); });
+    UpdateStatus();
 }
 
 CDepthPaintDlg::~CDepthPaintDlg() = default;
@@ -188,7 +216,46 @@ void CDepthPaintDlg::CentreOnScreen() {
 }
 
 void CDepthPaintDlg::SetOuterSize(QSize outer) {
-    setFixedSize(layout::OuterToClient(outer) + QSize(0, layout::OptionRowHeight));
+    const QSize client =
+        layout::OuterToClient(outer) + QSize(0, layout::OptionRowHeight + StatusLineHeight());
+    setMinimumSize(client);
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+        resize(client);
+        // At once, not when the window system reports the new size: the canvas is placed in it.
+        LayOut(client);
+    }
+}
+
+int CDepthPaintDlg::StatusLineHeight() const {
+    return status_->sizeHint().height();
+}
+
+// The canvas area fills the window below the row of controls; the status line is at the bottom.
+void CDepthPaintDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    LayOut(event->size());
+}
+
+void CDepthPaintDlg::LayOut(QSize client) {
+    const int statusHeight = StatusLineHeight();
+    status_->setGeometry(0, client.height() - statusHeight, client.width(), statusHeight);
+    canvas_->setGeometry(0, layout::CanvasAreaTop, client.width(),
+                         std::max(0, client.height() - statusHeight - layout::CanvasAreaTop));
+}
+
+QRect CDepthPaintDlg::CanvasRect() const {
+    if (!document_.hasPicture())
+        return {};
+    const QRect r = canvas_->canvasRect();
+    return QRect(canvas_->viewport()->mapTo(this, r.topLeft()), r.size());
+}
+
+QRect CDepthPaintDlg::ControlRowRect() const {
+    QRect row = PaletteRect;
+    for (const QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (child != canvas_ && child != status_ && !child->isWindow())
+            row |= child->geometry();
+    return row;
 }
 
 QWidget* CDepthPaintDlg::Control(int id) const {
@@ -239,29 +306,31 @@ void CDepthPaintDlg::RunHandler(int id) {
         it->second();
 }
 
-// A view switch from the menu sets both check boxes from m_nView. The exchange writes all three
-// bound values, so the thickness list also goes back to the last thickness read.
-void CDepthPaintDlg::ToggleView(int bit) {
-    m_nView ^= bit;
-    m_bShowDepth = (m_nView & ViewDepth) != 0;
-    m_bShowPicture = (m_nView & ViewPicture) != 0;
-    UpdateData(false);
+void CDepthPaintDlg::SetView(int view) {
+    canvas_->setView(view);
     UpdateActions();
-    update(CanvasRect);
+}
+
+// A view switch from the menu sets both check boxes from the canvas's view bits. The exchange
+// writes all three bound values, so the thickness list also goes back to the last thickness read.
+void CDepthPaintDlg::ToggleView(int bit) {
+    const int view = canvas_->view() ^ bit;
+    m_bShowDepth = (view & ViewDepth) != 0;
+    m_bShowPicture = (view & ViewPicture) != 0;
+    UpdateData(false);
+    SetView(view);
 }
 
 void CDepthPaintDlg::OnShowDepthClicked() {
     UpdateData(true);
-    m_nView = m_bShowDepth ? (m_nView | ViewDepth) : (m_nView & ViewPicture);
-    UpdateActions();
-    update(CanvasRect);
+    const int view = canvas_->view();
+    SetView(m_bShowDepth ? (view | ViewDepth) : (view & ViewPicture));
 }
 
 void CDepthPaintDlg::OnShowPictureClicked() {
     UpdateData(true);
-    m_nView = m_bShowPicture ? (m_nView | ViewPicture) : (m_nView & ViewDepth);
-    UpdateActions();
-    update(CanvasRect);
+    const int view = canvas_->view();
+    SetView(m_bShowPicture ? (view | ViewPicture) : (view & ViewDepth));
 }
 
 void CDepthPaintDlg::SendProgressCommand(int command) {
@@ -302,11 +371,10 @@ void CDepthPaintDlg::done(int result) {
     QDialog::done(result);
 }
 
-void CDepthPaintDlg::paintEvent(QPaintEvent* event) {
-    // The window system has filled the repainted region with the dialog background, so a canvas
-    // area with both views off shows the background whatever switched them off.
+void CDepthPaintDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    DrawCanvasNow(painter, event->rect());
+    if (const QWidget* raised = Control(ctrl::RaisedLabel))
+        DrawPaletteBar(painter, raised->geometry(), document_.level(), PaletteRect);
 }
 
 void CDepthPaintDlg::closeEvent(QCloseEvent* event) {

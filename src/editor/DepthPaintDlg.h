@@ -5,6 +5,7 @@
 #include "editor/DialogLayout.h"
 #include "editor/Prompts.h"
 #include "editor/canvas/CanvasDisplay.h"
+#include "editor/canvas/CanvasView.h"
 #include "editor/preview/PreviewWindow.h"
 #include "editor/tools/Tools.h"
 
@@ -29,19 +30,23 @@ class QKeyEvent;
 class QMouseEvent;
 class QDragEnterEvent;
 class QDropEvent;
+class QLabel;
+class QStatusBar;
 
 namespace kelvaro {
 
-// The editor window: the row of controls, the palette bar and the canvas over an EditorDocument.
-// Every command is one QAction (Action(id)), shared by the popup menu, the buttons and the
-// keyboard; all of them run through OnCommand, and a command with a handler (SetCommandHandler)
-// runs that. Mouse input on the canvas goes to the current tool object. Every modal question goes
-// through the Prompts given at construction.
+// The editor window: the row of controls, the palette bar, the canvas (a CanvasView, which owns
+// what it shows) and the status line, over an EditorDocument. Every command is one QAction
+// (Action(id)), shared by the popup menu, the buttons and the keyboard; all of them run through
+// OnCommand, and a command with a handler (SetCommandHandler) runs that. Mouse input on the canvas
+// goes to the current tool object. Every modal question goes through the Prompts given at
+// construction. The window can be resized and maximised; its size around a picture is the
+// smallest it takes.
 class CDepthPaintDlg : public QDialog {
     Q_OBJECT
 
 public:
-    // Bits of m_nView, as the canvas display reads them.
+    // Bits of the canvas's view switches.
     static constexpr int ViewDepth = kViewDepth;
     static constexpr int ViewPicture = kViewPicture;
     // Progress commands: 0 ... 8 show that step, HideCommand hides the progress window.
@@ -51,12 +56,9 @@ public:
     ~CDepthPaintDlg() override;
 
     // ---- Window state; the editing state is the document's ----
-    QRect PaletteRect; // the palette bar in client coordinates; empty until the first paint
-    QRect CanvasRect;  // where picture and map are shown one to one, client coordinates
-    int m_nView = ViewDepth | ViewPicture;
-    bool m_bFaint = false;      // depth colours shown faintly
-    int m_nThickness = 3;       // index in the thickness list ("8"), exchanged by UpdateData
-    bool m_bShowDepth = true;   // check box "立体情報", exchanged by UpdateData
+    QRect PaletteRect;        // the palette bar in client coordinates; empty until the first paint
+    int m_nThickness = 3;     // index in the thickness list ("8"), exchanged by UpdateData
+    bool m_bShowDepth = true; // check box "立体情報", exchanged by UpdateData
     bool m_bShowPicture = true; // check box "画像", exchanged by UpdateData
     QIcon m_hIcon;              // the program icon
 
@@ -66,6 +68,20 @@ public:
     const EditorDocument& document() const { return document_; }
     // The live preview window ("プレビュー"), hidden until the menu item opens it.
     PreviewWindow& preview() { return *preview_; }
+    // The canvas: view switches, faint colours, zoom, scrolling, and the mouse on the map.
+    CanvasView& canvas() const { return *canvas_; }
+    // Where the canvas shows the map, in client coordinates (empty without a picture); at 100 %
+    // one to one, the map pixel (x, y) at CanvasRect().topLeft() + (x, y).
+    QRect CanvasRect() const;
+    // The row of controls and the palette bar, in client coordinates: what the preview window
+    // keeps clear of.
+    QRect ControlRowRect() const;
+    // The status line's height, which the window adds below the sizes of its layout.
+    int StatusLineHeight() const;
+    // The status line's texts: the pointer's map point and level, the zoom, the picture.
+    QString PointerStatus() const;
+    QString ZoomStatus() const;
+    QString PictureStatus() const;
 
     Prompts& prompts() const { return prompts_; }
 
@@ -136,7 +152,9 @@ public:
 
     // ---- Painting ----
     void OnClear();
-    // A press with Shift fills by the picture's colour (see FillTool).
+    // Mouse input in client coordinates: the palette bar takes left presses, the canvas the rest
+    // (a press outside both does nothing). A press with Shift fills by the picture's colour (see
+    // FillTool).
     void OnLButtonDown(QPoint client, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     void OnMouseMove(QPoint client);
     void OnLButtonUp(QPoint client);
@@ -147,9 +165,10 @@ public:
     void GenerateHorizontalSwayGif(const QString& path);
     void GenerateVerticalSwayGif(const QString& path);
 
-    // The window size as an outer size (see layout::OuterToClient).
+    // The window size as an outer size (see layout::OuterToClient), the status line included.
     QSize OuterSize() const { return layout::ClientToOuter(size()); }
-    // Gives the window this outer size; it keeps its position and cannot be resized by the user.
+    // Gives the window this outer size plus the status line's height, which is also the smallest
+    // size the user can give it; it keeps its position. A maximised window stays maximised.
     void SetOuterSize(QSize outer);
 
     // Releases the picture and the depth map (the undo history stays).
@@ -163,6 +182,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -185,15 +205,24 @@ private:
     void OnShowDepthClicked();
     void OnShowPictureClicked();
     void ToggleView(int bit);
+    void SetView(int view);
+    void LayOut(QSize client);
+    void UpdateStatus();
+    void UpdateTitle();
     void RunHandler(int id);
     void SendProgressCommand(int command);
     void InstallCommandHandlers();
-    void DrawCanvasNow(QPainter& painter, const QRect& dirty);
     void GenerateGif(const QString& path, int direction);
 
     Prompts& prompts_;
     EditorDocument document_;
     std::unique_ptr<PreviewWindow> preview_; // a window of its own, destroyed before document_
+    CanvasView* canvas_ = nullptr;           // a child, owned by this window
+    QStatusBar* status_ = nullptr;
+    QLabel* pointerStatus_ = nullptr;
+    QLabel* zoomStatus_ = nullptr;
+    QLabel* pictureStatus_ = nullptr;
+    QString picturePath_; // the file of the picture shown, empty without one
     QPushButton* menuButton_ = nullptr;
     QPushButton* toolButtons_[kToolCount] = {};
     QComboBox* thickness_ = nullptr;
@@ -203,7 +232,6 @@ private:
     QCheckBox* showDepth_ = nullptr;
     QCheckBox* showPicture_ = nullptr;
     std::vector<std::unique_ptr<Tool>> tools_; // by PaintTool number
-    Tool* pressedTool_ = nullptr;              // the tool of the left press, until its release
     FillTool* fillTool_ = nullptr;             // one of tools_, whose mode the row chooses
     std::map<int, QAction*> actions_;          // owned by this window as their parent
     std::map<int, std::function<void()>> handlers_;

@@ -58,6 +58,11 @@ inline constexpr int SelectLevel0 = 32800;
 inline constexpr int SelectGradient = 32901;
 inline constexpr int SnapToEdges = 32902;   // in the "立体情報" submenu
 inline constexpr int ToggleProtect = 32903; // "手前を保護"
+// Zoom: one level in or out, back to 100 %, the whole picture in the window.
+inline constexpr int ZoomIn = 32860;
+inline constexpr int ZoomOut = 32861;
+inline constexpr int ZoomActual = 32862;
+inline constexpr int ZoomFit = 32863;
 } // namespace cmd
 
 inline QString ControlName(int id) {
@@ -87,11 +92,20 @@ constexpr QSize ClientToOuter(QSize client) {
                  client.height() + CaptionHeight + 2 * FrameThickness);
 }
 
-// The editor window's outer size at start and its width whatever picture is loaded.
+// The editor window's outer size at start and its width whatever picture is loaded, both without
+// the second row of controls and the status line, which add their heights. They are also the
+// smallest sizes the user can give the window.
 inline constexpr QSize StartOuterSize(656, 552);
 // The second row of controls below the first: the window is this much higher than its outer
 // size says, and everything below the rows (the canvas) this much lower.
 inline constexpr int OptionRowHeight = 24;
+
+// The canvas area runs from client y CanvasAreaTop, below the row of controls, to the status
+// line. A canvas that fits is centred between client y CanvasCentreTop and the status line, which
+// at 100 % puts it where the placement formulas above say: so the area's centre is lifted by the
+// difference.
+inline constexpr int CanvasAreaTop = 33 + OptionRowHeight;
+inline constexpr int CanvasCentreTop = 24 + OptionRowHeight;
 } // namespace layout
 
 } // namespace kelvaro

@@ -21,10 +21,10 @@ namespace kelvaro {
 namespace {
 
 // The commands that need a picture; greyed (and their shortcuts off) without one.
-constexpr int kNeedPicture[] = {cmd::Undo,        cmd::Redo,          cmd::Clear,
-                                cmd::ToggleDepth, cmd::TogglePicture, cmd::ToggleFaint,
-                                cmd::SaveDepth,   cmd::LoadDepth,     cmd::LoadGreyDepth,
-                                cmd::GenerateGif, cmd::SnapToEdges};
+constexpr int kNeedPicture[] = {
+    cmd::Undo,        cmd::Redo,      cmd::Clear,     cmd::ToggleDepth,   cmd::TogglePicture,
+    cmd::ToggleFaint, cmd::SaveDepth, cmd::LoadDepth, cmd::LoadGreyDepth, cmd::GenerateGif,
+    cmd::SnapToEdges, cmd::ZoomIn,    cmd::ZoomOut,   cmd::ZoomActual,    cmd::ZoomFit};
 
 // The names of the levels, as the palette's tooltip says them.
 const char* const kLevelNames[kLevelCount] = {
@@ -75,6 +75,11 @@ void CDepthPaintDlg::CreateActions() {
     AddAction(cmd::GenerateGif, tr("GIFを生成"), {key("Ctrl+G")});
     AddAction(cmd::Preview, tr("プレビュー"));
     AddAction(cmd::Exit, tr("終了"), {key("Ctrl+Q")});
+    // Ctrl+= zooms in too: on many keyboards + is Shift+=.
+    AddAction(cmd::ZoomIn, tr("拡大"), {QKeySequence::ZoomIn, key("Ctrl+=")});
+    AddAction(cmd::ZoomOut, tr("縮小"), {QKeySequence::ZoomOut});
+    AddAction(cmd::ZoomActual, tr("等倍 (100 %)"), {key("Ctrl+0")});
+    AddAction(cmd::ZoomFit, tr("ウィンドウに合わせる"));
     AddAction(cmd::SelectPen, tr("ペン"), {key("B")});
     AddAction(cmd::SelectEraser, tr("消しゴム"), {key("E")});
     AddAction(cmd::SelectFill, tr("塗りつぶし"), {key("F")});
@@ -151,9 +156,9 @@ QAction* CDepthPaintDlg::Action(int id) const {
 void CDepthPaintDlg::UpdateActions() {
     for (int id : kNeedPicture)
         actions_[id]->setEnabled(document_.hasPicture());
-    actions_[cmd::ToggleDepth]->setChecked((m_nView & ViewDepth) != 0);
-    actions_[cmd::TogglePicture]->setChecked((m_nView & ViewPicture) != 0);
-    actions_[cmd::ToggleFaint]->setChecked(m_bFaint);
+    actions_[cmd::ToggleDepth]->setChecked((canvas_->view() & ViewDepth) != 0);
+    actions_[cmd::TogglePicture]->setChecked((canvas_->view() & ViewPicture) != 0);
+    actions_[cmd::ToggleFaint]->setChecked(canvas_->faint());
     actions_[cmd::Preview]->setChecked(preview_ && preview_->isVisible());
     actions_[cmd::ToggleProtect]->setChecked(document_.protectNearer());
 }
@@ -179,7 +184,8 @@ std::unique_ptr<QMenu> CDepthPaintDlg::BuildPopupMenu() {
         }
     };
     items(menu.get(), {cmd::OpenPicture, 0, cmd::Undo, cmd::Redo, cmd::Clear});
-    items(menu->addMenu(tr("表示")), {cmd::ToggleDepth, cmd::TogglePicture, 0, cmd::ToggleFaint});
+    items(menu->addMenu(tr("表示")), {cmd::ToggleDepth, cmd::TogglePicture, 0, cmd::ToggleFaint, 0,
+                                      cmd::ZoomIn, cmd::ZoomOut, cmd::ZoomActual, cmd::ZoomFit});
     menu->addSeparator();
     items(menu->addMenu(tr("立体情報")),
           {cmd::SaveDepth, cmd::LoadDepth, cmd::LoadGreyDepth, 0, cmd::SnapToEdges});
@@ -206,9 +212,20 @@ void CDepthPaintDlg::OnCommand(int id) {
         ToggleView(ViewPicture);
         break;
     case cmd::ToggleFaint:
-        m_bFaint = !m_bFaint;
+        canvas_->setFaint(!canvas_->faint());
         UpdateActions();
-        update(CanvasRect);
+        break;
+    case cmd::ZoomIn:
+        canvas_->ZoomIn();
+        break;
+    case cmd::ZoomOut:
+        canvas_->ZoomOut();
+        break;
+    case cmd::ZoomActual:
+        canvas_->ZoomActual();
+        break;
+    case cmd::ZoomFit:
+        canvas_->ZoomToFit();
         break;
     case cmd::Preview:
         preview_->setVisible(!preview_->isVisible());

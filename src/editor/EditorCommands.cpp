@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -53,11 +54,17 @@ void CDepthPaintDlg::InstallCommandHandlers() {
     SetCommandHandler(cmd::SnapToEdges, [this] { OnSnapToEdges(); });
 }
 
-// The canvas and the palette bar repaint from the document's signals alone.
+// The canvas repaints itself from the document's signals; the window follows them with the
+// palette bar, the title's modified marker and the status line.
 void CDepthPaintDlg::ObserveDocument() {
-    connect(&document_, &EditorDocument::changed, this,
-            [this](const QRect& mapRect) { update(mapRect.translated(CanvasRect.topLeft())); });
+    connect(&document_, &EditorDocument::changed, this, [this] {
+        // Comparing the whole map is left for the end of a stroke.
+        if (!document_.isStroking())
+            setWindowModified(document_.isModified());
+    });
     connect(&document_, &EditorDocument::pictureReplaced, this, [this] {
+        if (!document_.hasPicture())
+            picturePath_.clear();
         UpdateActions();
         OnPictureReplaced();
     });
@@ -93,26 +100,73 @@ bool CDepthPaintDlg::LoadPicture(const QString& path) {
                                                       .arg(loaded.fileSize.height())
                                                       .arg(loaded.image.width())
                                                       .arg(loaded.image.height()));
+    const QString previous = std::exchange(picturePath_, path);
     if (!document_.ReplacePicture(std::move(loaded.image))) {
+        picturePath_ = previous;
         prompts_.ShowMessage(WithReason(failed, NoMemoryReason())); // no room for its depth map
         return false;
     }
+    UpdateTitle();
+    UpdateStatus();
     return true;
 }
 
-// A new picture: the window takes its height, the canvas is centred in it.
+// A new picture: the window takes its height, the canvas (back at 100 %) is centred in it.
 void CDepthPaintDlg::OnPictureReplaced() {
+    UpdateTitle();
+    UpdateStatus();
     if (!document_.hasPicture())
         return;
     const QSize picture = document_.size();
-    const QSize outer(layout::StartOuterSize.width(), std::max(picture.height(), 480) + 72);
-    SetOuterSize(outer);
-    // Placed as in a window of that outer size, below the second row of controls.
-    CanvasRect = QRect((outer.width() - picture.width()) / 2 - 3,
-                       (outer.height() - picture.height() - 42) / 2 + 21 + layout::OptionRowHeight,
-                       picture.width(), picture.height());
-    setWindowTitle(QStringLiteral("Kelvaro ver.4"));
+    // The canvas stands as in a window of that outer size, below the second row of controls.
+    SetOuterSize(QSize(layout::StartOuterSize.width(), std::max(picture.height(), 480) + 72));
     update();
+}
+
+// "NAME - Kelvaro ver.4" with the modified marker while the map has unsaved changes.
+void CDepthPaintDlg::UpdateTitle() {
+    const QString program = QStringLiteral("Kelvaro ver.4");
+    if (!document_.hasPicture()) {
+        setWindowTitle(program);
+        setWindowModified(false);
+        return;
+    }
+    const QString name = picturePath_.isEmpty() ? tr("無題") : QFileInfo(picturePath_).fileName();
+    setWindowTitle(QStringLiteral("%1[*] - %2").arg(DisplayFileName(name), program));
+    setWindowModified(document_.isModified());
+}
+
+QString CDepthPaintDlg::PointerStatus() const {
+    const std::optional<QPoint> point = canvas_->hoverPoint();
+    if (!point)
+        return {};
+    const std::optional<DepthLevel> level = LevelAt(document_.depthMap(), *point);
+    return tr("%1, %2  段 %3")
+        .arg(point->x())
+        .arg(point->y())
+        .arg(level ? QString::number(*level) : QStringLiteral("-"));
+}
+
+QString CDepthPaintDlg::ZoomStatus() const {
+    if (!document_.hasPicture())
+        return {};
+    return QStringLiteral("%1 %").arg(canvas_->zoom().percent());
+}
+
+QString CDepthPaintDlg::PictureStatus() const {
+    if (!document_.hasPicture())
+        return {};
+    const QString name = picturePath_.isEmpty() ? tr("無題") : QFileInfo(picturePath_).fileName();
+    return QStringLiteral("%1  %2 × %3")
+        .arg(DisplayFileName(name))
+        .arg(document_.size().width())
+        .arg(document_.size().height());
+}
+
+void CDepthPaintDlg::UpdateStatus() {
+    pointerStatus_->setText(PointerStatus());
+    zoomStatus_->setText(ZoomStatus());
+    pictureStatus_->setText(PictureStatus());
 }
 
 // Drops are not user input to the event loop, so they are turned away explicitly while a GIF is
@@ -240,43 +294,22 @@ void CDepthPaintDlg::OnLButtonDown(QPoint client, Qt::KeyboardModifiers modifier
         document_.setLevel(*level);
         return;
     }
-    if (!document_.hasPicture())
-        return;
-    const std::optional<QPoint> point = CanvasPointAt(client, CanvasRect);
-    if (!point)
-        return;
-    // The width is read once, at the press that starts a stroke; Qt keeps sending this window
-    // the moves and the release while the button is held, wherever the pointer goes.
-    UpdateData(true);
-    document_.setPenWidth(PenWidthForThickness(m_nThickness));
-    pressedTool_ = &currentTool();
-    pressedTool_->PressWithModifiers(document_, *point, modifiers);
-    update(pressedTool_->previewRect().translated(CanvasRect.topLeft()));
+    if (canvas_->geometry().contains(client))
+        canvas_->PressAt(canvas_->viewport()->mapFrom(this, client), modifiers);
 }
 
-// The tool that took the press gets the moves and the release, even when another tool is chosen
-// from the keyboard meanwhile. What a tool previews is repainted where it was and where it is.
+// The canvas's tool of the press gets the moves and the release wherever the pointer goes.
 void CDepthPaintDlg::OnMouseMove(QPoint client) {
-    if (!pressedTool_)
-        return;
-    const QRect before = pressedTool_->previewRect();
-    pressedTool_->Move(document_, client - CanvasRect.topLeft());
-    update((before | pressedTool_->previewRect()).translated(CanvasRect.topLeft()));
+    canvas_->MoveTo(canvas_->viewport()->mapFrom(this, client));
 }
 
 void CDepthPaintDlg::OnLButtonUp(QPoint client) {
-    if (Tool* tool = std::exchange(pressedTool_, nullptr)) {
-        const QRect before = tool->previewRect();
-        tool->Release(document_, client - CanvasRect.topLeft());
-        update(before.translated(CanvasRect.topLeft()));
-    }
+    canvas_->ReleaseAt(canvas_->viewport()->mapFrom(this, client));
 }
 
 void CDepthPaintDlg::OnRButtonUp(QPoint client) {
-    if (!document_.hasPicture())
-        return;
-    if (const std::optional<QPoint> point = CanvasPointAt(client, CanvasRect))
-        document_.Pick(*point);
+    if (canvas_->geometry().contains(client))
+        canvas_->PickAt(canvas_->viewport()->mapFrom(this, client));
 }
 
 void CDepthPaintDlg::mousePressEvent(QMouseEvent* event) {
@@ -293,20 +326,6 @@ void CDepthPaintDlg::mouseReleaseEvent(QMouseEvent* event) {
         OnLButtonUp(event->position().toPoint());
     else if (event->button() == Qt::RightButton)
         OnRButtonUp(event->position().toPoint());
-}
-
-void CDepthPaintDlg::DrawCanvasNow(QPainter& painter, const QRect& dirty) {
-    CanvasState state;
-    if (const QWidget* raised = Control(ctrl::RaisedLabel))
-        state.raisedLabel = raised->geometry();
-    state.level = document_.level();
-    state.map = &document_.depthMap();
-    state.picture = &document_.picture();
-    state.loaded = document_.hasPicture();
-    state.canvasRect = CanvasRect;
-    state.view = m_nView;
-    state.faint = m_bFaint;
-    DrawCanvas(painter, state, PaletteRect, dirty);
 }
 
 } // namespace kelvaro

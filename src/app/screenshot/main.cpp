@@ -130,7 +130,7 @@ int main(int argc, char** argv) {
         return 1;
     if (argc >= 4 && !editor.document().LoadDepthMap(QString::fromLocal8Bit(argv[3])))
         return 1;
-    editor.m_bFaint = faint;
+    editor.canvas().setFaint(faint);
     editor.update();
     QApplication::processEvents();
     const QString path = QString::fromLocal8Bit(argv[1]);

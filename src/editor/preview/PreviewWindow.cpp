@@ -142,8 +142,7 @@ void PreviewWindow::PlaceBesideEditor() {
     const QScreen* screen = editor->screen() ? editor->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    // The editor's controls are its child widgets; its canvas is painted, not a widget.
-    const QRect controlsRect = editor->childrenRect();
+    const QRect controlsRect = controlsSource_ ? controlsSource_() : editor->childrenRect();
     const QRect controls(editor->mapToGlobal(controlsRect.topLeft()), controlsRect.size());
     // The frame around this window, as far as the window system has said (none before the
     // first show).

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class QComboBox;
@@ -43,6 +44,10 @@ public:
                               const QRect& screen);
 
     PreviewWindow(const EditorDocument& document, QWidget* parent = nullptr);
+
+    // The editor's row of controls in its client coordinates, which the preview keeps clear of;
+    // without it, the rectangle of all the editor's child widgets.
+    void setControlsSource(std::function<QRect()> source) { controlsSource_ = std::move(source); }
 
     SwayDirection direction() const { return direction_; }
     void SetDirection(SwayDirection direction);
@@ -101,6 +106,7 @@ private:
     bool stale_ = true; // the document changed while hidden
     // Where PlaceBesideEditor put the window; while it stands there, a resize places it again.
     std::optional<QPoint> placedAt_;
+    std::function<QRect()> controlsSource_;
 };
 
 } // namespace kelvaro

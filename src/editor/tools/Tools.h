@@ -5,6 +5,7 @@
 
 #include <QCursor>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 
 #include <memory>

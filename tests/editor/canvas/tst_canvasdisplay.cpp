@@ -24,10 +24,14 @@ struct Screen {
     QRect paletteRect;
 
     Screen() { image.fill(kBackground); }
+    void PaintBar(DepthLevel level, const QRect& label = kLabel) {
+        QPainter painter(&image);
+        DrawPaletteBar(painter, label, level, paletteRect);
+    }
     void Paint(const CanvasState& state, QRect dirty = QRect(0, 0, 420, 260)) {
         QPainter painter(&image);
         painter.setClipRect(dirty);
-        DrawCanvas(painter, state, paletteRect, dirty);
+        DrawCanvas(painter, state, dirty);
     }
     QRgb at(int x, int y) const { return image.pixel(x, y); }
 };
@@ -43,11 +47,11 @@ struct Picture {
         QImage grey(w, h, QImage::Format_RGB32);
         grey.fill(kGrey);
         picture = ImageHandle(grey);
-        state.raisedLabel = kLabel;
         state.map = &map;
         state.picture = &picture;
         state.loaded = true;
-        state.canvasRect = QRect(at, QSize(w, h));
+        state.origin = at;
+        state.mapSize = QSize(w, h);
     }
 };
 
@@ -58,10 +62,7 @@ class TestCanvasDisplay : public QObject {
 private slots:
     void paletteCellsOutlineAndMark() {
         Screen screen;
-        CanvasState state;
-        state.raisedLabel = kLabel;
-        state.level = 8;
-        screen.Paint(state);
+        screen.PaintBar(8);
         QCOMPARE(screen.paletteRect, QRect(R, T - 2, 144, 17));
 
         // Cells: 16 wide, 18 high from T - 2, level i at R + 16 i.
@@ -107,11 +108,9 @@ private slots:
 
     void paletteRectIsFixedAtTheFirstPaint() {
         Screen screen;
-        CanvasState state;
-        state.raisedLabel = kLabel;
-        screen.Paint(state);
-        state.raisedLabel = QRect(10, 10, 16, 16);
-        screen.Paint(state);
+        screen.PaintBar(0);
+        screen.PaintBar(0, QRect(10, 10, 16, 16));
+        screen.Paint(CanvasState());
         QCOMPARE(screen.paletteRect, QRect(R, T - 2, 144, 17));
         // Before any picture: no canvas and no frame.
         for (int y = 40; y < 260; ++y)
@@ -201,6 +200,100 @@ private slots:
                     QCOMPARE(pieces.at(x, y), full.at(x, y));
                 else
                     QCOMPARE(pieces.at(x, y), kBackground);
+            }
+    }
+
+    // Zoomed, screen pixel s of the canvas shows map pixel floor(s * den / num) of the composed
+    // image: at 300 % sharp 3 x 3 squares, at 2/3 two of every three map pixels. Painting the
+    // dirty pieces one after the other gives exactly the whole paint, frame included.
+    void zoomedCanvasSamplesTheComposedMap() {
+        Picture pic(40, 30, {20, 45});
+        DrawStrokeSegment(pic.map, {0, 0}, {39, 29}, 4, DepthPalette[3]);
+        pic.state.faint = true;
+        const QImage composed = ComposeShown(pic.state, QRect(0, 0, 40, 30));
+        QCOMPARE(composed.size(), QSize(40, 30));
+        for (const ZoomFactor z : {ZoomFactor{3, 1}, ZoomFactor{2, 3}, ZoomFactor{1, 4}}) {
+            pic.state.zoom = z;
+            const QRect c = pic.state.canvasRect();
+            QCOMPARE(c.size(), QSize(z.ToScreen(40), z.ToScreen(30)));
+            Screen full;
+            full.image = QImage(420, 260, QImage::Format_RGB32);
+            full.image.fill(kBackground);
+            full.Paint(pic.state);
+            for (int y = 0; y < c.height(); ++y)
+                for (int x = 0; x < c.width(); ++x)
+                    QCOMPARE(full.at(c.x() + x, c.y() + y),
+                             composed.pixel(x * z.den / z.num, y * z.den / z.num));
+            // The frame, one pixel outside.
+            QCOMPARE(full.at(c.x() - 1, c.y() + 3), 0xff000000);
+            QCOMPARE(full.at(c.x() + c.width(), c.y() + 3), 0xff000000);
+            QCOMPARE(full.at(c.x() + 3, c.y() + c.height()), 0xff000000);
+            QCOMPARE(full.at(c.x() + c.width() + 1, c.y() + 3), kBackground);
+
+            Screen pieces;
+            const QRect dirty[] = {{c.x() - 3, c.y() - 2, 13, 11},
+                                   {c.x() + 7, c.y() + 5, 17, 9},
+                                   {c.x() + 20, c.y(), 200, 200},
+                                   {0, c.y() + 8, 420, 260}};
+            for (const QRect& d : dirty)
+                pieces.Paint(pic.state, d);
+            QRegion covered;
+            for (const QRect& d : dirty)
+                covered += d;
+            for (int y = c.y(); y < c.y() + c.height(); ++y)
+                for (int x = c.x(); x < c.x() + c.width(); ++x)
+                    if (covered.contains(QPoint(x, y)))
+                        QCOMPARE(pieces.at(x, y), full.at(x, y));
+        }
+        // The mapping both ways: the screen rectangle of a map rectangle shows exactly it.
+        pic.state.zoom = {3, 1};
+        QCOMPARE(pic.state.ScreenRectOf(QRect(2, 1, 3, 2)), QRect(20 + 6, 45 + 3, 9, 6));
+        QCOMPARE(pic.state.MapRectOf(QRect(20 + 6, 45 + 3, 9, 6)), QRect(2, 1, 3, 2));
+        QCOMPARE(pic.state.MapPointAt(QPoint(19, 44)), QPoint(-1, -1));
+        pic.state.zoom = {2, 3};
+        QCOMPARE(pic.state.ScreenRectOf(QRect(0, 0, 3, 3)), QRect(20, 45, 2, 2));
+        QCOMPARE(pic.state.MapPointAt(QPoint(21, 45)), QPoint(1, 0));
+        QCOMPARE(pic.state.MapPointAt(QPoint(22, 45)), QPoint(3, 0));
+    }
+
+    // The footprint is what a press paints; its outline marks the footprint's border pixels white
+    // and the ring outside black, nothing else.
+    void footprintAndOutline() {
+        for (int width : {2, 4, 8, 16, 32})
+            for (const QPoint p : {QPoint(20, 15), QPoint(0, 0), QPoint(39, 29), QPoint(1, 28)}) {
+                DepthMap map;
+                QVERIFY(map.Create(40, 30));
+                DrawStrokeSegment(map, p, p, width, DepthPalette[0]);
+                QRegion painted;
+                for (int y = 0; y < 30; ++y)
+                    for (int x = 0; x < 40; ++x)
+                        if (map.Pixel(x, y) == DepthPalette[0])
+                            painted += QRect(x, y, 1, 1);
+                QCOMPARE(BrushFootprint(p, width, {40, 30}), painted);
+            }
+        QCOMPARE(BrushFootprint({3, 4}, 1, {40, 30}), QRegion(3, 4, 1, 1));
+        QVERIFY(BrushFootprint({40, 4}, 1, {40, 30}).isEmpty());
+
+        const QRegion square(10, 10, 6, 6);
+        QImage image(30, 30, QImage::Format_RGB32);
+        image.fill(kGrey);
+        {
+            QPainter painter(&image);
+            DrawFootprintOutline(painter, square);
+        }
+        // The ring is the pixels beside the square's edges, its corners left out.
+        const QRegion corners = QRegion(9, 9, 1, 1) + QRegion(16, 9, 1, 1) + QRegion(9, 16, 1, 1) +
+                                QRegion(16, 16, 1, 1);
+        QCOMPARE(FootprintOutlineArea(square),
+                 QRegion(9, 9, 8, 8) - QRegion(11, 11, 4, 4) - corners);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 30; ++x) {
+                const QPoint p(x, y);
+                const bool border = square.contains(p) && !QRegion(11, 11, 4, 4).contains(p);
+                const bool ring =
+                    QRegion(9, 9, 8, 8).contains(p) && !square.contains(p) && !corners.contains(p);
+                const QRgb expected = border ? 0xffffffff : ring ? 0xff000000 : kGrey;
+                QCOMPARE(image.pixel(x, y), expected);
             }
     }
 };

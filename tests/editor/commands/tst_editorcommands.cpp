@@ -85,7 +85,7 @@ class EditorCommandsTest : public QObject {
             prompts_.saveChoices.push_back(SaveChoice::Discard);
         QVERIFY(dlg_->LoadPicture(WritePicture(Path(QStringLiteral("写真.png")), w, h)));
     }
-    QPoint Client(QPoint mapPoint) const { return dlg_->CanvasRect.topLeft() + mapPoint; }
+    QPoint Client(QPoint mapPoint) const { return dlg_->CanvasRect().topLeft() + mapPoint; }
     const QImage& Map() const { return dlg_->document().depthMap().surface(); }
     // A pen stroke of the level through map points, by direct calls to the mouse handlers.
     void Stroke(int level, const QList<QPoint>& points) {
@@ -133,9 +133,10 @@ private slots:
             QVERIFY2(prompts_.messages.size() == r.messages, qPrintable(QString::number(r.w0)));
             QCOMPARE(dlg_->document().size(), QSize(r.w, r.h));
             QCOMPARE(dlg_->document().picture().image().size(), QSize(r.w, r.h));
-            // Both below the second row of controls.
-            QCOMPARE(dlg_->OuterSize(), QSize(656, r.outerHeight + layout::OptionRowHeight));
-            QCOMPARE(dlg_->CanvasRect, QRect(r.left, r.top + layout::OptionRowHeight, r.w, r.h));
+            // Both below the second row of controls; the status line adds its height.
+            QCOMPARE(dlg_->OuterSize(), QSize(656, r.outerHeight + layout::OptionRowHeight +
+                                                       dlg_->StatusLineHeight()));
+            QCOMPARE(dlg_->CanvasRect(), QRect(r.left, r.top + layout::OptionRowHeight, r.w, r.h));
         }
         // The notice keeps its sentence and adds both sizes.
         QCOMPARE(
@@ -416,7 +417,7 @@ private slots:
 
     void strokesAtTheCanvasEdges() {
         Load(40, 30);
-        const QRect canvas = dlg_->CanvasRect;
+        const QRect canvas = dlg_->CanvasRect();
         const QImage fresh = Map();
         // The first column and row of the canvas rectangle are outside for a press.
         for (QPoint p :

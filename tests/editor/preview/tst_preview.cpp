@@ -190,8 +190,8 @@ private slots:
         editor.OnCommand(cmd::Preview);
         PreviewWindow& preview = editor.preview();
         QVERIFY(QTest::qWaitForWindowExposed(&preview));
-        const QRect controlRow(editor.mapToGlobal(editor.childrenRect().topLeft()),
-                               editor.childrenRect().size());
+        const QRect controlRow(editor.mapToGlobal(editor.ControlRowRect().topLeft()),
+                               editor.ControlRowRect().size());
         QVERIFY(controlRow.height() > 10);
         QVERIFY(!preview.frameGeometry().intersects(controlRow));
         QVERIFY(editor.screen()->availableGeometry().contains(preview.frameGeometry()));

@@ -42,6 +42,11 @@ const QList<MenuRow> ViewMenu = {
     {cmd::TogglePicture, "画像"},
     {0, {}},
     {cmd::ToggleFaint, "立体情報の色を薄く表示"},
+    {0, {}},
+    {cmd::ZoomIn, "拡大"},
+    {cmd::ZoomOut, "縮小"},
+    {cmd::ZoomActual, "等倍 (100 %)"},
+    {cmd::ZoomFit, "ウィンドウに合わせる"},
 };
 const QList<MenuRow> DepthMenu = {
     {cmd::SaveDepth, "保存..."},
@@ -131,16 +136,21 @@ private slots:
     void startState() {
         QCOMPARE(dlg_->windowTitle(), QStringLiteral("Kelvaro ver.4"));
         // The spec'd 656 x 552 and the second row of controls below the first.
-        QCOMPARE(dlg_->OuterSize(), QSize(656, 552 + layout::OptionRowHeight));
-        QCOMPARE(dlg_->size(), QSize(650, 528 + layout::OptionRowHeight));
+        // The status line adds its height below.
+        const int status = dlg_->StatusLineHeight();
+        QVERIFY(status > 10 && status < 40);
+        const int rows = layout::OptionRowHeight + status;
+        QCOMPARE(dlg_->OuterSize(), QSize(656, 552 + rows));
+        QCOMPARE(dlg_->size(), QSize(650, 528 + rows));
+        QCOMPARE(dlg_->minimumSize(), QSize(650, 528 + rows));
         const Qt::WindowFlags f = dlg_->windowFlags();
         QVERIFY(f & Qt::WindowCloseButtonHint);
         QVERIFY(!(f & Qt::WindowMinimizeButtonHint));
-        QVERIFY(!(f & Qt::WindowMaximizeButtonHint));
+        QVERIFY(f & Qt::WindowMaximizeButtonHint);
         QVERIFY(!dlg_->windowIcon().isNull());
 
         QCOMPARE(int(dlg_->document().tool()), 0);
-        QCOMPARE(dlg_->m_nView, 3);
+        QCOMPARE(dlg_->canvas().view(), 3);
         QCOMPARE(dlg_->m_nThickness, 3);
         QCOMPARE(dlg_->document().penWidth(), 8);
         QCOMPARE(dlg_->document().history().position(), -1);
@@ -201,7 +211,7 @@ private slots:
         }
         QVERIFY(right <= dlg_->width());
         LoadSomePicture();
-        QCOMPARE(dlg_->CanvasRect.topLeft(), QPoint(323, 274 + layout::OptionRowHeight));
+        QCOMPARE(dlg_->CanvasRect().topLeft(), QPoint(323, 274 + layout::OptionRowHeight));
     }
 
     void toolButtonsSwapIcons() {
@@ -249,8 +259,8 @@ private slots:
 
     void menuWithPicture() {
         LoadSomePicture();
-        dlg_->m_nView = 2;
-        dlg_->m_bFaint = true;
+        dlg_->canvas().setView(2);
+        dlg_->canvas().setFaint(true);
         const std::unique_ptr<QMenu> menu = dlg_->BuildPopupMenu();
         for (QAction* a : AllItems(menu.get()))
             if (!a->isSeparator())
@@ -284,7 +294,7 @@ private slots:
         });
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(openedAt, button->mapToGlobal(QPoint(0, button->height())));
-        QCOMPARE(dlg_->m_nView, 2);
+        QCOMPARE(dlg_->canvas().view(), 2);
         QVERIFY(!Ctl<QCheckBox>(ctrl::ShowDepth)->isChecked());
     }
 
@@ -297,7 +307,7 @@ private slots:
                              Find(m.get(), cmd::TogglePicture)->isChecked());
         };
         const auto inStep = [&](int view) {
-            QCOMPARE(dlg_->m_nView, view);
+            QCOMPARE(dlg_->canvas().view(), view);
             QCOMPARE(depth->isChecked(), (view & 1) != 0);
             QCOMPARE(picture->isChecked(), (view & 2) != 0);
             QCOMPARE(menuChecks(), std::pair((view & 1) != 0, (view & 2) != 0));
@@ -318,7 +328,7 @@ private slots:
         QTest::mouseClick(picture, Qt::LeftButton);
         inStep(1);
         dlg_->OnCommand(cmd::ToggleFaint);
-        QVERIFY(dlg_->m_bFaint);
+        QVERIFY(dlg_->canvas().faint());
         inStep(1);
     }
 
@@ -343,7 +353,7 @@ private slots:
         QImage picture(60, 60, QImage::Format_RGB32);
         picture.fill(qRgb(0, 200, 0));
         QVERIFY(dlg_->document().ReplacePicture(ImageHandle(picture)));
-        const QRect canvas = dlg_->CanvasRect;
+        const QRect canvas = dlg_->CanvasRect();
         const QColor background = dlg_->palette().color(QPalette::Window);
         const QColor green(0, 200, 0), purple(QColor::fromRgb(ArgbFromColorref(DepthPalette[7])));
         // Columns 30 and 31 of row 30 (a picture column and a map column), and the frame.
@@ -473,8 +483,8 @@ private slots:
             QTest::keyClick(depth, Qt::Key_BracketLeft);
         QCOMPARE(thickness->currentIndex(), 0);
         // The next stroke takes the list's thickness.
-        dlg_->OnLButtonDown(dlg_->CanvasRect.topLeft() + QPoint(2, 2));
-        dlg_->OnLButtonUp(dlg_->CanvasRect.topLeft() + QPoint(2, 2));
+        dlg_->OnLButtonDown(dlg_->CanvasRect().topLeft() + QPoint(2, 2));
+        dlg_->OnLButtonUp(dlg_->CanvasRect().topLeft() + QPoint(2, 2));
         QCOMPARE(dlg_->document().penWidth(), 1);
 
         for (int level : {8, 0, 3, 7, 1, 2, 4, 5, 6}) {
@@ -560,7 +570,7 @@ private slots:
         QVERIFY(dlg_->document().ReplacePicture(ImageHandle(picture)));
         EditorDocument& doc = dlg_->document();
         const auto at = [this](int x, int y) {
-            return dlg_->CanvasRect.topLeft() + QPoint(x, y);
+            return dlg_->CanvasRect().topLeft() + QPoint(x, y);
         };
         const auto row = [&doc](int y) {
             QString text;
@@ -659,6 +669,64 @@ private slots:
         QVERIFY(!doc.protectNearer());
         dlg_->Action(cmd::SnapToEdges)->trigger();
         QCOMPARE(LevelOfColour(doc.depthMap().Pixel(22, 3)), BaseLevel);
+    }
+
+    // Ctrl+= and Ctrl++ zoom in, Ctrl+- out, Ctrl+0 back to 100 %, from wherever the focus is;
+    // the status line follows.
+    void zoomKeys() {
+        QVERIFY(QTest::qWaitForWindowActive(dlg_.get()));
+        LoadSomePicture();
+        auto* depth = Ctl<QWidget>(ctrl::ShowDepth);
+        depth->setFocus();
+        const auto percent = [this] {
+            return dlg_->canvas().zoom().percent();
+        };
+        QCOMPARE(dlg_->ZoomStatus(), QStringLiteral("100 %"));
+        QTest::keyClick(depth, Qt::Key_Equal, Qt::ControlModifier);
+        QCOMPARE(percent(), 200);
+        QTest::keyClick(depth, Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(percent(), 300);
+        QCOMPARE(dlg_->ZoomStatus(), QStringLiteral("300 %"));
+        QTest::keyClick(depth, Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(percent(), 200);
+        QTest::keyClick(depth, Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(percent(), 100);
+        QTest::keyClick(depth, Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(percent(), 67);
+        dlg_->OnCommand(cmd::ZoomFit); // a 4 x 4 picture fills the window at 1600 %
+        QCOMPARE(percent(), 1600);
+        QCOMPARE(dlg_->CanvasRect().size(), QSize(64, 64));
+    }
+
+    // The window grows around the canvas: the row of controls stays, the canvas stays centred,
+    // the status line stays at the bottom; the layout's size is the smallest.
+    void resizingKeepsTheLayout() {
+        QImage picture(100, 100, QImage::Format_RGB32);
+        picture.fill(Qt::gray);
+        QVERIFY(dlg_->document().ReplacePicture(ImageHandle(picture)));
+        QCOMPARE(dlg_->CanvasRect(), QRect(275, 226 + layout::OptionRowHeight, 100, 100));
+        const QRect menu = Ctl<QWidget>(ctrl::Menu)->geometry();
+        const QRect row = dlg_->ControlRowRect();
+        QVERIFY(row.contains(menu) && row.bottom() < layout::CanvasAreaTop);
+        dlg_->resize(900, 700);
+        QTRY_COMPARE(dlg_->size(), QSize(900, 700));
+        QCOMPARE(Ctl<QWidget>(ctrl::Menu)->geometry(), menu);
+        const QRect canvas = dlg_->CanvasRect();
+        QCOMPARE(canvas.center().x(), 900 / 2 - 1);
+        const int areaBottom = 700 - dlg_->StatusLineHeight();
+        QVERIFY(std::abs((canvas.top() - layout::CanvasCentreTop) -
+                         (areaBottom - canvas.bottom() - 1)) <= 1);
+        auto* status = dlg_->findChild<QWidget*>(QStringLiteral("status"));
+        QCOMPARE(status->geometry().bottom(), 699);
+        dlg_->resize(300, 200);
+        QTRY_COMPARE(dlg_->size(), dlg_->minimumSize());
+        // Pointer and picture in the status line.
+        QVERIFY(dlg_->PictureStatus().endsWith(QStringLiteral("100 × 100")));
+        QVERIFY(dlg_->PointerStatus().isEmpty());
+        QTest::mouseMove(dlg_->canvas().viewport(),
+                         dlg_->canvas().viewport()->mapFrom(
+                             dlg_.get(), dlg_->CanvasRect().topLeft() + QPoint(7, 9)));
+        QCOMPARE(dlg_->PointerStatus(), QStringLiteral("7, 9  段 7"));
     }
 
     // Single keys typed while the thickness list has the focus are the list's; Ctrl+Z and Ctrl+Y
