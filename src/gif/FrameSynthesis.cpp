@@ -92,6 +92,35 @@ void RenderVerticalSwayFrame(const QImage& picture, const QImage& depth, int top
                          frame, options);
 }
 
+void RenderSwayFrame(const ImageHandle& picture, const DepthMap& depth, SwayDirection direction,
+                     const SwayOptions& options, int k, QImage& frame) {
+    QImage pictureRgb32;
+    if (!PrepareFrameInputs(picture.image(), depth.surface(), frame, pictureRgb32))
+        return;
+    const int w = picture.width(), h = picture.height();
+    const std::vector<std::int8_t> lifts = LiftMap(depth.surface());
+    const SwaySource src{pictureRgb32, lifts, w, h};
+    const bool vertical = direction == SwayDirection::Vertical;
+    const SwayOptions sway = ClampedSwayOptions(options);
+    const double theta = SwayAngle(sway, k);
+    const FramePlan plan = vertical
+                               ? PlanFrame<true>(src, ComputeFrameGeometry(theta, h, w), sway)
+                               : PlanFrame<false>(src, ComputeFrameGeometry(theta, w, h), sway);
+    const int lv = vertical ? w : h;
+    const int parts =
+        qint64(w) * h >= MinParallelPixels ? std::clamp(lv / MinPartLines, 1, WorkerThreads()) : 1;
+    std::vector<std::uint8_t> drawn(static_cast<std::size_t>(lv));
+    // Parts of whole lines, each with its own scratch lines, as the cycle draws them.
+    ParallelFor(parts, [&](int part) {
+        FrameScratch scratch;
+        const int vBegin = lv * part / parts, vEnd = lv * (part + 1) / parts;
+        if (vertical)
+            DrawLines<true>(src, plan, vBegin, vEnd, frame, scratch, drawn.data());
+        else
+            DrawLines<false>(src, plan, vBegin, vEnd, frame, scratch, drawn.data());
+    });
+}
+
 std::vector<ImageHandle> RenderSwayFrames(const ImageHandle& picture, const DepthMap& depth,
                                           SwayDirection direction, const SwayOptions& options,
                                           const std::function<void(int)>& beforeFrame,

@@ -22,6 +22,13 @@ void RenderVerticalSwayFrame(const QImage& picture, const QImage& depth, int top
                              int top, int bottomLeft, int bottomRight, int bottom, QImage& frame,
                              const SwayOptions& options = {});
 
+// Draws frame k of a cycle alone into `frame` (the picture's size), its lines in parts on the
+// available cores: every line the frame draws comes out exactly as in RenderSwayFrames, and the
+// lines it leaves alone (none but in extreme shapes) keep what `frame` held. Nothing is drawn
+// when the sizes differ. For a view that follows the map while it is painted.
+void RenderSwayFrame(const ImageHandle& picture, const DepthMap& depth, SwayDirection direction,
+                     const SwayOptions& options, int k, QImage& frame);
+
 // Whether a frame whose angle an earlier frame of the cycle had is drawn again (Redraw) or built
 // from the earlier drawing (Share). Both give the same frames; Share draws five instead of eight,
 // and frames that come out equal then share one image.

@@ -102,9 +102,12 @@ PreviewWindow::PreviewWindow(const EditorDocument& document, QWidget* parent)
     connect(holeFillBox_, &QComboBox::currentIndexChanged, this, &PreviewWindow::OnControlChanged);
     connect(&document_, &EditorDocument::changed, this, &PreviewWindow::OnDocumentChanged);
     connect(&renderer_, &PreviewRenderer::framesReady, this, &PreviewWindow::OnFramesReady);
+    connect(&renderer_, &PreviewRenderer::liveFrameReady, this, &PreviewWindow::OnLiveFrameReady);
     timer_.setInterval(options_.delayMs);
     connect(&timer_, &QTimer::timeout, this, [this] {
         frame_ = (frame_ + 1) % options_.frames;
+        if (document_.isStroking())
+            FollowStroke();
         update(FrameRect());
     });
 }
@@ -207,11 +210,42 @@ void PreviewWindow::Shutdown() {
     renderer_.Stop();
 }
 
-// Strokes are previewed when they end: rendering at every move would only keep a core busy with
-// frames that the next move makes stale.
 void PreviewWindow::OnDocumentChanged() {
-    if (!document_.isStroking())
+    if (document_.isStroking())
+        FollowStroke();
+    else
         Rerender();
+}
+
+// One frame, not the cycle, so that it is ready within a few milliseconds; and a snapshot only
+// when the worker is free, so that moves faster than frames render cost the stroke nothing but a
+// flag (a snapshot held by a render makes the next change of the map copy it).
+void PreviewWindow::FollowStroke() {
+    if (!isVisible() || paused_)
+        return; // the stroke's end renders the cycle (or marks it due, hidden)
+    following_ = true;
+    if (renderer_.isRendering()) {
+        liveDue_ = true;
+        return;
+    }
+    liveDue_ = false;
+    renderer_.RequestFrame(document_.picture(), document_.depthMap(), direction_, options_, frame_,
+                           shownFrame());
+}
+
+void PreviewWindow::OnLiveFrameReady() {
+    update(FrameRect());
+    if (liveDue_ && document_.isStroking())
+        FollowStroke();
+}
+
+const QImage& PreviewWindow::shownFrame() const {
+    static const QImage none;
+    const QImage& live = renderer_.liveFrame();
+    if (following_ && !live.isNull())
+        return live;
+    const std::vector<QImage>& frames = renderer_.frames();
+    return frames.empty() ? none : frames[size_t(frame_ % int(frames.size()))];
 }
 
 void PreviewWindow::Rerender() {
@@ -224,6 +258,13 @@ void PreviewWindow::Rerender() {
 }
 
 void PreviewWindow::OnFramesReady() {
+    // The cycle of the map after the stroke (a cycle of before it still waits for the stroke).
+    if (document_.isStroking()) {
+        if (liveDue_)
+            FollowStroke();
+    } else {
+        following_ = false;
+    }
     const std::vector<QImage>& frames = renderer_.frames();
     hint_->setVisible(frames.empty());
     // A new picture size: the window offers the picture at full size again.
@@ -278,10 +319,9 @@ void PreviewWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void PreviewWindow::paintEvent(QPaintEvent*) {
-    const std::vector<QImage>& frames = renderer_.frames();
-    if (frames.empty())
+    const QImage& frame = shownFrame();
+    if (frame.isNull())
         return;
-    const QImage& frame = frames[size_t(frame_ % int(frames.size()))];
     const QRect area = FrameRect();
     // Full size (a small picture enlarged by its whole factor) when it fits; otherwise scaled
     // down to fit, keeping its proportions.

@@ -21,9 +21,11 @@ class EditorDocument;
 // "プレビュー": plays the sway frames of the document in a loop, at the picture's size times Zoom
 // (scaled down to fit a smaller window). Its controls choose the direction and the motion
 // (frames, angle, the level that stays still, the delay of each frame, the hole fill), and the
-// GIF command makes what it shows. It follows the document: after every change, except in the
-// middle of a stroke, the frames are rendered again off the GUI thread with the GIF's frame
-// synthesis. Hidden, it renders nothing.
+// GIF command makes what it shows. It follows the document: after every change the frames are
+// rendered again off the GUI thread with the GIF's frame synthesis. During a stroke it follows
+// the pen: the frame it is playing is rendered alone from the map as it is at that moment, again
+// as soon as the last one is done, and the whole cycle once the stroke ends. Hidden, it renders
+// nothing.
 class PreviewWindow : public QWidget {
     Q_OBJECT
 
@@ -58,8 +60,10 @@ public:
     void SetPaused(bool paused);
     bool isPaused() const { return paused_; }
 
-    // The frame shown now, 0 ... options().frames - 1.
+    // The frame shown now, 0 ... options().frames - 1, and its image (null when there is none):
+    // during a stroke the latest frame rendered from the map as it is, otherwise the cycle's.
     int currentFrame() const { return frame_; }
+    const QImage& shownFrame() const;
     const PreviewRenderer& renderer() const { return renderer_; }
     // Ends a running render and forgets the frames (the editor is closing).
     void Shutdown();
@@ -76,6 +80,9 @@ protected:
 private:
     void Rerender();
     void OnDocumentChanged();
+    // During a stroke: renders the frame playing now, or notes that it is due.
+    void FollowStroke();
+    void OnLiveFrameReady();
     void OnFramesReady();
     void UpdateTimer();
     // Opens beside the editor window (the parent's window), see PlaceBeside.
@@ -104,6 +111,9 @@ private:
     QSize shownSize_;
     bool paused_ = false;
     bool stale_ = true; // the document changed while hidden
+    // From a stroke's first change until the cycle after it arrives, live frames are shown.
+    bool following_ = false;
+    bool liveDue_ = false; // the stroke moved, or the frame advanced, while a render ran
     // Where PlaceBesideEditor put the window; while it stands there, a resize places it again.
     std::optional<QPoint> placedAt_;
     std::function<QRect()> controlsSource_;

@@ -65,6 +65,11 @@ class PreviewTest : public QObject {
                (QTest::qWait(50), !w.renderer().isRendering());
     }
 
+    // Waits until no render runs; during a stroke the playing frame starts new ones as it turns.
+    static bool Idle(const PreviewWindow& w) {
+        return QTest::qWaitFor([&] { return !w.renderer().isRendering(); }, 5000);
+    }
+
 private slots:
     void framesFollowTheDocument() {
         EditorDocument doc;
@@ -83,15 +88,36 @@ private slots:
         QCOMPARE(preview.renderer().frames(), Expected(doc, SwayDirection::Horizontal));
         QVERIFY(!hint->isVisible());
 
-        // Nothing renders in the middle of a stroke; its end renders the new state.
+        // In the middle of a stroke the frame playing is rendered alone, from the map as it is,
+        // and shown; the cycle is not rendered until the stroke ends, which renders it once.
         ready.clear();
+        QSignalSpy live(&preview.renderer(), &PreviewRenderer::liveFrameReady);
         doc.setPenWidth(32);
         doc.BeginStroke({120, 20});
         doc.ContinueStroke({120, 180});
-        QVERIFY(!preview.renderer().isRendering());
+        QVERIFY(Idle(preview));
+        QVERIFY(!live.isEmpty());
+        QCOMPARE(ready.count(), 0);
+        const std::vector<QImage> midStroke = Expected(doc, SwayDirection::Horizontal);
+        const int index = preview.renderer().liveFrameIndex();
+        QVERIFY(index >= 0 && index < 8);
+        QCOMPARE(preview.renderer().liveFrame(), midStroke[size_t(index)]);
+        QCOMPARE(preview.shownFrame(), preview.renderer().liveFrame());
+        // The playing frame moves on and each is rendered afresh; frame 2, the widest turn, now
+        // differs from the cycle of before the stroke.
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return preview.renderer().liveFrameIndex() == 2 &&
+                       !preview.renderer().isRendering();
+            },
+            5000));
+        QCOMPARE(preview.renderer().liveFrame(), midStroke[2]);
+        QCOMPARE(preview.shownFrame(), midStroke[2]);
+        QVERIFY(preview.shownFrame() != preview.renderer().frames()[2]);
         doc.EndStroke({20, 180});
         QVERIFY(Settled(preview));
         QCOMPARE(ready.count(), 1);
+        QCOMPARE(preview.shownFrame(), preview.renderer().frames()[size_t(preview.currentFrame())]);
         const std::vector<QImage> horizontal = Expected(doc, SwayDirection::Horizontal);
         QCOMPARE(preview.renderer().frames(), horizontal);
 
@@ -111,6 +137,58 @@ private slots:
         doc.Clear();
         QVERIFY(Settled(preview));
         QCOMPARE(preview.renderer().frames(), Expected(doc, SwayDirection::Vertical));
+    }
+
+    // A pen that keeps moving: the frame it plays keeps coming from the map as it is, the frame
+    // following the playing one; when the pen rests the last frame shown is of the map as it is.
+    // Frames overtaken by newer frames still show, a cycle overtaken by a frame does not.
+    void strokeInProgressIsFollowed() {
+        EditorDocument doc;
+        PreviewWindow preview(doc);
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        QVERIFY(doc.ReplacePicture(Photo(320, 240)));
+        QVERIFY(Settled(preview));
+        QSignalSpy live(&preview.renderer(), &PreviewRenderer::liveFrameReady);
+        QSignalSpy cycles(&preview.renderer(), &PreviewRenderer::framesReady);
+        QSet<int> indices;
+        connect(&preview.renderer(), &PreviewRenderer::liveFrameReady, this,
+                [&] { indices << preview.renderer().liveFrameIndex(); });
+        doc.setLevel(2);
+        doc.setPenWidth(12);
+        doc.BeginStroke({10, 10});
+        for (int i = 1; i <= 40; ++i) {
+            doc.ContinueStroke({10 + 7 * i, 10 + 5 * i});
+            QTest::qWait(10);
+        }
+        QTest::qWait(50);
+        QVERIFY(Idle(preview));
+        QVERIFY(live.count() >= 3);
+        QVERIFY(indices.size() >= 2); // it kept playing
+        QCOMPARE(cycles.count(), 0);
+        const int index = preview.renderer().liveFrameIndex();
+        QCOMPARE(preview.renderer().liveFrame(),
+                 Expected(doc, SwayDirection::Horizontal)[size_t(index)]);
+        doc.EndStroke({300, 220});
+        QVERIFY(Settled(preview));
+        QCOMPARE(cycles.count(), 1);
+
+        // Straight at the renderer: two frames asked back to back both show; a cycle asked and
+        // overtaken by a frame does not.
+        PreviewRenderer renderer;
+        QSignalSpy frames(&renderer, &PreviewRenderer::liveFrameReady);
+        QSignalSpy cycle(&renderer, &PreviewRenderer::framesReady);
+        renderer.RequestFrame(doc.picture(), doc.depthMap(), SwayDirection::Vertical, {}, 1, {});
+        renderer.RequestFrame(doc.picture(), doc.depthMap(), SwayDirection::Vertical, {}, 2, {});
+        QVERIFY(QTest::qWaitFor([&] { return frames.count() == 2; }, 5000));
+        QCOMPARE(renderer.liveFrameIndex(), 2);
+        QCOMPARE(renderer.liveFrame(), Expected(doc, SwayDirection::Vertical)[2]);
+        renderer.Request(doc.picture(), doc.depthMap(), SwayDirection::Vertical);
+        renderer.RequestFrame(doc.picture(), doc.depthMap(), SwayDirection::Vertical, {}, 5, {});
+        QVERIFY(QTest::qWaitFor([&] { return frames.count() == 3; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return !renderer.isRendering(); }, 5000));
+        QCOMPARE(cycle.count(), 0);
+        QCOMPARE(renderer.liveFrame(), Expected(doc, SwayDirection::Vertical)[5]);
     }
 
     // A burst of changes: renders overtaken by a newer change never show; the frames that do
