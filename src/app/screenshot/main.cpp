@@ -11,8 +11,9 @@
 #include "app/language/Language.h"
 #include "editor/DepthPaintDlg.h"
 #include "editor/QtPrompts.h"
+#include "editor/dialogs/DepthDialogs.h"
+#include "editor/dialogs/GifDialogs.h"
 #include "files/dialogs/CFileDialogTitle.h"
-#include "gif/dialogs/OptionDialogs.h"
 #include "ui/DialogUnits.h"
 
 #include <QApplication>

@@ -3,8 +3,9 @@
 #include "app/shell/ProgressDlg.h"
 #include "editor/DepthPaintDlg.h"
 #include "editor/QtPrompts.h"
+#include "editor/dialogs/DepthDialogs.h"
+#include "editor/dialogs/GifDialogs.h"
 #include "files/dialogs/CFileDialogTitle.h"
-#include "gif/dialogs/OptionDialogs.h"
 
 #include <QSettings>
 #include <QStandardPaths>

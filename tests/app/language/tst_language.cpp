@@ -5,9 +5,10 @@
 #include "app/shell/ProgressDlg.h"
 #include "editor/DepthPaintDlg.h"
 #include "editor/QtPrompts.h"
+#include "editor/dialogs/DepthDialogs.h"
+#include "editor/dialogs/GifDialogs.h"
 #include "editor/preview/PreviewWindow.h"
 #include "files/dialogs/CFileDialogTitle.h"
-#include "gif/dialogs/OptionDialogs.h"
 
 #include "JapaneseText.h"
 

@@ -1,4 +1,4 @@
-#include "gif/dialogs/OptionDialogs.h"
+#include "editor/dialogs/GifDialogs.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -19,7 +19,7 @@ QStringList Items(const QComboBox* combo) {
 
 } // namespace
 
-class TestOptionDialogs : public QObject {
+class TestGifDialogs : public QObject {
     Q_OBJECT
 private slots:
     void swayDirectionDialog() {
@@ -38,19 +38,6 @@ private slots:
     void swayDirectionDialogOpensOnTheGivenDirection() {
         QCOMPARE(CSwayDirectionDlg(1).selectedIndex(), 1);
         QCOMPARE(CSwayDirectionDlg(0).selectedIndex(), 0);
-    }
-
-    // Opens on the choice it is given, so the editor can offer the last one again.
-    void greyDepthDialog() {
-        GreyDepthDialog dlg(1);
-        QCOMPARE(dlg.selectedIndex(), 1);
-        auto* combo = dlg.findChild<QComboBox*>(QStringLiteral("control1022"));
-        QVERIFY(combo);
-        QCOMPARE(Items(combo),
-                 QStringList({QStringLiteral("白いほど手前"), QStringLiteral("黒いほど手前")}));
-        QCOMPARE(GreyDepthDialog().selectedIndex(), 0);
-        QTimer::singleShot(0, &dlg, [&] { QTest::keyClick(&dlg, Qt::Key_Return); });
-        QCOMPARE(dlg.Ask(), std::optional<int>(1));
     }
 
     void outputSizeDialog() {
@@ -89,26 +76,6 @@ private slots:
         QCOMPARE(COutputSizeDlg().width(), 208);
     }
 
-    // A caption or label longer than the template widens the dialog instead of being cut.
-    void longTextsWidenTheDialog() {
-        OptionDialog::Template t{QStringLiteral("A caption far longer than the template allows"),
-                                 {119, 57},
-                                 QStringLiteral("A long label text:"),
-                                 {7, 9, 36, 8},
-                                 7,
-                                 {44, 7},
-                                 68,
-                                 36,
-                                 {QStringLiteral("one"), QStringLiteral("two")}};
-        OptionDialog dlg(t);
-        const auto* label = dlg.findChild<QLabel*>();
-        QVERIFY(label->width() >= label->sizeHint().width());
-        QVERIFY(dlg.combo()->x() > label->geometry().right());
-        QVERIFY(dlg.rect().contains(dlg.combo()->geometry()));
-        QVERIFY(dlg.width() >= OptionDialog::CaptionWidth(t.caption, dlg.font()));
-        QVERIFY(dlg.width() > 208);
-    }
-
     void enterAcceptsTheChoiceAndEscapeCancels() {
         COutputSizeDlg dlg;
         dlg.combo()->setCurrentIndex(3);
@@ -123,5 +90,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestOptionDialogs)
-#include "tst_optiondialogs.moc"
+QTEST_MAIN(TestGifDialogs)
+#include "tst_gifdialogs.moc"
