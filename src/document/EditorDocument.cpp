@@ -1,6 +1,7 @@
 #include "document/EditorDocument.h"
 
 #include "files/PictureFile.h"
+#include "imaging/SystemLimits.h"
 
 #include <algorithm>
 
@@ -31,10 +32,12 @@ void EditorDocument::setColourTolerance(int tolerance) {
     emit brushChanged();
 }
 
-bool EditorDocument::ReplacePicture(ImageHandle picture) {
+Result EditorDocument::ReplacePicture(ImageHandle picture) {
+    if (picture.isNull())
+        return Result::Failure(picture.reason());
     DepthMap map;
-    if (picture.isNull() || !map.Create(picture.width(), picture.height()))
-        return false;
+    if (!map.Create(picture.width(), picture.height()))
+        return Result::Failure(NoMemoryReason()); // no room for its depth map
     stroking_ = false;
     picture_ = std::move(picture);
     map_ = std::move(map);
@@ -43,7 +46,7 @@ bool EditorDocument::ReplacePicture(ImageHandle picture) {
     history_.Reset(map_);
     emit pictureReplaced();
     ChangedAll();
-    return true;
+    return Result::Success();
 }
 
 void EditorDocument::Release() {
@@ -56,14 +59,10 @@ void EditorDocument::Release() {
     ChangedAll();
 }
 
-DepthMapFileLoad EditorDocument::LoadDepthMap(const QString& path) {
-    if (!loaded_) {
-        DepthMapFileLoad none;
-        none.ok = false;
-        none.reason = QStringLiteral("no picture");
-        return none;
-    }
-    const DepthMapFileLoad loaded = LoadDepthMapFile(path, map_);
+ResultOf<DepthMapFileLoad> EditorDocument::LoadDepthMap(const QString& path) {
+    if (!loaded_)
+        return ResultOf<DepthMapFileLoad>::Failure(QStringLiteral("no picture"));
+    const ResultOf<DepthMapFileLoad> loaded = LoadDepthMapFile(path, map_);
     if (!loaded)
         return loaded;
     // A step of its own, so undo after "load, stroke" takes back only the stroke.

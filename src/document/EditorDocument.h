@@ -57,14 +57,14 @@ public:
 
     // ---- Pictures and depth-map files ----
     // Replaces the picture, makes a fresh depth map of its size and starts the history again.
-    // When the picture is null or no map can be made, nothing changes and false is returned.
-    bool ReplacePicture(ImageHandle picture);
+    // When the picture is null or no map can be made, nothing changes and the reason is returned.
+    Result ReplacePicture(ImageHandle picture);
     // Forgets the picture and the depth map (the undo history stays).
     void Release();
     // Copies a depth-map file onto the map (see LoadDepthMapFile) as one undo step, and reports
     // the file's size and its pixels of no palette colour. Fails without a picture; a failed load
     // changes nothing.
-    DepthMapFileLoad LoadDepthMap(const QString& path);
+    ResultOf<DepthMapFileLoad> LoadDepthMap(const QString& path);
     // Replaces the whole map with one snapped from a decoded grey depth image (see DepthFromGrey),
     // as one undo step. Fails without a picture or image; a failure changes nothing.
     Result ImportGreyDepth(const ImageHandle& grey, const GreyDepthOptions& options);

@@ -4,7 +4,6 @@
 #include "depth/Painting.h"
 #include "editor/canvas/CanvasDisplay.h"
 #include "files/PictureFile.h"
-#include "imaging/SystemLimits.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -101,9 +100,9 @@ bool CDepthPaintDlg::LoadPicture(const QString& path) {
                                                       .arg(loaded.image.width())
                                                       .arg(loaded.image.height()));
     const QString previous = std::exchange(picturePath_, path);
-    if (!document_.ReplacePicture(std::move(loaded.image))) {
+    if (const Result replaced = document_.ReplacePicture(std::move(loaded.image)); !replaced) {
         picturePath_ = previous;
-        prompts_.ShowMessage(WithReason(failed, NoMemoryReason())); // no room for its depth map
+        prompts_.ShowMessage(WithReason(failed, replaced.reason));
         return false;
     }
     UpdateTitle();
@@ -226,26 +225,26 @@ void CDepthPaintDlg::OnLoadDepthMap() {
     const std::optional<QString> path = prompts_.AskFilePath(FileDialogUse::LoadDepthMap);
     if (!path)
         return;
-    const DepthMapFileLoad load = document_.LoadDepthMap(*path);
+    const ResultOf<DepthMapFileLoad> load = document_.LoadDepthMap(*path);
     if (!load) {
-        prompts_.ShowMessage(WithReason(tr(kDepthOpenFailed), load.reason));
+        prompts_.ShowMessage(WithReason(tr(kDepthOpenFailed), load.reason()));
         return;
     }
     // The map is loaded either way; these say what became of it.
-    if (load.fileSize != document_.size())
+    if (load->fileSize != document_.size())
         prompts_.ShowMessage(
             tr("立体情報ファイルの大きさ (%1 × %2) が画像の大きさ (%3 × %4) と違います。"
                "\n\n左上をそろえて、拡大・縮小せずに読み込みました。")
-                .arg(load.fileSize.width())
-                .arg(load.fileSize.height())
+                .arg(load->fileSize.width())
+                .arg(load->fileSize.height())
                 .arg(document_.size().width())
                 .arg(document_.size().height()));
-    if (load.offPalettePixels > 0)
+    if (load->offPalettePixels > 0)
         prompts_.ShowMessage(
             tr("立体情報の色ではない画素が %1 個あります。これらは最も手前の段 (赤) "
                "として扱われます。\n\nグレースケールの深度画像は「立体情報」の"
                "「グレースケール画像から読み込む...」で読み込めます。")
-                .arg(load.offPalettePixels));
+                .arg(load->offPalettePixels));
 }
 
 void CDepthPaintDlg::OnLoadGreyDepth() {

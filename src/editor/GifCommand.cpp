@@ -92,17 +92,12 @@ void CDepthPaintDlg::GenerateGif(const QString& path, int direction) {
         GenerateSwayGif(path, document_.picture(), document_.depthMap(),
                         direction == 0 ? SwayDirection::Horizontal : SwayDirection::Vertical, hooks,
                         animation, preview_->options());
-    switch (result.outcome) {
-    case GenerationOutcome::Written:
+    if (!result)
+        prompts_.ShowMessage(WithReason(texts.failed, result.reason()));
+    else if (*result == GenerationOutcome::Written)
         prompts_.ShowMessage(WithFileName(texts.written, path));
-        break;
-    case GenerationOutcome::Cancelled:
+    else
         prompts_.ShowMessage(texts.cancelled);
-        break;
-    case GenerationOutcome::WriteFailed:
-        prompts_.ShowMessage(WithReason(texts.failed, result.reason));
-        break;
-    }
 }
 
 } // namespace kelvaro

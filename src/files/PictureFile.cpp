@@ -52,15 +52,12 @@ LoadedPicture LoadPicture(const QString& path, int limit) {
     return loaded;
 }
 
-DepthMapFileLoad LoadDepthMapFile(const QString& path, DepthMap& map) {
-    DepthMapFileLoad load;
+ResultOf<DepthMapFileLoad> LoadDepthMapFile(const QString& path, DepthMap& map) {
     // A gamma or profile in the file must not shift the colours: they are levels, not a picture.
     ImageHandle file = LoadImageFile(path, ColourHandling::AsStored);
-    if (file.isNull()) {
-        load.ok = false;
-        load.reason = file.reason();
-        return load;
-    }
+    if (file.isNull())
+        return ResultOf<DepthMapFileLoad>::Failure(file.reason());
+    DepthMapFileLoad load;
     PrepareImage(file, Transparency::Ignore);
     load.fileSize = file.image().size();
     const QImage& image = file.image();
@@ -72,7 +69,7 @@ DepthMapFileLoad LoadDepthMapFile(const QString& path, DepthMap& map) {
             load.offPalettePixels += !LevelOfColour(ColorrefFromArgb(row[x])).has_value();
     }
     map.CopyIn(file);
-    return load;
+    return ResultOf<DepthMapFileLoad>::Success(load);
 }
 
 ImageHandle ReadGreyDepthFile(const QString& path) {

@@ -31,9 +31,9 @@ struct LoadedPicture {
 // when the size stays). The command line may set another limit for the longer side.
 LoadedPicture LoadPicture(const QString& path, int limit = PictureSizeLimit);
 
-// What loading a depth-map file did, so the caller can say so: a file of another size than the
+// What loading a depth-map file found, so the caller can say so: a file of another size than the
 // map, or colours that are no depth level, are loaded all the same but deserve a notice.
-struct DepthMapFileLoad : Result {
+struct DepthMapFileLoad {
     QSize fileSize;
     // Pixels copied onto the map whose colour is none of the palette's (they count as level 0).
     qint64 offPalettePixels = 0;
@@ -42,7 +42,7 @@ struct DepthMapFileLoad : Result {
 // Copies a depth-map file onto the map unscaled, top-left to top-left; where the file does not
 // reach, the map keeps its colours. Any decodable picture is accepted; every pixel's stored colour
 // enters unchanged, whatever its alpha. On failure the map is unchanged.
-DepthMapFileLoad LoadDepthMapFile(const QString& path, DepthMap& map);
+ResultOf<DepthMapFileLoad> LoadDepthMapFile(const QString& path, DepthMap& map);
 
 // Decodes a grey depth image as stored: no colour profile changes its values, and 16 bits stay
 // 16 bits. A null handle with the reason on failure.

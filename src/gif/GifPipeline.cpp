@@ -86,12 +86,12 @@ GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture
     hide();
     // Out of memory: nothing to ask about or write.
     if (rendered.size() != size_t(frameCount))
-        return {GenerationOutcome::WriteFailed, GifPipeline::tr("フレームを作れませんでした")};
+        return GenerationResult::Failure(GifPipeline::tr("フレームを作れませんでした"));
 
     const std::optional<int> choice = hooks.askOutputSize ? hooks.askOutputSize() : 0;
     if (!choice) {
         rendered.clear(); // every frame released, nothing written
-        return {GenerationOutcome::Cancelled, {}};
+        return GenerationResult::Success(GenerationOutcome::Cancelled);
     }
 
     show(0);
@@ -103,8 +103,8 @@ GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture
     hide();
 
     if (!written)
-        return {GenerationOutcome::WriteFailed, written.reason};
-    return {GenerationOutcome::Written, {}};
+        return GenerationResult::Failure(written.reason);
+    return GenerationResult::Success(GenerationOutcome::Written);
 }
 
 } // namespace kelvaro

@@ -38,12 +38,11 @@ struct GenerationHooks {
     std::function<void(const std::function<void()>&)> runHeavy;
 };
 
-enum class GenerationOutcome { Written, Cancelled, WriteFailed };
+// How a run that did not fail ended.
+enum class GenerationOutcome { Written, Cancelled };
 
-struct GenerationResult {
-    GenerationOutcome outcome = GenerationOutcome::Written;
-    QString reason; // why the write failed
-};
+// The outcome of a run, or why it failed (no frames, a write that failed).
+using GenerationResult = ResultOf<GenerationOutcome>;
 
 // The second half of a run: scales the rendered frames to `out`, reduces their colours together
 // and writes the GIF, each frame shown for sway's delay, reporting progress steps 2, 4, 6 and 8 on

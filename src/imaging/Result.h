@@ -15,4 +15,18 @@ struct Result {
     explicit operator bool() const { return ok; }
 };
 
+// What an operation that makes a value and can fail gives back: its Result and, when that is ok,
+// the value (default-made otherwise).
+template <class T> struct ResultOf {
+    Result result;
+    T value{};
+
+    static ResultOf Success(T made) { return {Result::Success(), std::move(made)}; }
+    static ResultOf Failure(QString why) { return {Result::Failure(std::move(why)), T{}}; }
+    explicit operator bool() const { return result.ok; }
+    const QString& reason() const { return result.reason; }
+    const T& operator*() const { return value; }
+    const T* operator->() const { return &value; }
+};
+
 } // namespace kelvaro

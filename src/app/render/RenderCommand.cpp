@@ -79,10 +79,12 @@ QString FindDepthMap(const QString& folder, const QStringList& entries, const QS
     return found.value(0);
 }
 
+// The pictures of a run, or why the run cannot start: a usage error, or a failure (a folder that
+// cannot be read) before anything is written.
 struct Plan {
     std::vector<PictureJob> jobs;
-    QString usageError;
-    QString failure; // the whole run fails before anything is written
+    Result result;
+    bool usageError = false; // the result's failure is the command line's
 };
 
 Plan MakePlan(const RenderOptions& options) {
@@ -90,8 +92,8 @@ Plan MakePlan(const RenderOptions& options) {
     QStringList depthEntries;
     if (!options.depthDir.isEmpty()) {
         if (Result listed = ListFolder(options.depthDir, depthEntries); !listed) {
-            plan.failure =
-                RenderCommand::tr("立体情報のフォルダーを読めません: %1").arg(listed.reason);
+            plan.result = Result::Failure(
+                RenderCommand::tr("立体情報のフォルダーを読めません: %1").arg(listed.reason));
             return plan;
         }
     }
@@ -164,16 +166,18 @@ Plan MakePlan(const RenderOptions& options) {
             const FileStatus status = StatFile(name);
             for (const Input& input : inputs)
                 if (status.sameFileAs(input.status)) {
-                    plan.usageError =
+                    plan.usageError = true;
+                    plan.result = Result::Failure(
                         RenderCommand::tr("%1 に書き出すと入力の %2 を上書きしてしまいます")
-                            .arg(DisplayFileName(name), DisplayFileName(input.name));
+                            .arg(DisplayFileName(name), DisplayFileName(input.name)));
                     return plan;
                 }
             if (written.contains(key(name))) {
-                plan.usageError =
+                plan.usageError = true;
+                plan.result = Result::Failure(
                     RenderCommand::tr(
                         "二つの画像が %1 に書き出そうとしています。-o を使うか名前を変えてください")
-                        .arg(DisplayFileName(name));
+                        .arg(DisplayFileName(name)));
                 return plan;
             }
             written.insert(key(name));
@@ -229,59 +233,59 @@ private:
 };
 
 // Renders one picture and writes what its job asks for; the line to report when it fails.
-std::optional<QString> RenderPicture(const PictureJob& job, const RenderOptions& options,
-                                     Reporter& reporter) {
+Result RenderPicture(const PictureJob& job, const RenderOptions& options, Reporter& reporter) {
     if (!job.problem.isEmpty())
-        return job.problem;
+        return Result::Failure(job.problem);
     for (const QString& written : {job.output, job.saveDepth}) {
         if (written.isEmpty())
             continue;
         const FileStatus target = StatFile(written);
         if (target.exists && !target.isRegular())
-            return RenderCommand::tr("%1 は通常のファイルではないため、そのままにします")
-                .arg(DisplayFileName(written));
+            return Result::Failure(
+                RenderCommand::tr("%1 は通常のファイルではないため、そのままにします")
+                    .arg(DisplayFileName(written)));
         if (target.exists && options.noClobber)
-            return RenderCommand::tr("%1 はすでにあります (--no-clobber)")
-                .arg(DisplayFileName(written));
+            return Result::Failure(RenderCommand::tr("%1 はすでにあります (--no-clobber)")
+                                       .arg(DisplayFileName(written)));
     }
 
     LoadedPicture loaded = LoadPicture(job.picture, options.maxSide);
     if (loaded.image.isNull())
-        return RenderCommand::tr("画像 %1 を開けません: %2")
-            .arg(DisplayFileName(job.picture), loaded.image.reason());
+        return Result::Failure(RenderCommand::tr("画像 %1 を開けません: %2")
+                                   .arg(DisplayFileName(job.picture), loaded.image.reason()));
     const int w = loaded.image.width();
     const int h = loaded.image.height();
 
     DepthMap depth;
     if (!depth.Create(w, h))
-        return RenderCommand::tr("%1: %2 × %3 の立体情報を作れません")
-            .arg(DisplayFileName(job.picture))
-            .arg(w)
-            .arg(h);
+        return Result::Failure(RenderCommand::tr("%1: %2 × %3 の立体情報を作れません")
+                                   .arg(DisplayFileName(job.picture))
+                                   .arg(w)
+                                   .arg(h));
     if (!job.depth.isEmpty()) {
-        const DepthMapFileLoad read = LoadDepthMapFile(job.depth, depth);
+        const ResultOf<DepthMapFileLoad> read = LoadDepthMapFile(job.depth, depth);
         if (!read)
-            return RenderCommand::tr("立体情報 %1 を開けません: %2")
-                .arg(DisplayFileName(job.depth), read.reason);
-        if (read.fileSize != QSize(w, h))
+            return Result::Failure(RenderCommand::tr("立体情報 %1 を開けません: %2")
+                                       .arg(DisplayFileName(job.depth), read.reason()));
+        if (read->fileSize != QSize(w, h))
             reporter.Warn(RenderCommand::tr("立体情報 %1 は %2 × %3 ピクセル、画像は %4 × %5 "
                                             "ピクセルです。左上を合わせ、拡大縮小せずに当てます")
                               .arg(DisplayFileName(job.depth))
-                              .arg(read.fileSize.width())
-                              .arg(read.fileSize.height())
+                              .arg(read->fileSize.width())
+                              .arg(read->fileSize.height())
                               .arg(w)
                               .arg(h));
-        if (read.offPalettePixels > 0)
+        if (read->offPalettePixels > 0)
             reporter.Warn(
                 RenderCommand::tr("立体情報 %2 の %1 個の画素は立体情報の色ではなく、段 0 "
                                   "として扱います。グレースケールの深度画像には "
                                   "--depth-grey を使います")
-                    .arg(read.offPalettePixels)
+                    .arg(read->offPalettePixels)
                     .arg(DisplayFileName(job.depth)));
     } else if (!job.depthGrey.isEmpty()) {
         if (const Result read = LoadGreyDepthFile(job.depthGrey, options.grey, depth); !read)
-            return RenderCommand::tr("深度画像 %1 を開けません: %2")
-                .arg(DisplayFileName(job.depthGrey), read.reason);
+            return Result::Failure(RenderCommand::tr("深度画像 %1 を開けません: %2")
+                                       .arg(DisplayFileName(job.depthGrey), read.reason));
     }
 
     if (options.refineDepth) {
@@ -291,31 +295,31 @@ std::optional<QString> RenderPicture(const PictureJob& job, const RenderOptions&
     }
     if (!job.saveDepth.isEmpty()) {
         if (const Result saved = SaveDepthMapFile(job.saveDepth, depth); !saved)
-            return RenderCommand::tr("%1 を書き出せません: %2")
-                .arg(DisplayFileName(job.saveDepth), saved.reason);
+            return Result::Failure(RenderCommand::tr("%1 を書き出せません: %2")
+                                       .arg(DisplayFileName(job.saveDepth), saved.reason));
     }
 
     std::vector<ImageHandle> frames =
         RenderSwayFrames(loaded.image, depth, options.direction, options.sway);
     if (int(frames.size()) != options.sway.frames)
-        return RenderCommand::tr("%1: フレームを描けませんでした")
-            .arg(DisplayFileName(job.picture));
+        return Result::Failure(
+            RenderCommand::tr("%1: フレームを描けませんでした").arg(DisplayFileName(job.picture)));
 
     if (!job.framesDir.isEmpty()) {
         if (const Result written = WriteFramesFolder(job.framesDir, frames, options.noClobber);
             !written)
-            return RenderCommand::tr("フレームを %1 に書き出せません: %2")
-                .arg(DisplayFileName(job.framesDir), written.reason);
+            return Result::Failure(RenderCommand::tr("フレームを %1 に書き出せません: %2")
+                                       .arg(DisplayFileName(job.framesDir), written.reason));
     }
     if (!job.output.isEmpty()) {
         const QSize size = OutputSizeFor(options.sizeChoice, w, h);
         if (const Result written = WriteSwayAnimation(job.output, std::move(frames), size,
                                                       job.animation, {}, options.sway);
             !written)
-            return RenderCommand::tr("%1 を書き出せません: %2")
-                .arg(DisplayFileName(job.output), written.reason);
+            return Result::Failure(RenderCommand::tr("%1 を書き出せません: %2")
+                                       .arg(DisplayFileName(job.output), written.reason));
     }
-    return std::nullopt;
+    return Result::Success();
 }
 
 } // namespace
@@ -343,10 +347,8 @@ int RunRender(const QStringList& arguments, QTextStream& out, QTextStream& err, 
         return failWith(RenderExitFailure, NoThreadsReason());
 
     const Plan plan = MakePlan(options);
-    if (!plan.usageError.isEmpty())
-        return failWith(RenderExitUsage, plan.usageError);
-    if (!plan.failure.isEmpty())
-        return failWith(RenderExitFailure, plan.failure);
+    if (!plan.result)
+        return failWith(plan.usageError ? RenderExitUsage : RenderExitFailure, plan.result.reason);
     if (!options.outDir.isEmpty()) {
         if (const Result made = MakeFolders(options.outDir); !made)
             return failWith(RenderExitFailure,
@@ -365,14 +367,14 @@ int RunRender(const QStringList& arguments, QTextStream& out, QTextStream& err, 
             reporter.Started(job.picture);
             // Parts of rendering allocate through the standard library; running out there
             // fails this picture with its reason instead of ending the program.
-            std::optional<QString> failure;
+            Result rendered;
             try {
-                failure = RenderPicture(job, options, reporter);
+                rendered = RenderPicture(job, options, reporter);
             } catch (const std::bad_alloc&) {
-                failure = NoMemoryReason();
+                rendered = Result::Failure(NoMemoryReason());
             }
-            if (failure) {
-                reporter.Failed(*failure);
+            if (!rendered) {
+                reporter.Failed(rendered.reason);
                 anyFailed = true;
             }
         },

@@ -229,21 +229,21 @@ private slots:
 
         DepthMap small;
         QVERIFY(small.Create(3, 2));
-        const DepthMapFileLoad load = LoadDepthMapFile(path, small);
+        const ResultOf<DepthMapFileLoad> load = LoadDepthMapFile(path, small);
         QVERIFY(load);
-        QCOMPARE(load.fileSize, QSize(6, 6));
-        QCOMPARE(load.offPalettePixels, qint64(2));
+        QCOMPARE(load->fileSize, QSize(6, 6));
+        QCOMPARE(load->offPalettePixels, qint64(2));
 
         DepthMap same;
         QVERIFY(same.Create(6, 6));
-        QCOMPARE(LoadDepthMapFile(path, same).offPalettePixels, qint64(3));
+        QCOMPARE(LoadDepthMapFile(path, same)->offPalettePixels, qint64(3));
         file.setPixel(1, 1, ArgbFromColorref(DepthPalette[0]));
         file.setPixel(2, 0, ArgbFromColorref(DepthPalette[3]));
         file.setPixel(5, 5, ArgbFromColorref(DepthPalette[5]));
         QVERIFY(file.save(path));
-        const DepthMapFileLoad clean = LoadDepthMapFile(path, same);
-        QCOMPARE(clean.fileSize, QSize(6, 6));
-        QCOMPARE(clean.offPalettePixels, qint64(0));
+        const ResultOf<DepthMapFileLoad> clean = LoadDepthMapFile(path, same);
+        QCOMPARE(clean->fileSize, QSize(6, 6));
+        QCOMPARE(clean->offPalettePixels, qint64(0));
     }
 
     // Transparent pixels of a map file keep their stored colour (they are levels, not a picture
@@ -262,12 +262,12 @@ private slots:
         QVERIFY(file.save(path));
         DepthMap map;
         QVERIFY(map.Create(3, 1));
-        const DepthMapFileLoad load = LoadDepthMapFile(path, map);
+        const ResultOf<DepthMapFileLoad> load = LoadDepthMapFile(path, map);
         QVERIFY(load);
         QCOMPARE(map.Pixel(0, 0), DepthPalette[3]);
         QCOMPARE(map.Pixel(1, 0), DepthPalette[5]);
         QCOMPARE(map.Pixel(2, 0), DepthPalette[FixedLevel]);
-        QCOMPARE(load.offPalettePixels, qint64(0));
+        QCOMPARE(load->offPalettePixels, qint64(0));
     }
 
     // A 16-bit grey file reaches the snapping rule with its 16 bits (4681 and 4682 are one 8-bit
