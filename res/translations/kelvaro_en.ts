@@ -1028,6 +1028,26 @@ A right click on the canvas picks the level found there.</translation>
         <translation>Snap to edges: moves the borders between levels onto the picture&apos;s edges nearby (within %1 px)</translation>
     </message>
     <message>
+        <source>画像と交互に表示</source>
+        <translation>Interleaved with the picture</translation>
+    </message>
+    <message>
+        <source>画像に重ねて表示</source>
+        <translation>Over the picture</translation>
+    </message>
+    <message>
+        <source>重ねる色を薄く</source>
+        <translation>Fainter overlay</translation>
+    </message>
+    <message>
+        <source>重ねる色を濃く</source>
+        <translation>Stronger overlay</translation>
+    </message>
+    <message>
+        <source>重ねる濃さ</source>
+        <translation>Overlay opacity</translation>
+    </message>
+    <message>
         <source>MP4動画を生成しました。</source>
         <translation>The MP4 video was generated.</translation>
     </message>

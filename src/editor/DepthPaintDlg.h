@@ -209,6 +209,7 @@ private:
     void LayOut(QSize client);
     void UpdateStatus();
     void UpdateTitle();
+    void ShowOverlay(bool on, int percent);
     void RunHandler(int id);
     void SendProgressCommand(int command);
     void InstallCommandHandlers();

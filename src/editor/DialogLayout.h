@@ -63,6 +63,14 @@ inline constexpr int ZoomIn = 32860;
 inline constexpr int ZoomOut = 32861;
 inline constexpr int ZoomActual = 32862;
 inline constexpr int ZoomFit = 32863;
+// How the depth colours and the picture are shown together: every third column of the picture
+// between the map's (the default), or the colours blended over the whole picture.
+inline constexpr int ViewInterleaved = 32904;
+inline constexpr int ViewOverlay = 32905;
+inline constexpr int OverlayFainter = 32906; // one opacity step down, showing the overlay
+inline constexpr int OverlayStronger = 32907;
+// The overlay's opacity i * 10 % is chosen by OverlayPercent0 + i, i = 0 ... 10.
+inline constexpr int OverlayPercent0 = 32910;
 } // namespace cmd
 
 inline QString ControlName(int id) {

@@ -22,9 +22,11 @@ namespace {
 
 // The commands that need a picture; greyed (and their shortcuts off) without one.
 constexpr int kNeedPicture[] = {
-    cmd::Undo,        cmd::Redo,      cmd::Clear,     cmd::ToggleDepth,   cmd::TogglePicture,
-    cmd::ToggleFaint, cmd::SaveDepth, cmd::LoadDepth, cmd::LoadGreyDepth, cmd::GenerateGif,
-    cmd::SnapToEdges, cmd::ZoomIn,    cmd::ZoomOut,   cmd::ZoomActual,    cmd::ZoomFit};
+    cmd::Undo,          cmd::Redo,           cmd::Clear,          cmd::ToggleDepth,
+    cmd::TogglePicture, cmd::ToggleFaint,    cmd::SaveDepth,      cmd::LoadDepth,
+    cmd::LoadGreyDepth, cmd::GenerateGif,    cmd::SnapToEdges,    cmd::ZoomIn,
+    cmd::ZoomOut,       cmd::ZoomActual,     cmd::ZoomFit,        cmd::ViewInterleaved,
+    cmd::ViewOverlay,   cmd::OverlayFainter, cmd::OverlayStronger};
 
 // The names of the levels, as the palette's tooltip says them.
 const char* const kLevelNames[kLevelCount] = {
@@ -86,13 +88,21 @@ void CDepthPaintDlg::CreateActions() {
     AddAction(cmd::SelectGradient, tr("グラデーション"), {key("G")});
     AddAction(cmd::ToggleProtect, tr("手前を保護"), {key("P")});
     AddAction(cmd::SnapToEdges, tr("輪郭に合わせる"));
+    AddAction(cmd::ViewInterleaved, tr("画像と交互に表示"));
+    AddAction(cmd::ViewOverlay, tr("画像に重ねて表示"));
+    AddAction(cmd::OverlayFainter, tr("重ねる色を薄く"), {key("Ctrl+[")});
+    AddAction(cmd::OverlayStronger, tr("重ねる色を濃く"), {key("Ctrl+]")});
+    for (int step = 0; step <= 10; ++step) {
+        AddAction(cmd::OverlayPercent0 + step, QStringLiteral("%1 %").arg(step * 10));
+        actions_[cmd::OverlayPercent0 + step]->setCheckable(true);
+    }
     AddAction(cmd::Thinner, tr("細く"), {key("[")});
     AddAction(cmd::Thicker, tr("太く"), {key("]")});
     for (int level = 0; level < kLevelCount; ++level)
         AddAction(cmd::SelectLevel0 + level, tr(kLevelNames[level]),
                   {QKeySequence(Qt::Key_0 + level)});
-    for (int id :
-         {cmd::ToggleDepth, cmd::TogglePicture, cmd::ToggleFaint, cmd::Preview, cmd::ToggleProtect})
+    for (int id : {cmd::ToggleDepth, cmd::TogglePicture, cmd::ToggleFaint, cmd::Preview,
+                   cmd::ToggleProtect, cmd::ViewInterleaved, cmd::ViewOverlay})
         actions_[id]->setCheckable(true);
 
     // The buttons trigger the same actions; their tooltips name the command and its key.
@@ -161,6 +171,13 @@ void CDepthPaintDlg::UpdateActions() {
     actions_[cmd::ToggleFaint]->setChecked(canvas_->faint());
     actions_[cmd::Preview]->setChecked(preview_ && preview_->isVisible());
     actions_[cmd::ToggleProtect]->setChecked(document_.protectNearer());
+    actions_[cmd::ViewInterleaved]->setChecked(!canvas_->overlay());
+    actions_[cmd::ViewOverlay]->setChecked(canvas_->overlay());
+    for (int step = 0; step <= 10; ++step) {
+        QAction* a = actions_[cmd::OverlayPercent0 + step];
+        a->setChecked(step * 10 == canvas_->overlayPercent());
+        a->setEnabled(document_.hasPicture());
+    }
 }
 
 // The row's controls follow the document's brush, however it was changed.
@@ -184,8 +201,13 @@ std::unique_ptr<QMenu> CDepthPaintDlg::BuildPopupMenu() {
         }
     };
     items(menu.get(), {cmd::OpenPicture, 0, cmd::Undo, cmd::Redo, cmd::Clear});
-    items(menu->addMenu(tr("表示")), {cmd::ToggleDepth, cmd::TogglePicture, 0, cmd::ToggleFaint, 0,
-                                      cmd::ZoomIn, cmd::ZoomOut, cmd::ZoomActual, cmd::ZoomFit});
+    QMenu* view = menu->addMenu(tr("表示"));
+    items(view, {cmd::ToggleDepth, cmd::TogglePicture, 0, cmd::ViewInterleaved, cmd::ViewOverlay});
+    QMenu* opacity = view->addMenu(tr("重ねる濃さ"));
+    items(opacity, {cmd::OverlayFainter, cmd::OverlayStronger, 0});
+    for (int step = 0; step <= 10; ++step)
+        opacity->addAction(actions_[cmd::OverlayPercent0 + step]);
+    items(view, {0, cmd::ToggleFaint, 0, cmd::ZoomIn, cmd::ZoomOut, cmd::ZoomActual, cmd::ZoomFit});
     menu->addSeparator();
     items(menu->addMenu(tr("立体情報")),
           {cmd::SaveDepth, cmd::LoadDepth, cmd::LoadGreyDepth, 0, cmd::SnapToEdges});
@@ -204,12 +226,29 @@ void CDepthPaintDlg::OnCommand(int id) {
         document_.setLevel(id - cmd::SelectLevel0);
         return;
     }
+    // Choosing an opacity shows it: the overlay view comes on.
+    if (id >= cmd::OverlayPercent0 && id <= cmd::OverlayPercent0 + 10) {
+        ShowOverlay(true, (id - cmd::OverlayPercent0) * 10);
+        return;
+    }
     switch (id) {
     case cmd::ToggleDepth:
         ToggleView(ViewDepth);
         break;
     case cmd::TogglePicture:
         ToggleView(ViewPicture);
+        break;
+    case cmd::ViewInterleaved:
+        ShowOverlay(false, canvas_->overlayPercent());
+        break;
+    case cmd::ViewOverlay:
+        ShowOverlay(true, canvas_->overlayPercent());
+        break;
+    case cmd::OverlayFainter:
+        ShowOverlay(true, canvas_->overlayPercent() - 10);
+        break;
+    case cmd::OverlayStronger:
+        ShowOverlay(true, canvas_->overlayPercent() + 10);
         break;
     case cmd::ToggleFaint:
         canvas_->setFaint(!canvas_->faint());
@@ -259,6 +298,12 @@ void CDepthPaintDlg::OnCommand(int id) {
         RunHandler(id);
         break;
     }
+}
+
+// The overlay view on or off at an opacity (the canvas keeps it within 0 to 100 %).
+void CDepthPaintDlg::ShowOverlay(bool on, int percent) {
+    canvas_->setOverlay(on, percent);
+    UpdateActions();
 }
 
 // Moves the list's selection; like a choice in the list, the next stroke takes it.

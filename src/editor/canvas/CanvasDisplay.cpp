@@ -2,6 +2,7 @@
 
 #include "depth/DepthPalette.h"
 #include "depth/Painting.h"
+#include "depth/PicturePainting.h"
 #include "imaging/Imaging.h"
 
 #include <QPainter>
@@ -176,6 +177,8 @@ QImage ComposeShown(const CanvasState& state, const QRect& mapRect) {
         return {};
     const bool depth = (state.view & kViewDepth) && state.map && state.map->exists();
     const bool picture = (state.view & kViewPicture) && state.picture && !state.picture->isNull();
+    if (depth && picture && state.overlay)
+        return OverlayBlend(state.picture->image(), *state.map, state.overlayPercent, rect);
     if (depth) {
         ImageHandle part =
             CaptureImage(state.map->surface(), rect.x(), rect.y(), rect.width(), rect.height());

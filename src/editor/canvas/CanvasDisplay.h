@@ -56,6 +56,10 @@ struct CanvasState {
     ZoomFactor zoom; // map pixels to screen pixels
     int view = 3;    // kViewDepth | kViewPicture
     bool faint = false;
+    // With both views on: the depth colours blended over the whole picture at overlayPercent
+    // (0 to 100) instead of interleaved with it; faint does not apply then.
+    bool overlay = false;
+    int overlayPercent = 50;
 
     // The screen rectangle the whole map takes.
     QRect canvasRect() const {
@@ -86,15 +90,15 @@ void DrawPaletteBar(QPainter& painter, const QRect& raisedLabel, DepthLevel leve
 
 // The one place that decides what a map pixel looks like on the canvas: the shown image of the
 // map pixels in mapRect, one to one, by the view bits: the map (faint or not), the picture, or
-// the map with every third column of the picture from column 0 over it. A null image when
-// neither view is on.
+// the map with every third column of the picture from column 0 over it, or, with `overlay`, the
+// map's colours blended over the picture's (OverlayBlend). A null image when neither view is on.
 QImage ComposeShown(const CanvasState& state, const QRect& mapRect);
 
 // Paints, while a picture is loaded, the part of the canvas inside `dirty` at the state's zoom
 // and its one-pixel black frame outside the canvas rectangle. Only the dirty part is composed, so
 // a stroke's small repaints stay cheap. Above 100 % map pixels are sharp squares; below, each
-// screen pixel shows one map pixel. Every pixel is an exact copy or an exact colour: nothing is
-// blended or anti-aliased.
+// screen pixel shows one map pixel. Every pixel is an exact copy or an exact colour, nothing
+// anti-aliased; only the overlay view blends, by OverlayBlend's exact rule.
 void DrawCanvas(QPainter& painter, const CanvasState& state, const QRect& dirty);
 
 // The map pixels a press of a pen or eraser of this width at mapPoint paints on a map of this

@@ -80,6 +80,12 @@ void CanvasView::setFaint(bool faint) {
     viewport()->update();
 }
 
+void CanvasView::setOverlay(bool on, int percent) {
+    overlay_ = on;
+    overlayPercent_ = std::clamp(percent, 0, 100);
+    viewport()->update();
+}
+
 void CanvasView::setCentreLift(int pixels) {
     centreLift_ = pixels;
     viewport()->update();
@@ -117,6 +123,8 @@ CanvasState CanvasView::state() const {
     s.origin = Placement();
     s.view = view_;
     s.faint = faint_;
+    s.overlay = overlay_;
+    s.overlayPercent = overlayPercent_;
     return s;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "depth/PicturePainting.h"
 #include "editor/canvas/CanvasDisplay.h"
 
 #include <QAbstractScrollArea>
@@ -42,6 +43,11 @@ public:
     bool faint() const { return faint_; }
     void setView(int view);
     void setFaint(bool faint);
+    // With both views on, the depth colours blended over the picture at an opacity (kept within
+    // 0 to 100 %) instead of interleaved with it.
+    bool overlay() const { return overlay_; }
+    int overlayPercent() const { return overlayPercent_; }
+    void setOverlay(bool on, int percent);
     int zoomIndex() const { return zoomIndex_; }
     ZoomFactor zoom() const { return kZoomLevels[size_t(zoomIndex_)]; }
     // Zooms to a level of kZoomLevels keeping the map point under `anchor` (viewport
@@ -121,6 +127,8 @@ private:
     Tool* pressedTool_ = nullptr; // the tool of the left press, until its release
     int view_ = kViewDepth | kViewPicture;
     bool faint_ = false;
+    bool overlay_ = false;
+    int overlayPercent_ = kDefaultOverlayPercent;
     int zoomIndex_ = kActualSizeZoom;
     int centreLift_ = 0;
     std::optional<QPoint> hover_;   // map point under the pointer

@@ -178,6 +178,59 @@ private slots:
         QCOMPARE(screen.at(51, 60), kGrey);
     }
 
+    // The overlay view: with both views on, every pixel (not every third column) is the map's
+    // colour over the picture's at the opacity, rounded to the nearest; faint does not apply.
+    // One view alone shows that view as before; a dirty piece composes the same as the whole,
+    // and a zoom shows the same colours.
+    void overlayBlendsEveryPixelAtItsOpacity() {
+        Picture pic(7, 3);
+        DrawStrokeSegment(pic.map, {0, 1}, {7, 1}, 1, DepthPalette[0]); // red row 1
+        pic.state.overlay = true;
+        pic.state.faint = true;
+        const auto mix = [](int picture, int map, int percent) {
+            return (picture * (100 - percent) + map * percent + 50) / 100;
+        };
+        for (int percent : {0, 30, 50, 100}) {
+            pic.state.overlayPercent = percent;
+            Screen screen;
+            screen.Paint(pic.state);
+            for (int x = 0; x < 7; ++x)
+                for (int y = 0; y < 3; ++y) {
+                    const QRgb m = Argb(y == 1 ? 0 : 7);
+                    QCOMPARE(screen.at(50 + x, 60 + y),
+                             qRgb(mix(0x80, qRed(m), percent), mix(0x80, qGreen(m), percent),
+                                  mix(0x80, qBlue(m), percent)));
+                }
+            Screen piece;
+            piece.Paint(pic.state, QRect(52, 61, 3, 5));
+            QCOMPARE(piece.at(53, 61), screen.at(53, 61));
+            QCOMPARE(piece.at(51, 61), kBackground);
+        }
+        // At 300 % each map pixel is a 3 x 3 square of its blended colour.
+        pic.state.overlayPercent = 30;
+        pic.state.zoom = ZoomFactor{3, 1};
+        Screen zoomed;
+        zoomed.Paint(pic.state);
+        Screen actual;
+        pic.state.zoom = ZoomFactor{};
+        actual.Paint(pic.state);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 7; ++x)
+                for (int d : {0, 2})
+                    QCOMPARE(zoomed.at(50 + 3 * x + d, 60 + 3 * y + d), actual.at(50 + x, 60 + y));
+
+        pic.state.view = kViewDepth;
+        Screen depthOnly;
+        depthOnly.Paint(pic.state);
+        ImageHandle faint = pic.map.CopyOut();
+        FadeImage(faint, kFaintLevel);
+        QCOMPARE(depthOnly.at(53, 61), faint.image().pixel(3, 1));
+        pic.state.view = kViewPicture;
+        Screen pictureOnly;
+        pictureOnly.Paint(pic.state);
+        QCOMPARE(pictureOnly.at(53, 61), kGrey);
+    }
+
     void onlyTheDirtyAreaOfTheCanvasIsComposed() {
         Picture pic(30, 20);
         DrawStrokeSegment(pic.map, {0, 0}, {29, 19}, 4, DepthPalette[3]);

@@ -41,12 +41,32 @@ const QList<MenuRow> ViewMenu = {
     {cmd::ToggleDepth, "立体情報"},
     {cmd::TogglePicture, "画像"},
     {0, {}},
+    {cmd::ViewInterleaved, "画像と交互に表示"},
+    {cmd::ViewOverlay, "画像に重ねて表示"},
+    {-1, "重ねる濃さ"},
+    {0, {}},
     {cmd::ToggleFaint, "立体情報の色を薄く表示"},
     {0, {}},
     {cmd::ZoomIn, "拡大"},
     {cmd::ZoomOut, "縮小"},
     {cmd::ZoomActual, "等倍 (100 %)"},
     {cmd::ZoomFit, "ウィンドウに合わせる"},
+};
+const QList<MenuRow> OpacityMenu = {
+    {cmd::OverlayFainter, "重ねる色を薄く"},
+    {cmd::OverlayStronger, "重ねる色を濃く"},
+    {0, {}},
+    {cmd::OverlayPercent0, "0 %"},
+    {cmd::OverlayPercent0 + 1, "10 %"},
+    {cmd::OverlayPercent0 + 2, "20 %"},
+    {cmd::OverlayPercent0 + 3, "30 %"},
+    {cmd::OverlayPercent0 + 4, "40 %"},
+    {cmd::OverlayPercent0 + 5, "50 %"},
+    {cmd::OverlayPercent0 + 6, "60 %"},
+    {cmd::OverlayPercent0 + 7, "70 %"},
+    {cmd::OverlayPercent0 + 8, "80 %"},
+    {cmd::OverlayPercent0 + 9, "90 %"},
+    {cmd::OverlayPercent0 + 10, "100 %"},
 };
 const QList<MenuRow> DepthMenu = {
     {cmd::SaveDepth, "保存..."},
@@ -239,13 +259,15 @@ private slots:
         const std::unique_ptr<QMenu> menu = dlg_->BuildPopupMenu();
         CompareMenu(menu.get(), TopMenu);
         CompareMenu(menu->actions()[5]->menu(), ViewMenu);
+        CompareMenu(menu->actions()[5]->menu()->actions()[5]->menu(), OpacityMenu);
         CompareMenu(menu->actions()[7]->menu(), DepthMenu);
 
         for (int id : {cmd::OpenPicture, cmd::Preview, cmd::Exit})
             QVERIFY(Find(menu.get(), id)->isEnabled());
         for (int id : {cmd::Undo, cmd::Redo, cmd::Clear, cmd::ToggleDepth, cmd::TogglePicture,
                        cmd::ToggleFaint, cmd::SaveDepth, cmd::LoadDepth, cmd::LoadGreyDepth,
-                       cmd::GenerateGif, cmd::SnapToEdges})
+                       cmd::GenerateGif, cmd::SnapToEdges, cmd::ViewOverlay, cmd::OverlayStronger,
+                       cmd::OverlayPercent0 + 3})
             QVERIFY2(!Find(menu.get(), id)->isEnabled(), qPrintable(QString::number(id)));
         QVERIFY(menu->actions()[5]->isEnabled());
         QVERIFY(menu->actions()[7]->isEnabled());
@@ -727,6 +749,99 @@ private slots:
                          dlg_->canvas().viewport()->mapFrom(
                              dlg_.get(), dlg_->CanvasRect().topLeft() + QPoint(7, 9)));
         QCOMPARE(dlg_->PointerStatus(), QStringLiteral("7, 9  段 7"));
+    }
+
+    // The overlay view from the menu and Ctrl+[ / Ctrl+]: the interleaved view is the default;
+    // Ctrl+] shows the overlay one step stronger, Ctrl+[ one fainter, kept within 0 and 100 %;
+    // the canvas shows every pixel blended; the interleaved item brings the columns back.
+    void overlayViewAndItsOpacity() {
+        QVERIFY(QTest::qWaitForWindowActive(dlg_.get()));
+        QImage picture(30, 30, QImage::Format_RGB32);
+        picture.fill(qRgb(0, 200, 0));
+        QVERIFY(dlg_->document().ReplacePicture(ImageHandle(picture)));
+        const QPoint canvas = dlg_->CanvasRect().topLeft();
+        const auto shown = [&](int x) {
+            return dlg_->grab().toImage().pixel(canvas + QPoint(x, 10)) | 0xff000000;
+        };
+        const QRgb purple = ArgbFromColorref(DepthPalette[7]);
+        const auto blend = [purple](int percent) {
+            const auto mix = [percent](int p, int m) {
+                return (p * (100 - percent) + m * percent + 50) / 100;
+            };
+            return qRgb(mix(0, qRed(purple)), mix(200, qGreen(purple)), mix(0, qBlue(purple)));
+        };
+        QVERIFY(!dlg_->canvas().overlay());
+        QCOMPARE(dlg_->canvas().overlayPercent(), 50);
+        QVERIFY(dlg_->Action(cmd::ViewInterleaved)->isChecked());
+        QCOMPARE(shown(3), qRgb(0, 200, 0));
+        QCOMPARE(shown(4), purple);
+
+        dlg_->Action(cmd::ViewOverlay)->trigger();
+        QVERIFY(dlg_->canvas().overlay() && dlg_->Action(cmd::ViewOverlay)->isChecked());
+        QVERIFY(!dlg_->Action(cmd::ViewInterleaved)->isChecked());
+        QCOMPARE(shown(3), blend(50));
+        QCOMPARE(shown(4), blend(50));
+        QVERIFY(dlg_->Action(cmd::OverlayPercent0 + 5)->isChecked());
+
+        auto* depth = Ctl<QWidget>(ctrl::ShowDepth);
+        depth->setFocus();
+        QTest::keyClick(depth, Qt::Key_BracketRight, Qt::ControlModifier);
+        QCOMPARE(dlg_->canvas().overlayPercent(), 60);
+        QCOMPARE(shown(4), blend(60));
+        QVERIFY(dlg_->Action(cmd::OverlayPercent0 + 6)->isChecked());
+        QVERIFY(!dlg_->Action(cmd::OverlayPercent0 + 5)->isChecked());
+        for (int i = 0; i < 8; ++i)
+            QTest::keyClick(depth, Qt::Key_BracketLeft, Qt::ControlModifier);
+        QCOMPARE(dlg_->canvas().overlayPercent(), 0);
+        QCOMPARE(shown(4), qRgb(0, 200, 0));
+        QCOMPARE(Ctl<QComboBox>(ctrl::Thickness)->currentIndex(), 3); // not the thickness keys
+
+        // From the interleaved view, Ctrl+] shows the overlay again; an opacity item does too.
+        dlg_->Action(cmd::ViewInterleaved)->trigger();
+        QVERIFY(!dlg_->canvas().overlay());
+        QCOMPARE(shown(4), purple);
+        QTest::keyClick(depth, Qt::Key_BracketRight, Qt::ControlModifier);
+        QVERIFY(dlg_->canvas().overlay());
+        QCOMPARE(dlg_->canvas().overlayPercent(), 10);
+        dlg_->Action(cmd::ViewInterleaved)->trigger();
+        dlg_->Action(cmd::OverlayPercent0 + 10)->trigger();
+        QVERIFY(dlg_->canvas().overlay());
+        QCOMPARE(shown(3), purple);
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(depth, Qt::Key_BracketRight, Qt::ControlModifier);
+        QCOMPARE(dlg_->canvas().overlayPercent(), 100);
+        // One view alone is that view, overlay or not.
+        dlg_->OnCommand(cmd::TogglePicture);
+        QCOMPARE(shown(3), purple);
+        dlg_->OnCommand(cmd::TogglePicture);
+        dlg_->OnCommand(cmd::ToggleDepth);
+        QCOMPARE(shown(4), qRgb(0, 200, 0));
+    }
+
+    // While a gradient is dragged the canvas shows the levels its release would paint, and only
+    // then does the map take them.
+    void gradientDragIsPreviewed() {
+        QImage picture(40, 10, QImage::Format_RGB32);
+        picture.fill(qRgb(0, 200, 0));
+        EditorDocument& doc = dlg_->document();
+        QVERIFY(doc.ReplacePicture(ImageHandle(picture)));
+        const QPoint canvas = dlg_->CanvasRect().topLeft();
+        const auto shown = [&](int x, int y) {
+            return dlg_->grab().toImage().pixel(canvas + QPoint(x, y)) | 0xff000000;
+        };
+        dlg_->OnCommand(cmd::SelectGradient);
+        dlg_->OnCommand(cmd::SelectLevel0 + 1);
+        QTest::mousePress(dlg_.get(), Qt::LeftButton, Qt::NoModifier, canvas + QPoint(1, 5));
+        QTest::mouseMove(dlg_.get(), canvas + QPoint(35, 5));
+        // t = (x - 1) / 34 and level 1 + floor(7 t): x = 2 has level 1, x = 28 level 6.
+        QCOMPARE(shown(2, 5), ArgbFromColorref(DepthPalette[1]));
+        QCOMPARE(shown(28, 7), ArgbFromColorref(DepthPalette[6]));
+        QCOMPARE(shown(30, 7), qRgb(0, 200, 0)); // the picture's columns stay
+        QCOMPARE(LevelOfColour(doc.depthMap().Pixel(2, 5)), BaseLevel);
+        QTest::mouseRelease(dlg_.get(), Qt::LeftButton, Qt::NoModifier, canvas + QPoint(35, 5));
+        QCOMPARE(LevelOfColour(doc.depthMap().Pixel(2, 5)), 1);
+        QCOMPARE(LevelOfColour(doc.depthMap().Pixel(28, 7)), 6);
+        QCOMPARE(shown(28, 7), ArgbFromColorref(DepthPalette[6]));
     }
 
     // Single keys typed while the thickness list has the focus are the list's; Ctrl+Z and Ctrl+Y
