@@ -121,6 +121,13 @@
     </message>
 </context>
 <context>
+    <name>GifTexts</name>
+    <message>
+        <source>色の誤差 %1 まで、%2 × %3</source>
+        <translation>colour error up to %1, %2 x %3</translation>
+    </message>
+</context>
+<context>
     <name>GreyDepth</name>
     <message>
         <source>画像がありません</source>
@@ -262,6 +269,14 @@
     <message>
         <source>MP4を書き終えられませんでした</source>
         <translation>the MP4 could not be finished</translation>
+    </message>
+    <message>
+        <source>%1 kbit/s、%2 × %3</source>
+        <translation>%1 kbit/s, %2 x %3</translation>
+    </message>
+    <message>
+        <source>CRF %1、%2 × %3</source>
+        <translation>CRF %1, %2 x %3</translation>
     </message>
 </context>
 <context>
@@ -608,6 +623,27 @@ CRF に換えます: 90 で CRF 18 (既定)、100 で 14。</source>
 3 秒以上になる回数)。</source>
         <translation>Repeat the sway cycle N times in an MP4 (default: often enough for a video of at least 3 s).</translation>
     </message>
+    <message>
+        <source>出力を SIZE バイト以内に収めます (8M、500k、120000;
+k は 1000、M は 1000000)。収まる範囲で最も高い品質を
+選び、それでも大きければ 1/4 まで縮小します。</source>
+        <translation>Keep each output within SIZE bytes (8M, 500k, 120000; k is 1000, M 1000000): the highest quality that fits, then smaller sizes down to a quarter.</translation>
+    </message>
+    <message>
+        <source>--max-bytes は 8M、500k、120000 のような大きさです: %1</source>
+        <translation>--max-bytes takes a size such as 8M, 500k or 120000, not %1</translation>
+    </message>
+</context>
+<context>
+    <name>SizeLimitTexts</name>
+    <message>
+        <source>%1 に収めるため、%2 にしました (%3)</source>
+        <translation>to fit within %1: %2 (%3)</translation>
+    </message>
+    <message>
+        <source>1/4 の大きさでも %1 に収まりません (最小 %2)</source>
+        <translation>does not fit within %1 even at a quarter of the size (%2 at the least)</translation>
+    </message>
 </context>
 <context>
     <name>SystemLimits</name>
@@ -697,6 +733,14 @@ CRF に換えます: 90 で CRF 18 (既定)、100 で 14。</source>
     <message>
         <source>WebPを書き終えられませんでした</source>
         <translation>the WebP could not be finished</translation>
+    </message>
+    <message>
+        <source>可逆、%1 × %2</source>
+        <translation>lossless, %1 x %2</translation>
+    </message>
+    <message>
+        <source>品質 %1、%2 × %3</source>
+        <translation>quality %1, %2 x %3</translation>
     </message>
 </context>
 <context>

@@ -27,14 +27,21 @@ struct Mp4Options {
     int loops = 0;
 };
 
-// The settings of every format, each encoder reading its own.
+// The settings of every format, each encoder reading its own; and a limit on the file's size.
 struct EncodeOptions {
     WebpOptions webp;
     Mp4Options mp4;
+    // Above 0: the file is kept within this many bytes, each format giving way in its own
+    // settings, then in size down to a quarter (see SizeLimit.h); a failure when even that is
+    // too large.
+    long long maxBytes = 0;
+    // Hears the one line that says what a limit made the encoder give way to.
+    std::function<void(const QString&)> gaveWay = {};
 };
 
 // Writes one animation file: the frames in order (all of one size), each shown delayCs 1/100 s,
-// scaled to `out`; looping forever, written atomically (a failed write keeps any old file).
+// scaled to `out` (or smaller to keep within options.maxBytes); looping forever, written
+// atomically (a failed write keeps any old file).
 // Progress steps 2 to 8 go to showProgress, from whichever thread reaches them. A new format is
 // one Encoder and one row of OutputFormats().
 class Encoder {

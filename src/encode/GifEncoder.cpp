@@ -1,6 +1,7 @@
 #include "encode/GifEncoder.h"
 
 #include "encode/Encoder.h"
+#include "encode/SizeLimit.h"
 
 #include "imaging/ColourReduction.h"
 #include "imaging/FileNames.h"
@@ -9,14 +10,22 @@
 #include "imaging/Parallel.h"
 #include "imaging/SystemLimits.h"
 
+#include <QCoreApplication>
+
 #include <cgif.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 namespace kelvaro {
+
+// The context of this file's texts in the translations.
+class GifTexts {
+    Q_DECLARE_TR_FUNCTIONS(GifTexts)
+};
 
 namespace {
 
@@ -82,6 +91,34 @@ std::optional<GifParts> SplitGif(const QByteArray& gif) {
 
 Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames, int count,
                         int delay) {
+    QByteArray bytes;
+    if (Result encoded = EncodeAnimatedGif(frames, count, delay, bytes); !encoded)
+        return encoded;
+    return WriteFileAtomically(path, bytes);
+}
+
+void SmoothIndexRuns(QImage& indexed, int threshold) {
+    if (threshold <= 0 || indexed.format() != QImage::Format_Indexed8)
+        return;
+    const QList<QRgb> table = indexed.colorTable();
+    const auto near = [&](uchar a, uchar b) {
+        if (a >= table.size() || b >= table.size())
+            return false;
+        const QRgb p = table[a], q = table[b];
+        return std::abs(qRed(p) - qRed(q)) <= threshold &&
+               std::abs(qGreen(p) - qGreen(q)) <= threshold &&
+               std::abs(qBlue(p) - qBlue(q)) <= threshold;
+    };
+    for (int y = 0; y < indexed.height(); ++y) {
+        uchar* line = indexed.scanLine(y);
+        for (int x = 1; x < indexed.width(); ++x)
+            if (line[x] != line[x - 1] && near(line[x], line[x - 1]))
+                line[x] = line[x - 1];
+    }
+}
+
+Result EncodeAnimatedGif(std::span<const ImageHandle> frames, int count, int delay,
+                         QByteArray& out) {
     if (count <= 0 || size_t(count) > frames.size())
         return Result::Failure(Imaging::tr("書き出すフレームがありません"));
     frames = frames.first(size_t(count));
@@ -190,17 +227,19 @@ Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames
         bytes.append(e.gif.sliced(parts->frameStart, parts->frameEnd - parts->frameStart));
     }
     bytes.append(char(0x3b));
-    return WriteFileAtomically(path, bytes);
+    out = std::move(bytes);
+    return {};
 }
 
 namespace {
 
 // Scales the frames, reduces their colours to one shared palette and writes the GIF: steps 2, 4,
-// 6 and 8.
+// 6 and 8. Within a byte limit, the colours may stray from the palette's (SmoothIndexRuns) and
+// then the size shrink.
 class GifFileWriter final : public Encoder {
 public:
     Result Write(const QString& path, std::vector<ImageHandle> frames, QSize out, int delayCs,
-                 const EncodeOptions&,
+                 const EncodeOptions& options,
                  const std::function<void(int)>& showProgress) const override {
         const auto show = [&](int step) {
             if (showProgress)
@@ -222,24 +261,73 @@ public:
                 distinct.push_back(std::move(frames[k]));
         }
         frames.clear();
-        for (ImageHandle& frame : distinct)
-            ResizeImage(frame, out.width(), out.height());
-        show(2);
-        show(4);
 
-        // One palette for all frames, so that no colour flickers from frame to frame.
-        if (Result reduced = ReduceFrameColors(distinct); !reduced)
+        // The distinct frames at a size, reduced to one palette, so that no colour flickers from
+        // frame to frame. Without a limit they are scaled in place.
+        const bool limited = options.maxBytes > 0;
+        const auto reduce = [&](QSize size, std::vector<ImageHandle>& indexed) {
+            indexed.clear();
+            for (ImageHandle& frame : distinct) {
+                indexed.push_back(limited ? DuplicateImage(frame) : std::move(frame));
+                ResizeImage(indexed.back(), size.width(), size.height());
+            }
+            show(2);
+            show(4);
+            Result reduced = ReduceFrameColors(indexed);
+            show(6);
             return reduced;
-        show(6);
+        };
+        const auto encode = [&](const std::vector<ImageHandle>& indexed, int threshold,
+                                QByteArray& bytes) {
+            std::vector<QImage> smoothed;
+            for (const ImageHandle& frame : indexed) {
+                smoothed.push_back(frame.image());
+                SmoothIndexRuns(smoothed.back(), threshold);
+            }
+            std::vector<ImageHandle> output;
+            output.reserve(size_t(count));
+            for (size_t k = 0; k < size_t(count); ++k)
+                output.emplace_back(QImage(smoothed[sourceOf[k]]));
+            show(8);
+            return EncodeAnimatedGif(output, count, delayCs, bytes);
+        };
 
-        std::vector<ImageHandle> output;
-        output.reserve(size_t(count));
-        for (size_t k = 0; k < size_t(count); ++k)
-            output.emplace_back(QImage(distinct[sourceOf[k]].image()));
-        distinct.clear();
-        show(8);
-
-        return WriteAnimatedGif(path, output, count, delayCs);
+        long long smallest = 0;
+        for (const QSize size : limited ? SizeLimitScales(out) : std::vector<QSize>{out}) {
+            std::vector<ImageHandle> indexed;
+            QByteArray bytes;
+            if (Result reduced = reduce(size, indexed); !reduced)
+                return reduced;
+            if (Result encoded = encode(indexed, 0, bytes); !encoded)
+                return encoded;
+            int threshold = 0;
+            if (limited && bytes.size() > options.maxBytes) {
+                StepFit fit;
+                const int first =
+                    std::clamp(int(std::lround(MaxRunSmoothing * (1 - double(options.maxBytes) /
+                                                                          double(bytes.size())))),
+                               1, MaxRunSmoothing);
+                if (Result searched = SearchSteps(
+                        MaxRunSmoothing, 2, first, options.maxBytes, bytes.size(),
+                        [&](int step, QByteArray& b) { return encode(indexed, step, b); }, fit);
+                    !searched)
+                    return searched;
+                smallest = smallest > 0 ? std::min(smallest, fit.smallest) : fit.smallest;
+                if (fit.step < 0)
+                    continue;
+                threshold = fit.step;
+                bytes = std::move(fit.bytes);
+            }
+            if (limited && (threshold > 0 || size != out) && options.gaveWay)
+                options.gaveWay(SizeLimitChoice(options.maxBytes,
+                                                GifTexts::tr("色の誤差 %1 まで、%2 × %3")
+                                                    .arg(threshold)
+                                                    .arg(size.width())
+                                                    .arg(size.height()),
+                                                bytes.size()));
+            return WriteFileAtomically(path, bytes);
+        }
+        return Result::Failure(SizeLimitFailure(options.maxBytes, smallest));
     }
 };
 

@@ -14,6 +14,17 @@ namespace kelvaro {
 // Frames sharing one palette get a global colour table. Written atomically like bitmaps.
 Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames, int count,
                         int delay);
+// The same GIF in memory.
+Result EncodeAnimatedGif(std::span<const ImageHandle> frames, int count, int delay,
+                         QByteArray& bytes);
+
+// The largest colour error GIFs within a byte limit go to (see SmoothIndexRuns).
+inline constexpr int MaxRunSmoothing = 64;
+
+// In place, on a palette image: a pixel takes the index of the pixel before it on its line when
+// their colours differ by at most `threshold` in every channel, trading that much error for the
+// longer runs of one index that LZW codes in fewer bits. 0 changes nothing.
+void SmoothIndexRuns(QImage& indexed, int threshold);
 
 // Where the frames of a GIF lie: its header (with the colour table and the looping extension)
 // ends at frameStart, the frames' blocks run to frameEnd, where the trailer byte is.

@@ -1,5 +1,7 @@
 #include "encode/Mp4Encoder.h"
 
+#include "encode/SizeLimit.h"
+
 #include "imaging/FileNames.h"
 #include "imaging/ImageOperations.h"
 
@@ -375,6 +377,8 @@ Result EncodeMp4(std::span<const ImageHandle> frames, int delayCs, const Mp4Opti
 namespace {
 
 // Scales the frames and writes the video: steps 2, then 4 to 8 as the frames are encoded.
+// Within a byte limit, the constant quality gives way to the bit rate that fills the limit, then
+// the size.
 class Mp4FileWriter final : public Encoder {
 public:
     Result Write(const QString& path, std::vector<ImageHandle> frames, QSize out, int delayCs,
@@ -384,20 +388,72 @@ public:
             if (showProgress)
                 showProgress(step);
         };
-        for (ImageHandle& frame : frames)
-            ResizeImage(frame, out.width(), out.height());
-        show(2);
-        int shown = 2;
-        QByteArray bytes;
-        const Result encoded = EncodeMp4(frames, delayCs, options.mp4, bytes, [&](int percent) {
-            const int step = 4 + (percent * 4 / 100) / 2 * 2; // 4, 6, 8
-            if (step > shown)
-                show(shown = step);
-        });
-        frames.clear();
-        if (!encoded)
-            return encoded;
-        return WriteFileAtomically(path, bytes);
+        const bool limited = options.maxBytes > 0;
+        const long long limit = options.maxBytes;
+        long long smallest = 0;
+        for (const QSize size : limited ? SizeLimitScales(out) : std::vector<QSize>{out}) {
+            std::vector<ImageHandle> scaled;
+            for (ImageHandle& frame : frames) {
+                scaled.push_back(limited ? DuplicateImage(frame) : std::move(frame));
+                ResizeImage(scaled.back(), size.width(), size.height());
+            }
+            show(2);
+            int shown = 2;
+            const auto encode = [&](const Mp4Options& mp4, QByteArray& bytes) {
+                return EncodeMp4(scaled, delayCs, mp4, bytes, [&](int percent) {
+                    const int step = 4 + (percent * 4 / 100) / 2 * 2; // 4, 6, 8
+                    if (step > shown)
+                        show(shown = step);
+                });
+            };
+            Mp4Options mp4 = options.mp4;
+            QByteArray bytes;
+            if (Result encoded = encode(mp4, bytes); !encoded)
+                return encoded;
+            if (limited && bytes.size() > limit) {
+                // The bit rate that would fill the limit, less a share for the container; a
+                // rate that overshoots is scaled down by how far it did.
+                const int loops = Mp4LoopCount(int(scaled.size()), delayCs, mp4.loops);
+                const double seconds = double(scaled.size()) * loops * std::max(1, delayCs) / 100;
+                // x264 keeps an average over a few seconds only roughly: a rate that overshoots
+                // or falls well short is scaled by how far it missed, the best fit kept.
+                double rate = double(limit) * 8 / seconds * 0.92;
+                smallest =
+                    smallest > 0 ? std::min<long long>(smallest, bytes.size()) : bytes.size();
+                QByteArray best;
+                long long bestRate = 0;
+                for (int attempt = 0; attempt < 4 && rate >= 1000; ++attempt) {
+                    mp4.bitRate = static_cast<long long>(rate);
+                    if (Result encoded = encode(mp4, bytes); !encoded)
+                        return encoded;
+                    smallest = std::min<long long>(smallest, bytes.size());
+                    if (bytes.size() <= limit && bytes.size() > best.size()) {
+                        best = bytes;
+                        bestRate = mp4.bitRate;
+                    }
+                    if (best.size() >= limit * 85 / 100)
+                        break;
+                    rate *= double(limit) / double(bytes.size()) * 0.95;
+                }
+                if (best.isEmpty())
+                    continue;
+                bytes = std::move(best);
+                mp4.bitRate = bestRate;
+            }
+            if (limited && (mp4.bitRate != options.mp4.bitRate || size != out) && options.gaveWay)
+                options.gaveWay(SizeLimitChoice(limit,
+                                                mp4.bitRate > 0 ? Mp4File::tr("%1 kbit/s、%2 × %3")
+                                                                      .arg(mp4.bitRate / 1000)
+                                                                      .arg(size.width())
+                                                                      .arg(size.height())
+                                                                : Mp4File::tr("CRF %1、%2 × %3")
+                                                                      .arg(mp4.crf)
+                                                                      .arg(size.width())
+                                                                      .arg(size.height()),
+                                                bytes.size()));
+            return WriteFileAtomically(path, bytes);
+        }
+        return Result::Failure(SizeLimitFailure(limit, smallest));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "encode/WebpEncoder.h"
 
 #include "encode/Encoder.h"
+#include "encode/SizeLimit.h"
 
 #include "imaging/FileNames.h"
 #include "imaging/ImageOperations.h"
@@ -10,6 +11,7 @@
 #include <webp/mux.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace kelvaro {
@@ -46,8 +48,8 @@ QString EncoderError(WebPAnimEncoder* encoder, const char* what) {
 
 } // namespace
 
-Result WriteAnimatedWebp(const QString& path, std::span<const ImageHandle> frames, int delayMs,
-                         const WebpOptions& options) {
+Result EncodeAnimatedWebp(std::span<const ImageHandle> frames, int delayMs,
+                          const WebpOptions& options, QByteArray& bytes) {
     if (frames.empty())
         return Result::Failure(WebpFile::tr("書き出すフレームがありません"));
     const int w = frames[0].width(), h = frames[0].height();
@@ -102,13 +104,22 @@ Result WriteAnimatedWebp(const QString& path, std::span<const ImageHandle> frame
         !WebPAnimEncoderAssemble(encoder.get(), &data.data))
         return Result::Failure(EncoderError(
             encoder.get(), QT_TRANSLATE_NOOP("WebpFile", "WebPを書き終えられませんでした")));
-    return WriteFileAtomically(path, QByteArray(reinterpret_cast<const char*>(data.data.bytes),
-                                                qsizetype(data.data.size)));
+    bytes = QByteArray(reinterpret_cast<const char*>(data.data.bytes), qsizetype(data.data.size));
+    return {};
+}
+
+Result WriteAnimatedWebp(const QString& path, std::span<const ImageHandle> frames, int delayMs,
+                         const WebpOptions& options) {
+    QByteArray bytes;
+    if (Result encoded = EncodeAnimatedWebp(frames, delayMs, options, bytes); !encoded)
+        return encoded;
+    return WriteFileAtomically(path, bytes);
 }
 
 namespace {
 
-// Scales the frames and writes them in full colour: steps 2 and 8.
+// Scales the frames and writes them in full colour: steps 2 and 8. Within a byte limit, a
+// lossless WebP becomes lossy, the quality gives way, then the size.
 class WebpFileWriter final : public Encoder {
 public:
     Result Write(const QString& path, std::vector<ImageHandle> frames, QSize out, int delayCs,
@@ -118,12 +129,63 @@ public:
             if (showProgress)
                 showProgress(step);
         };
-        for (ImageHandle& frame : frames)
-            ResizeImage(frame, out.width(), out.height());
-        show(2);
-        Result written = WriteAnimatedWebp(path, frames, delayCs * 10, options.webp);
-        show(8);
-        return written;
+        const bool limited = options.maxBytes > 0;
+        long long smallest = 0;
+        for (const QSize size : limited ? SizeLimitScales(out) : std::vector<QSize>{out}) {
+            std::vector<ImageHandle> scaled;
+            for (ImageHandle& frame : frames) {
+                scaled.push_back(limited ? DuplicateImage(frame) : std::move(frame));
+                ResizeImage(scaled.back(), size.width(), size.height());
+            }
+            show(2);
+            WebpOptions webp = options.webp;
+            QByteArray bytes;
+            if (Result encoded = EncodeAnimatedWebp(scaled, delayCs * 10, webp, bytes); !encoded)
+                return encoded;
+            if (limited && bytes.size() > options.maxBytes && webp.lossless) {
+                webp = WebpOptions{};
+                if (Result encoded = EncodeAnimatedWebp(scaled, delayCs * 10, webp, bytes);
+                    !encoded)
+                    return encoded;
+            }
+            if (limited && bytes.size() > options.maxBytes) {
+                const int best = webp.quality;
+                const auto at = [&](int step, QByteArray& b) {
+                    WebpOptions lower = webp;
+                    lower.quality = best - step;
+                    return EncodeAnimatedWebp(scaled, delayCs * 10, lower, b);
+                };
+                StepFit fit;
+                // Near the default quality, 15 points take about half the size off a photo.
+                const int first =
+                    int(std::lround(30 * (1 - double(options.maxBytes) / double(bytes.size()))));
+                if (Result searched =
+                        SearchSteps(best, 3, first, options.maxBytes, bytes.size(), at, fit);
+                    !searched)
+                    return searched;
+                smallest = smallest > 0 ? std::min(smallest, fit.smallest) : fit.smallest;
+                if (fit.step < 0)
+                    continue;
+                webp.quality = best - fit.step;
+                bytes = std::move(fit.bytes);
+            }
+            show(8);
+            if (limited &&
+                (webp.lossless != options.webp.lossless || webp.quality != options.webp.quality ||
+                 size != out) &&
+                options.gaveWay)
+                options.gaveWay(SizeLimitChoice(
+                    options.maxBytes,
+                    webp.lossless
+                        ? WebpFile::tr("可逆、%1 × %2").arg(size.width()).arg(size.height())
+                        : WebpFile::tr("品質 %1、%2 × %3")
+                              .arg(webp.quality)
+                              .arg(size.width())
+                              .arg(size.height()),
+                    bytes.size()));
+            return WriteFileAtomically(path, bytes);
+        }
+        return Result::Failure(SizeLimitFailure(options.maxBytes, smallest));
     }
 };
 

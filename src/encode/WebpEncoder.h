@@ -4,6 +4,8 @@
 #include "imaging/ImageHandle.h"
 #include "imaging/Result.h"
 
+#include <QByteArray>
+
 #include <span>
 
 namespace kelvaro {
@@ -12,5 +14,8 @@ namespace kelvaro {
 // milliseconds a frame. Written atomically like bitmaps.
 Result WriteAnimatedWebp(const QString& path, std::span<const ImageHandle> frames, int delayMs,
                          const WebpOptions& options);
+// The same WebP in memory.
+Result EncodeAnimatedWebp(std::span<const ImageHandle> frames, int delayMs,
+                          const WebpOptions& options, QByteArray& bytes);
 
 } // namespace kelvaro

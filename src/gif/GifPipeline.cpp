@@ -40,7 +40,8 @@ Result WriteSwayAnimation(const QString& path, std::vector<ImageHandle> frames, 
         return Result::Failure(GifPipeline::tr("フレームがありません"));
     return OutputFormatOf(options.format)
         .encoder.Write(path, std::move(frames), out, GifDelay(sway),
-                       EncodeOptions{options.webp, options.mp4}, showProgress);
+                       EncodeOptions{options.webp, options.mp4, options.maxBytes, options.gaveWay},
+                       showProgress);
 }
 
 Result WriteSwayGif(const QString& path, std::vector<ImageHandle> frames, QSize out,

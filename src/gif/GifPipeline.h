@@ -25,6 +25,10 @@ struct AnimationOptions {
     AnimationFormat format = AnimationFormat::Gif;
     WebpOptions webp; // for AnimationFormat::Webp
     Mp4Options mp4;   // for AnimationFormat::Mp4
+    // Above 0: the file is kept within this many bytes (see EncodeOptions), and gaveWay hears
+    // what the format gave way to.
+    long long maxBytes = 0;
+    std::function<void(const QString&)> gaveWay = {};
 };
 
 // What a run of the GIF pipeline needs from whoever drives it (the editor or the command line).

@@ -118,6 +118,7 @@ Plan MakePlan(const RenderOptions& options) {
             job.animation.format = *AnimationFormatOfName(job.output);
             job.animation.webp = options.webp;
             job.animation.mp4 = options.mp4;
+            job.animation.maxBytes = options.maxBytes;
         }
         if (!options.framesDir.isEmpty())
             job.framesDir =
@@ -205,6 +206,7 @@ public:
     }
     void Failed(const QString& why) { Line(why); }
     void Warn(const QString& what) { Line(RenderCommand::tr("警告: ") + what); }
+    void Note(const QString& what) { Line(what); }
     void Finished() {
         const QMutexLocker lock(&mutex_);
         if (!shown_.isEmpty())
@@ -313,8 +315,13 @@ Result RenderPicture(const PictureJob& job, const RenderOptions& options, Report
     }
     if (!job.output.isEmpty()) {
         const QSize size = OutputSizeFor(options.sizeChoice, w, h);
+        // What a size limit made the format give way to is one line of its own.
+        AnimationOptions animation = job.animation;
+        animation.gaveWay = [&](const QString& choice) {
+            reporter.Note(QStringLiteral("%1: %2").arg(DisplayFileName(job.output), choice));
+        };
         if (const Result written = WriteSwayAnimation(job.output, std::move(frames), size,
-                                                      job.animation, {}, options.sway);
+                                                      animation, {}, options.sway);
             !written)
             return Result::Failure(RenderCommand::tr("%1 を書き出せません: %2")
                                        .arg(DisplayFileName(job.output), written.reason));

@@ -2,6 +2,7 @@
 
 #include "app/language/Language.h"
 #include "encode/Mp4Encoder.h"
+#include "encode/SizeLimit.h"
 #include "imaging/FileNames.h"
 
 #include <algorithm>
@@ -394,6 +395,24 @@ const std::vector<OptionDescription>& Table() {
              [](RenderOptions& o, const OptionValue& v) {
                  o.mp4.loops = v.number;
                  o.loopsGiven = true;
+             }},
+        {.names = {QStringLiteral("max-bytes")},
+         .help =
+             [] {
+                 return RenderCommand::tr("出力を SIZE バイト以内に収めます (8M、500k、120000;\n"
+                                          "k は 1000、M は 1000000)。収まる範囲で最も高い品質を\n"
+                                          "選び、それでも大きければ 1/4 まで縮小します。");
+             },
+         .kind = Kind::Text,
+         .valueName = QStringLiteral("SIZE"),
+         .store = [](RenderOptions& o,
+                     const OptionValue& v) { o.maxBytes = ParseByteCount(v.text).value_or(0); },
+         .problem =
+             [](const QString& value) {
+                 if (ParseByteCount(value))
+                     return QString();
+                 return RenderCommand::tr("--max-bytes は 8M、500k、120000 のような大きさです: %1")
+                     .arg(value);
              }},
         {.names = {QStringLiteral("no-clobber")},
          .help =

@@ -42,6 +42,7 @@ struct RenderOptions {
     bool qualityGiven = false;
     bool losslessGiven = false;
     bool loopsGiven = false;
+    long long maxBytes = 0; // 0: no limit
     bool noClobber = false;
     int jobs = 1;
     bool verbose = false;

@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QProcess>
 #include <QRegularExpression>
@@ -1090,6 +1091,42 @@ private slots:
             const Run run = Render(QStringList{picture_} + wrong);
             QCOMPARE(run.status, RenderExitUsage);
             QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
+        }
+    }
+
+    // --max-bytes keeps the output within the limit and says in one line what gave way; a limit
+    // nothing meets fails the picture with one line (exit status 1) and writes nothing.
+    void maxBytes() {
+        const QString gif = path(QStringLiteral("limited.gif"));
+        QCOMPARE(
+            Render({picture_, QStringLiteral("--depth"), map_, QStringLiteral("-o"), gif}).status,
+            RenderExitOk);
+        const qint64 full = QFileInfo(gif).size();
+        const Run half =
+            Render({picture_, QStringLiteral("--depth"), map_, QStringLiteral("--max-bytes"),
+                    QString::number(full / 2), QStringLiteral("-o"), gif});
+        QCOMPARE(half.status, RenderExitOk);
+        QVERIFY(QFileInfo(gif).size() <= full / 2);
+        QCOMPARE(half.err.count(QLatin1Char('\n')), 1);
+        QVERIFY2(
+            half.err.startsWith(
+                QStringLiteral("kelvaro-render: %1: to fit within ").arg(DisplayFileName(gif))),
+            qPrintable(half.err));
+        QCOMPARE(QImageReader(gif).imageCount(), FrameCount);
+
+        const QString webp = path(QStringLiteral("limited.webp"));
+        const Run none = Render({picture_, QStringLiteral("--max-bytes"), QStringLiteral("200"),
+                                 QStringLiteral("-o"), webp});
+        QCOMPARE(none.status, RenderExitFailure);
+        QCOMPARE(none.err.count(QLatin1Char('\n')), 1);
+        QVERIFY2(none.err.contains(QLatin1String("even at a quarter of the size")),
+                 qPrintable(none.err));
+        QVERIFY(!QFileInfo::exists(webp));
+        QVERIFY(Leftovers(dir_.path()).isEmpty());
+        for (const QString& wrong : {QStringLiteral("8X"), QStringLiteral("0"), QString()}) {
+            const Run run =
+                Render({picture_, QStringLiteral("--max-bytes"), wrong, QStringLiteral("-o"), gif});
+            QCOMPARE(run.status, RenderExitUsage);
         }
     }
 
