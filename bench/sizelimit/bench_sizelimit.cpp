@@ -87,8 +87,8 @@ int main(int argc, char** argv) {
             }
             const double p = Median(plainMs), l = Median(limitMs);
             std::printf("%-10s %-5s %9lld %9lld %9.0f %9.0f %6.2f\n", photo.name,
-                        qPrintable(format.name), QFileInfo(plain).size(),
-                        QFileInfo(limited).size(), p, l, l / p);
+                        qPrintable(format.name), QFileInfo(plain).size(), QFileInfo(limited).size(),
+                        p, l, l / p);
         }
     }
     return 0;

@@ -33,7 +33,10 @@ std::optional<long long> ParseByteCount(const QString& text) {
 
 QString ByteCountText(long long bytes) {
     const auto shown = [](double value, const char* unit) {
-        return QString::number(value, 'g', value < 10 ? 2 : value < 1000 ? 3 : 4) +
+        return QString::number(value, 'g',
+                               value < 10     ? 2
+                               : value < 1000 ? 3
+                                              : 4) +
                QLatin1Char(' ') + QLatin1String(unit);
     };
     if (bytes >= 1000000)

@@ -26,10 +26,10 @@ std::vector<QSize> SizeLimitScales(QSize out);
 
 // Searches the steps 0..last of a setting whose encodings shrink as the step grows (step 0 the
 // best) for the smallest step that fits within `limit` bytes, given the size of step 0 and that
-// it does not fit, starting at step `first`. The search interpolates the logarithm of the size between the steps it knows,
-// and stops when the steps that fit and those that do not are `tolerance` apart or a
-// step fits within 5 % of the limit. `encode` gives
-// a step's bytes or its failure, which ends the search.
+// it does not fit, starting at step `first`. The search interpolates the logarithm of the size
+// between the steps it knows, and stops when the steps that fit and those that do not are
+// `tolerance` apart or a step fits within 5 % of the limit. `encode` gives a step's bytes or its
+// failure, which ends the search.
 struct StepFit {
     int step = -1; // -1: not even the last step fits
     QByteArray bytes;

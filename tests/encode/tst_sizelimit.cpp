@@ -44,11 +44,12 @@ class TestSizeLimit : public QObject {
 
     // Writes the photo's frames in `format` at 320 x 240 within `limit` bytes (0: none); the
     // lines the encoder gave.
-    Result Write(AnimationFormat format, const QString& name, long long limit,
-                 QStringList& lines) {
+    Result Write(AnimationFormat format, const QString& name, long long limit, QStringList& lines) {
         EncodeOptions options;
         options.maxBytes = limit;
-        options.gaveWay = [&](const QString& line) { lines << line; };
+        options.gaveWay = [&](const QString& line) {
+            lines << line;
+        };
         return OutputFormatOf(format).encoder.Write(path(name), Copies(frames_), QSize(320, 240),
                                                     SwayFrameDelay, options, {});
     }
@@ -76,17 +77,20 @@ private slots:
     // that none does, with the
     // smallest size it met.
     void searchFindsTheSmallestStepThatFits() {
-        const auto sizeAt = [](int step) { return 10000 - 90 * step; }; // 10000 .. 1000
+        const auto sizeAt = [](int step) {
+            return 10000 - 90 * step;
+        }; // 10000 .. 1000
         for (const int limit : {9950, 7000, 5000, 2000, 1000}) {
             StepFit fit;
             int encodings = 0;
-            QVERIFY(SearchSteps(100, 1, 30, limit, sizeAt(0),
-                                [&](int step, QByteArray& bytes) {
-                                    ++encodings;
-                                    bytes = QByteArray(sizeAt(step), 'x');
-                                    return Result{};
-                                },
-                                fit));
+            QVERIFY(SearchSteps(
+                100, 1, 30, limit, sizeAt(0),
+                [&](int step, QByteArray& bytes) {
+                    ++encodings;
+                    bytes = QByteArray(sizeAt(step), 'x');
+                    return Result{};
+                },
+                fit));
             int expected = 0;
             while (sizeAt(expected) > limit)
                 ++expected;
@@ -98,12 +102,13 @@ private slots:
             QVERIFY2(encodings <= 10, qPrintable(QString::number(encodings)));
         }
         StepFit none;
-        QVERIFY(SearchSteps(100, 1, 30, 500, sizeAt(0),
-                            [&](int step, QByteArray& bytes) {
-                                bytes = QByteArray(sizeAt(step), 'x');
-                                return Result{};
-                            },
-                            none));
+        QVERIFY(SearchSteps(
+            100, 1, 30, 500, sizeAt(0),
+            [&](int step, QByteArray& bytes) {
+                bytes = QByteArray(sizeAt(step), 'x');
+                return Result{};
+            },
+            none));
         QCOMPARE(none.step, -1);
         QCOMPARE(none.smallest, 1000LL);
     }
@@ -132,7 +137,8 @@ private slots:
         for (int y = 0; y < original.height(); ++y)
             for (int x = 0; x < original.width(); ++x) {
                 const QRgb p = original.pixel(x, y), q = smoothed.pixel(x, y);
-                QVERIFY(std::abs(qRed(p) - qRed(q)) <= 12 && std::abs(qGreen(p) - qGreen(q)) <= 12 &&
+                QVERIFY(std::abs(qRed(p) - qRed(q)) <= 12 &&
+                        std::abs(qGreen(p) - qGreen(q)) <= 12 &&
                         std::abs(qBlue(p) - qBlue(q)) <= 12);
             }
     }
@@ -167,7 +173,8 @@ private slots:
         const qint64 size = QFileInfo(half).size();
         QVERIFY2(size <= full / 2, qPrintable(QStringLiteral("%1 of %2").arg(size).arg(full)));
         // The largest quality that fits: not far below the limit.
-        QVERIFY2(size > full / 2 * 6 / 10, qPrintable(QStringLiteral("%1 of %2").arg(size).arg(full)));
+        QVERIFY2(size > full / 2 * 6 / 10,
+                 qPrintable(QStringLiteral("%1 of %2").arg(size).arg(full)));
         if (f == AnimationFormat::Mp4) {
             QCOMPARE(DecodeVideo(half).frames.size(), size_t(7 * FrameCount));
         } else {
