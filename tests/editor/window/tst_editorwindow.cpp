@@ -155,7 +155,7 @@ private slots:
 
     void startState() {
         QCOMPARE(dlg_->windowTitle(), QStringLiteral("Kelvaro ver.4"));
-        // The spec'd 656 x 552 and the second row of controls below the first.
+        // The editor's own 656 x 552 and the second row of controls below the first.
         // The status line adds its height below.
         const int status = dlg_->StatusLineHeight();
         QVERIFY(status > 10 && status < 40);
