@@ -147,6 +147,7 @@ int main(int argc, char** argv) {
         }
     } counter;
     editor.installEventFilter(&counter);
+    editor.canvas().viewport()->installEventFilter(&counter); // the canvas paints itself
     // The same with the live preview open: it plays its frames meanwhile and renders the new
     // state after each stroke's release, while the next stroke is already moving.
     for (const bool previewOpen : {false, true}) {

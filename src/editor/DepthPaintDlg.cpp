@@ -21,6 +21,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QThread>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
 // The icons are compiled into this static library; register them before first use.
@@ -70,7 +71,16 @@ CDepthPaintDlg::CDepthPaintDlg(Prompts& prompts, QWidget* parent)
         UpdateData(true);
         document_.setPenWidth(PenWidthForThickness(m_nThickness));
     });
-    connect(canvas_, &CanvasView::pointerMoved, this, &CDepthPaintDlg::UpdateStatus);
+    // The pointer's line follows a moving pointer a few times a second, not at every move: laying
+    // out its text costs more than the move's repaint.
+    statusTimer_ = new QTimer(this);
+    statusTimer_->setSingleShot(true);
+    statusTimer_->setInterval(40);
+    connect(statusTimer_, &QTimer::timeout, this, &CDepthPaintDlg::UpdateStatus);
+    connect(canvas_, &CanvasView::pointerMoved, this, [this] {
+        if (!statusTimer_->isActive())
+            statusTimer_->start();
+    });
     connect(canvas_, &CanvasView::zoomChanged, this, &CDepthPaintDlg::UpdateStatus);
     status_ = new QStatusBar(this);
     status_->setObjectName(QStringLiteral("status"));

@@ -32,6 +32,7 @@ class QDragEnterEvent;
 class QDropEvent;
 class QLabel;
 class QStatusBar;
+class QTimer;
 
 namespace kelvaro {
 
@@ -223,6 +224,7 @@ private:
     QLabel* pointerStatus_ = nullptr;
     QLabel* zoomStatus_ = nullptr;
     QLabel* pictureStatus_ = nullptr;
+    QTimer* statusTimer_ = nullptr;
     QString picturePath_; // the file of the picture shown, empty without one
     QPushButton* menuButton_ = nullptr;
     QPushButton* toolButtons_[kToolCount] = {};
