@@ -1261,4 +1261,31 @@ A right click on the canvas picks the level found there.</translation>
         <translation>Open a picture to see its preview</translation>
     </message>
 </context>
+<context>
+    <name>kelvaro::SizeLimitDialog</name>
+    <message>
+        <source>ファイルサイズの上限</source>
+        <translation>File size limit</translation>
+    </message>
+    <message>
+        <source>上限:</source>
+        <translation>Limit:</translation>
+    </message>
+    <message>
+        <source>上限なし</source>
+        <translation>no limit</translation>
+    </message>
+    <message>
+        <source>例: 8M、500k、120000 (バイト数)</source>
+        <translation>e.g. 8M, 500k, 120000 (bytes)</translation>
+    </message>
+    <message>
+        <source>読めません: 8M、500k、またはバイト数で入力します</source>
+        <translation>Cannot read this: type 8M, 500k or a number of bytes</translation>
+    </message>
+    <message>
+        <source>%1 まで (%2 バイト)</source>
+        <translation>up to %1 (%2 bytes)</translation>
+    </message>
+</context>
 </TS>

@@ -241,6 +241,7 @@ private:
     std::function<void(int)> progressSink_;
     bool busy_ = false;
     int greyDepthNear_ = 0; // the last answer to AskGreyDepthNear, offered again next time
+    QString sizeLimitText_; // the last answer to AskSizeLimit, offered again next time
 };
 
 } // namespace kelvaro

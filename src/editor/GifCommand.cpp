@@ -1,8 +1,10 @@
-// "GIFを生成": the file, the sway direction, then the generation run with progress. The GIF is
+// "GIFを生成": the file, the sway direction, then the generation run with progress, asking the
+// output size and a limit on the file's size (empty at first, then the last one given). The GIF is
 // what the preview shows: the direction dialog opens on the preview's direction, and the motion
 // (frames, angle, still level, delay, hole fill) is the preview's.
 #include "editor/DepthPaintDlg.h"
 
+#include "encode/SizeLimit.h"
 #include "gif/GifPipeline.h"
 #include "imaging/SystemLimits.h"
 
@@ -80,6 +82,17 @@ void CDepthPaintDlg::GenerateGif(const QString& path, int direction) {
     hooks.askOutputSize = [this] {
         return prompts_.AskOutputSize(document_.size());
     };
+    hooks.askSizeLimit = [this]() -> std::optional<long long> {
+        // A text the limit cannot be read from is offered again until it can, or cancelled.
+        for (;;) {
+            const std::optional<QString> text = prompts_.AskSizeLimit(sizeLimitText_);
+            if (!text)
+                return std::nullopt;
+            sizeLimitText_ = text->trimmed();
+            if (const std::optional<long long> limit = ParseSizeLimit(sizeLimitText_))
+                return limit;
+        }
+    };
     // Rendering and writing run on a worker; the window repaints meanwhile but takes no input.
     hooks.runHeavy = [this](const std::function<void()>& work) {
         RunBusy(work);
@@ -88,6 +101,11 @@ void CDepthPaintDlg::GenerateGif(const QString& path, int direction) {
     // any other as GIF.
     AnimationOptions animation;
     animation.format = AnimationFormatOfName(path).value_or(AnimationFormat::Gif);
+    // The line that says what the limit made the format give way to ends the message.
+    QString gaveWay;
+    animation.gaveWay = [&gaveWay](const QString& line) {
+        gaveWay = line;
+    };
     const GenerationResult result =
         GenerateSwayGif(path, document_.picture(), document_.depthMap(),
                         direction == 0 ? SwayDirection::Horizontal : SwayDirection::Vertical, hooks,
@@ -95,7 +113,7 @@ void CDepthPaintDlg::GenerateGif(const QString& path, int direction) {
     if (!result)
         prompts_.ShowMessage(WithReason(texts.failed, result.reason()));
     else if (*result == GenerationOutcome::Written)
-        prompts_.ShowMessage(WithFileName(texts.written, path));
+        prompts_.ShowMessage(WithReason(WithFileName(texts.written, path), gaveWay));
     else
         prompts_.ShowMessage(texts.cancelled);
 }

@@ -44,6 +44,9 @@ public:
     // 0 full, 1 two thirds, 2 half, 3 a third, 4 a quarter, for a picture of this size (the
     // dialog shows the size each gives); nullopt when cancelled.
     virtual std::optional<int> AskOutputSize(QSize picture) = 0;
+    // The most bytes the generated file may take, as typed ("8M", "500k", "120000"), opening on
+    // `initial`: a text ParseSizeLimit reads, empty for no limit; nullopt when cancelled.
+    virtual std::optional<QString> AskSizeLimit(const QString& initial) = 0;
     // How a grey depth image reads, opening on `initial`: 0 white is near, 1 black is near;
     // nullopt when cancelled.
     virtual std::optional<int> AskGreyDepthNear(int initial) = 0;

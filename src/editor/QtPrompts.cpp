@@ -65,4 +65,10 @@ std::optional<int> QtPrompts::AskGreyDepthNear(int initial) {
     return askGreyDepthNear(parent_, initial);
 }
 
+std::optional<QString> QtPrompts::AskSizeLimit(const QString& initial) {
+    if (!askSizeLimit)
+        return std::nullopt;
+    return askSizeLimit(parent_, initial);
+}
+
 } // namespace kelvaro

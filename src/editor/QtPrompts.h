@@ -27,6 +27,7 @@ public:
     std::function<std::optional<int>(QWidget* parent, int initial)> askSwayDirection;
     std::function<std::optional<int>(QWidget* parent, QSize picture)> askOutputSize;
     std::function<std::optional<int>(QWidget* parent, int initial)> askGreyDepthNear;
+    std::function<std::optional<QString>(QWidget* parent, const QString& initial)> askSizeLimit;
 
     void ShowMessage(const QString& text) override;
     bool AskYesNo(const QString& caption, const QString& text) override;
@@ -35,6 +36,7 @@ public:
     std::optional<int> AskSwayDirection(int initial) override;
     std::optional<int> AskOutputSize(QSize picture) override;
     std::optional<int> AskGreyDepthNear(int initial) override;
+    std::optional<QString> AskSizeLimit(const QString& initial) override;
 
 private:
     QPointer<QWidget> parent_;

@@ -378,7 +378,8 @@ namespace {
 
 // Scales the frames and writes the video: steps 2, then 4 to 8 as the frames are encoded.
 // Within a byte limit, the constant quality gives way to the bit rate that fills the limit, then
-// the size.
+// the size; the first encoding then takes the bar to 4 and every further one a step more, up
+// to 7, and 8 comes with the file.
 class Mp4FileWriter final : public Encoder {
 public:
     Result Write(const QString& path, std::vector<ImageHandle> frames, QSize out, int delayCs,
@@ -391,20 +392,27 @@ public:
         const bool limited = options.maxBytes > 0;
         const long long limit = options.maxBytes;
         long long smallest = 0;
+        int shown = 0;
         for (const QSize size : limited ? SizeLimitScales(out) : std::vector<QSize>{out}) {
             std::vector<ImageHandle> scaled;
             for (ImageHandle& frame : frames) {
                 scaled.push_back(limited ? DuplicateImage(frame) : std::move(frame));
                 ResizeImage(scaled.back(), size.width(), size.height());
             }
-            show(2);
-            int shown = 2;
+            if (shown < 2)
+                show(shown = 2);
             const auto encode = [&](const Mp4Options& mp4, QByteArray& bytes) {
-                return EncodeMp4(scaled, delayCs, mp4, bytes, [&](int percent) {
-                    const int step = 4 + (percent * 4 / 100) / 2 * 2; // 4, 6, 8
+                const bool first = shown < 4;
+                Result encoded = EncodeMp4(scaled, delayCs, mp4, bytes, [&](int percent) {
+                    const int step = !limited ? 4 + (percent * 4 / 100) / 2 * 2 // 4, 6, 8
+                                     : first  ? 2 + percent * 2 / 100           // 3, 4
+                                              : shown;
                     if (step > shown)
                         show(shown = step);
                 });
+                if (limited && !first && shown < 7)
+                    show(++shown);
+                return encoded;
             };
             Mp4Options mp4 = options.mp4;
             QByteArray bytes;
@@ -440,6 +448,8 @@ public:
                 bytes = std::move(best);
                 mp4.bitRate = bestRate;
             }
+            if (limited)
+                show(8);
             if (limited && (mp4.bitRate != options.mp4.bitRate || size != out) && options.gaveWay)
                 options.gaveWay(SizeLimitChoice(limit,
                                                 mp4.bitRate > 0 ? Mp4File::tr("%1 kbit/s、%2 × %3")

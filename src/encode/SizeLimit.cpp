@@ -31,6 +31,12 @@ std::optional<long long> ParseByteCount(const QString& text) {
     return static_cast<long long>(bytes);
 }
 
+std::optional<long long> ParseSizeLimit(const QString& text) {
+    if (text.trimmed().isEmpty())
+        return 0;
+    return ParseByteCount(text);
+}
+
 QString ByteCountText(long long bytes) {
     const auto shown = [](double value, const char* unit) {
         return QString::number(value, 'g',

@@ -17,6 +17,10 @@ namespace kelvaro {
 // anything else, zero or more than 1 TB.
 std::optional<long long> ParseByteCount(const QString& text);
 
+// A limit as a text field holds it: empty (or blank) for no limit, 0; otherwise ParseByteCount's
+// count, and none for text it does not read.
+std::optional<long long> ParseSizeLimit(const QString& text);
+
 // "8 MB", "500 kB", "1.5 MB", "999 B": the count as the messages show it.
 QString ByteCountText(long long bytes);
 

@@ -119,7 +119,8 @@ Result WriteAnimatedWebp(const QString& path, std::span<const ImageHandle> frame
 namespace {
 
 // Scales the frames and writes them in full colour: steps 2 and 8. Within a byte limit, a
-// lossless WebP becomes lossy, the quality gives way, then the size.
+// lossless WebP becomes lossy, the quality gives way, then the size; the first encoding takes the
+// bar to 4 and every further one a step more, up to 7.
 class WebpFileWriter final : public Encoder {
 public:
     Result Write(const QString& path, std::vector<ImageHandle> frames, QSize out, int delayCs,
@@ -130,6 +131,14 @@ public:
                 showProgress(step);
         };
         const bool limited = options.maxBytes > 0;
+        int shown = 0;
+        const auto encode = [&](const std::vector<ImageHandle>& scaled, const WebpOptions& webp,
+                                QByteArray& bytes) {
+            Result encoded = EncodeAnimatedWebp(scaled, delayCs * 10, webp, bytes);
+            if (limited && shown < 7)
+                show(shown = std::max(4, shown + 1));
+            return encoded;
+        };
         long long smallest = 0;
         for (const QSize size : limited ? SizeLimitScales(out) : std::vector<QSize>{out}) {
             std::vector<ImageHandle> scaled;
@@ -137,15 +146,15 @@ public:
                 scaled.push_back(limited ? DuplicateImage(frame) : std::move(frame));
                 ResizeImage(scaled.back(), size.width(), size.height());
             }
-            show(2);
+            if (shown < 2)
+                show(shown = 2);
             WebpOptions webp = options.webp;
             QByteArray bytes;
-            if (Result encoded = EncodeAnimatedWebp(scaled, delayCs * 10, webp, bytes); !encoded)
+            if (Result encoded = encode(scaled, webp, bytes); !encoded)
                 return encoded;
             if (limited && bytes.size() > options.maxBytes && webp.lossless) {
                 webp = WebpOptions{};
-                if (Result encoded = EncodeAnimatedWebp(scaled, delayCs * 10, webp, bytes);
-                    !encoded)
+                if (Result encoded = encode(scaled, webp, bytes); !encoded)
                     return encoded;
             }
             if (limited && bytes.size() > options.maxBytes) {
@@ -153,7 +162,7 @@ public:
                 const auto at = [&](int step, QByteArray& b) {
                     WebpOptions lower = webp;
                     lower.quality = best - step;
-                    return EncodeAnimatedWebp(scaled, delayCs * 10, lower, b);
+                    return encode(scaled, lower, b);
                 };
                 StepFit fit;
                 // Near the default quality, 15 points take about half the size off a photo.

@@ -1,7 +1,9 @@
 #include "gif/GifPipeline.h"
 
 #include <QCoreApplication>
+
 #include <algorithm>
+#include <atomic>
 
 namespace kelvaro {
 
@@ -38,10 +40,30 @@ Result WriteSwayAnimation(const QString& path, std::vector<ImageHandle> frames, 
                           const std::function<void(int)>& showProgress, const SwayOptions& sway) {
     if (frames.empty())
         return Result::Failure(GifPipeline::tr("フレームがありません"));
-    return OutputFormatOf(options.format)
-        .encoder.Write(path, std::move(frames), out, GifDelay(sway),
-                       EncodeOptions{options.webp, options.mp4, options.maxBytes, options.gaveWay},
-                       showProgress);
+    // A search within a byte limit goes back to earlier steps at a smaller size; the bar stays
+    // where it got to rather than running backwards.
+    std::atomic<int> shown = -1;
+    const auto forward = [&](int step) {
+        int was = shown.load();
+        while (step > was)
+            if (shown.compare_exchange_weak(was, step)) {
+                showProgress(step);
+                return;
+            }
+    };
+    // What the limit made the format give way to is only true of a file that was written.
+    QString choice;
+    EncodeOptions encode{options.webp, options.mp4, options.maxBytes, {}};
+    if (options.gaveWay)
+        encode.gaveWay = [&choice](const QString& line) {
+            choice = line;
+        };
+    Result written = OutputFormatOf(options.format)
+                         .encoder.Write(path, std::move(frames), out, GifDelay(sway), encode,
+                                        showProgress ? std::function<void(int)>(forward) : nullptr);
+    if (written && !choice.isEmpty())
+        options.gaveWay(choice);
+    return written;
 }
 
 Result WriteSwayGif(const QString& path, std::vector<ImageHandle> frames, QSize out,
@@ -95,12 +117,21 @@ GenerationResult GenerateSwayGif(const QString& path, const ImageHandle& picture
         return GenerationResult::Success(GenerationOutcome::Cancelled);
     }
 
+    AnimationOptions limited = animation;
+    if (hooks.askSizeLimit) {
+        const std::optional<long long> limit = hooks.askSizeLimit();
+        if (!limit) {
+            rendered.clear();
+            return GenerationResult::Success(GenerationOutcome::Cancelled);
+        }
+        limited.maxBytes = *limit;
+    }
+
     show(0);
     const QSize out = OutputSizeFor(*choice, picture.width(), picture.height());
     Result written;
-    heavy([&] {
-        written = WriteSwayAnimation(path, std::move(rendered), out, animation, show, sway);
-    });
+    heavy(
+        [&] { written = WriteSwayAnimation(path, std::move(rendered), out, limited, show, sway); });
     hide();
 
     if (!written)

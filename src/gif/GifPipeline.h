@@ -38,6 +38,9 @@ struct GenerationHooks {
     std::function<void()> hideProgress;
     // Asked on the caller's thread once the frames exist; nullopt abandons the run.
     std::function<std::optional<int>()> askOutputSize;
+    // Asked next, when set: the most bytes the file may take (0 for no limit), replacing the
+    // animation's maxBytes; nullopt abandons the run.
+    std::function<std::optional<long long>()> askSizeLimit;
     // Runs a heavy step to completion (the editor moves it off the GUI thread); inline if unset.
     std::function<void(const std::function<void()>&)> runHeavy;
 };
@@ -61,7 +64,8 @@ Result WriteSwayWebp(const QString& path, std::vector<ImageHandle> frames, QSize
                      const WebpOptions& options, const std::function<void(int)>& showProgress = {},
                      const SwayOptions& sway = {});
 
-// The encoder of options.format writes the frames (see OutputFormats()).
+// The encoder of options.format writes the frames (see OutputFormats()). The progress steps it
+// passes on only ever grow, and options.gaveWay hears its line only once the file is written.
 Result WriteSwayAnimation(const QString& path, std::vector<ImageHandle> frames, QSize out,
                           const AnimationOptions& options,
                           const std::function<void(int)>& showProgress = {},

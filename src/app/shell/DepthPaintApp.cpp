@@ -58,6 +58,9 @@ int CDepthPaintApp::Run(const QString& picture) {
     prompts.askGreyDepthNear = [](QWidget*, int initial) {
         return GreyDepthDialog(initial).Ask();
     };
+    prompts.askSizeLimit = [](QWidget*, const QString& initial) {
+        return SizeLimitDialog(initial).Ask();
+    };
     CDepthPaintDlg editor(prompts);
     prompts.SetParent(&editor);
     CProgressDlg progress(&editor);

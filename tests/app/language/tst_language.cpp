@@ -102,6 +102,8 @@ struct Windows {
     COutputSizeDlg size;
     COutputSizeDlg sizeOfPicture{QSize(640, 480)};
     GreyDepthDialog grey;
+    SizeLimitDialog limit;
+    SizeLimitDialog badLimit{QStringLiteral("8X")};
     PreviewWindow preview{editor.document()};
     Windows() {
         for (QWidget* window : All())
@@ -109,7 +111,8 @@ struct Windows {
         progress.ProgressCommand(0);
     }
     QList<QWidget*> All() {
-        return {&editor, &progress, &sway, &size, &sizeOfPicture, &grey, &preview};
+        return {&editor, &progress, &sway,     &size,   &sizeOfPicture,
+                &grey,   &limit,    &badLimit, &preview};
     }
 };
 

@@ -5,7 +5,9 @@
 #include "app/language/Language.h"
 #include "depth/GreyDepth.h"
 #include "editor/DepthPaintDlg.h"
+#include "encode/SizeLimit.h"
 #include "gif/FrameSynthesis.h"
+#include "gif/GifPipeline.h"
 
 #include "VideoFrames.h"
 
@@ -36,6 +38,23 @@ QString WritePicture(const QString& path, int w, int h) {
             for (int x = 0; x < w; ++x)
                 image.setPixel(
                     x, y, qRgb((x / 8 + y / 8) % 2 * 200 + 20, x / 8 % 3 * 100, y / 8 % 3 * 100));
+    if (!image.save(path))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+// A picture file with a photo's smooth shades and fine grain, which no encoder keeps for free.
+QString WritePhoto(const QString& path, int w, int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    quint32 grain = 12345;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            grain = grain * 1103515245u + 12345u;
+            const int n = int(grain >> 27); // 0..31
+            image.setPixel(x, y,
+                           qRgb((x * 200 / w + n) % 256, (y * 180 / h + 2 * n) % 256,
+                                ((x + y) * 150 / (w + h) + n) % 256));
+        }
     if (!image.save(path))
         qFatal("cannot write %s", qPrintable(path));
     return path;
@@ -100,13 +119,23 @@ class EditorCommandsTest : public QObject {
         prompts_ = ScriptedPrompts();
         progress_.clear();
     }
-    // Runs "GIFを生成" with these answers; a null path or nullopt cancels that question.
-    void GenerateGif(const QString& path, std::optional<int> direction, std::optional<int> size) {
+    // Runs "GIFを生成" with these answers; a null path or nullopt cancels that question. The
+    // size limit is left empty unless given.
+    void GenerateGif(const QString& path, std::optional<int> direction, std::optional<int> size,
+                     std::deque<std::optional<QString>> limits = {QString()}) {
         ResetPrompts();
         prompts_.filePaths = {path};
         prompts_.swayDirections = {direction};
         prompts_.outputSizes = {size};
+        prompts_.sizeLimits = std::move(limits);
         dlg_->OnGenerateGif();
+    }
+    // The progress of the writing half of the last run: the steps after the 0 that follows the
+    // rendering's hide.
+    QList<int> WritingSteps() const {
+        const qsizetype hidden = progress_.indexOf(256);
+        return hidden < 0 || progress_.value(hidden + 1) != 0 ? QList<int>()
+                                                              : progress_.mid(hidden + 2);
     }
 
 private slots:
@@ -660,11 +689,14 @@ private slots:
             {0, {}, {}},
             {1, {}, {}},
             {2, {QStringLiteral("GIFファイルの生成を中断しました。")}, firstHalf},
+            {3, {QStringLiteral("GIFファイルの生成を中断しました。")}, firstHalf},
         };
-        const QStringList asked = {"AskFilePath", "AskSwayDirection", "AskOutputSize"};
+        const QStringList asked = {"AskFilePath", "AskSwayDirection", "AskOutputSize",
+                                   "AskSizeLimit"};
         for (const auto& c : cancels) {
             GenerateGif(c.answered > 0 ? gif : QString(),
-                        c.answered > 1 ? std::optional(0) : std::nullopt, std::nullopt);
+                        c.answered > 1 ? std::optional(0) : std::nullopt,
+                        c.answered > 2 ? std::optional(0) : std::nullopt, {std::nullopt});
             QStringList calls = asked.mid(0, c.answered + 1);
             if (!c.messages.isEmpty())
                 calls << QStringLiteral("ShowMessage");
@@ -711,6 +743,90 @@ private slots:
                                             "ファイル名が長すぎます")));
         QCOMPARE(progress_.last(), 256);
         QCOMPARE(ReadAll(locked), old);
+    }
+
+    // After the output size the flow asks a limit on the file's size. Left empty it writes the
+    // bytes of a run without one; half the plain size is kept to, and the message adds what gave
+    // way; a limit nothing meets fails with that reason and writes nothing. The last text is
+    // offered again, and one that cannot be read is asked again.
+    void sizeLimitInTheGenerateFlow() {
+        prompts_.messages.clear();
+        QVERIFY(dlg_->LoadPicture(WritePhoto(Path(QStringLiteral("写真.png")), 240, 200)));
+        Stroke(0, {{60, 60}, {180, 150}});
+        const QString plain = Path(QStringLiteral("上限なし.gif"));
+        GenerateGif(plain, 0, 0);
+        QCOMPARE(prompts_.calls, QStringList({"AskFilePath", "AskSwayDirection", "AskOutputSize",
+                                              "AskSizeLimit", "ShowMessage"}));
+        QCOMPARE(prompts_.sizeLimitInitials, QStringList(QString()));
+        QCOMPARE(prompts_.messages,
+                 QStringList(QStringLiteral("GIFファイルを生成しました。\n") + plain));
+        const SwayOptions& sway = dlg_->preview().options();
+        const QString direct = Path(QStringLiteral("直接.gif"));
+        QVERIFY(WriteSwayAnimation(direct,
+                                   RenderSwayFrames(dlg_->document().picture(),
+                                                    dlg_->document().depthMap(),
+                                                    SwayDirection::Horizontal, sway),
+                                   QSize(240, 200), {}, {}, sway));
+        const QByteArray bytes = ReadAll(plain);
+        QCOMPARE(bytes, ReadAll(direct));
+
+        const long long half = bytes.size() / 2;
+        const QString limited = Path(QStringLiteral("半分.gif"));
+        GenerateGif(limited, 0, 0, {QStringLiteral("8X"), QStringLiteral(" %1 ").arg(half)});
+        QCOMPARE(prompts_.sizeLimitInitials, QStringList({QString(), QStringLiteral("8X")}));
+        const qint64 written = QFileInfo(limited).size();
+        QVERIFY2(written > 0 && written <= half, qPrintable(QString::number(written)));
+        QCOMPARE(QImageReader(limited).imageCount(), FrameCount);
+        const QStringList parts = prompts_.messages.value(0).split(QStringLiteral("\n\n"));
+        QCOMPARE(prompts_.messages.size(), 1);
+        QCOMPARE(parts.size(), 2);
+        QCOMPARE(parts[0], QStringLiteral("GIFファイルを生成しました。\n") + limited);
+        QVERIFY2(parts[1].startsWith(ByteCountText(half) + QStringLiteral(" に収めるため、")) &&
+                     !parts[1].contains(QLatin1Char('\n')),
+                 qPrintable(parts[1]));
+
+        const QString none = Path(QStringLiteral("無理.gif"));
+        GenerateGif(none, 0, 0, {QStringLiteral("100")});
+        QCOMPARE(prompts_.sizeLimitInitials, QStringList(QString::number(half)));
+        QCOMPARE(prompts_.messages.size(), 1);
+        QCOMPARE(prompts_.messages[0].section(QStringLiteral("\n\n"), 0, 0),
+                 QStringLiteral("GIFファイルを保存できませんでした。"));
+        QVERIFY2(prompts_.messages[0]
+                     .section(QStringLiteral("\n\n"), 1)
+                     .startsWith(QStringLiteral("1/4 の大きさでも 100 B に収まりません")),
+                 qPrintable(prompts_.messages[0]));
+        QVERIFY(!QFileInfo::exists(none));
+        QCOMPARE(progress_.last(), 256);
+        QCOMPARE(QDir(dir_.path()).entryList(QDir::Files).filter(QStringLiteral("無理")),
+                 QStringList());
+    }
+
+    // Within a limit a WebP and a video are encoded several times: the progress window moves on
+    // with every encoding and never back, and the line that ends the message is translated.
+    void sizeLimitProgressAndEnglish() {
+        prompts_.messages.clear();
+        QVERIFY(dlg_->LoadPicture(WritePhoto(Path(QStringLiteral("写真.png")), 240, 200)));
+        Stroke(0, {{60, 60}, {180, 150}});
+        const Translations english(Language::English);
+        QVERIFY(english.complete());
+        for (const char* name : {"half.webp", "half.mp4"}) {
+            const QString path = Path(QString::fromLatin1(name));
+            GenerateGif(path, 0, 0);
+            const qint64 plain = QFileInfo(path).size();
+            GenerateGif(path, 0, 0, {QString::number(plain / 2)});
+            QVERIFY2(QFileInfo(path).size() <= plain / 2, name);
+            // The first encoding takes the bar to 4 at most, and the search's further.
+            const QList<int> steps = WritingSteps();
+            const QString shownSteps = QString::fromLatin1(name) + QLatin1Char(' ') +
+                                       QString::number(steps.size()) + QStringLiteral(" steps");
+            QVERIFY2(steps.size() >= 5 && steps.first() == 2 && steps[steps.size() - 3] >= 5 &&
+                         steps.mid(steps.size() - 2) == QList<int>({8, 256}),
+                     qPrintable(shownSteps));
+            for (qsizetype k = 1; k + 1 < steps.size(); ++k)
+                QVERIFY2(steps[k] > steps[k - 1], name);
+            const QString shown = prompts_.messages.value(0).section(QStringLiteral("\n\n"), 1);
+            QVERIFY2(shown.startsWith(QStringLiteral("to fit within ")), qPrintable(shown));
+        }
     }
 };
 

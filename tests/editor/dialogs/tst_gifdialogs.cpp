@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -87,6 +88,58 @@ private slots:
         QCOMPARE(again.selectedIndex(), 0);
         QTimer::singleShot(0, &again, [&] { QTest::keyClick(&again, Qt::Key_Escape); });
         QCOMPARE(again.exec(), int(QDialog::Rejected));
+    }
+
+    // The size limit: empty (no limit) by default, opening on the text it is given; a text it
+    // cannot read says so and disables OK; a count it reads is shown in bytes; Enter answers
+    // the trimmed text, Escape cancels.
+    void sizeLimitDialog() {
+        SizeLimitDialog dlg;
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("ファイルサイズの上限"));
+        QVERIFY(!(dlg.windowFlags() & Qt::WindowCloseButtonHint));
+        QLineEdit* field = dlg.findChild<QLineEdit*>(QStringLiteral("control1023"));
+        QVERIFY(field);
+        QCOMPARE(field->text(), QString());
+        QVERIFY(dlg.okButton()->isEnabled());
+        QCOMPARE(dlg.hint()->text(), QStringLiteral("例: 8M、500k、120000 (バイト数)"));
+        const struct {
+            const char* typed;
+            bool readable;
+            const char* hint;
+        } cases[] = {
+            {"8X", false, "読めません: 8M、500k、またはバイト数で入力します"},
+            {"8M", true, "8 MB まで (8000000 バイト)"},
+            {"0", false, "読めません: 8M、500k、またはバイト数で入力します"},
+            {"500k", true, "500 kB まで (500000 バイト)"},
+            {"  ", true, "例: 8M、500k、120000 (バイト数)"},
+        };
+        for (const auto& c : cases) {
+            field->clear();
+            QTest::keyClicks(field, QString::fromUtf8(c.typed));
+            QCOMPARE(dlg.okButton()->isEnabled(), c.readable);
+            QCOMPARE(dlg.hint()->text(), QString::fromUtf8(c.hint));
+            QVERIFY(dlg.rect().contains(dlg.hint()->geometry()));
+        }
+
+        SizeLimitDialog again(QStringLiteral("1.5M"));
+        QCOMPARE(again.field()->text(), QStringLiteral("1.5M"));
+        QCOMPARE(again.hint()->text(), QStringLiteral("1.5 MB まで (1500000 バイト)"));
+        QTimer::singleShot(0, &again, [&] {
+            QTest::keyClicks(again.field(), QStringLiteral(" 120000 ")); // replaces the selection
+            QTest::keyClick(again.field(), Qt::Key_Return);
+        });
+        QCOMPARE(again.Ask(), std::optional<QString>(QStringLiteral("120000")));
+        SizeLimitDialog cancelled(QStringLiteral("8M"));
+        QTimer::singleShot(0, &cancelled, [&] { QTest::keyClick(&cancelled, Qt::Key_Escape); });
+        QCOMPARE(cancelled.Ask(), std::nullopt);
+        // Enter does nothing while the text cannot be read.
+        SizeLimitDialog unreadable(QStringLiteral("8X"));
+        QTimer::singleShot(0, &unreadable, [&] {
+            QTest::keyClick(unreadable.field(), Qt::Key_Return);
+            QVERIFY(unreadable.isVisible());
+            unreadable.reject();
+        });
+        QCOMPARE(unreadable.Ask(), std::nullopt);
     }
 };
 

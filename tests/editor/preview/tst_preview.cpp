@@ -384,6 +384,7 @@ private slots:
         prompts.filePaths = {dir.filePath(QStringLiteral("a.gif"))};
         prompts.swayDirections = {0};
         prompts.outputSizes = {4};
+        prompts.sizeLimits = {QString()};
         editor->OnGenerateGif();
         QVERIFY(!pausedAtSteps.isEmpty());
         QVERIFY(!pausedAtSteps.contains(false));
@@ -416,6 +417,7 @@ private slots:
             prompts.filePaths = {dir.filePath(name)};
             prompts.swayDirections = {direction};
             prompts.outputSizes = {0};
+            prompts.sizeLimits = {QString()};
             editor.OnGenerateGif();
             QImageReader reader(dir.filePath(name));
             QList<int> delays;

@@ -14,8 +14,8 @@ namespace kelvaro::test {
 // Prompts answered from a script. Each question takes the next queued answer of its kind; a
 // question with no answer left is counted in `unanswered` and answered as cancelled (No, nullopt).
 // Every call is recorded, in order, in `calls` ("ShowMessage", "AskYesNo", "AskSaveChanges",
-// "AskFilePath", "AskSwayDirection", "AskOutputSize", "AskGreyDepthNear"), with its arguments in
-// the lists of its kind.
+// "AskFilePath", "AskSwayDirection", "AskOutputSize", "AskSizeLimit", "AskGreyDepthNear"), with
+// its arguments in the lists of its kind.
 class ScriptedPrompts : public Prompts {
 public:
     struct YesNoCall {
@@ -30,6 +30,8 @@ public:
     std::vector<int> swayDirectionInitials; // what each direction dialog opened on
     std::deque<std::optional<int>> outputSizes;
     std::deque<std::optional<int>> greyDepthNears;
+    std::deque<std::optional<QString>> sizeLimits;
+    QStringList sizeLimitInitials; // what each size-limit dialog opened on
     std::deque<SaveChoice> saveChoices;
 
     // What was asked.
@@ -73,6 +75,20 @@ public:
         calls << QStringLiteral("AskOutputSize");
         outputSizePictures.push_back(picture);
         return Next(outputSizes, std::optional<int>());
+    }
+    std::optional<QString> AskSizeLimit(const QString& initial) override {
+        calls << QStringLiteral("AskSizeLimit");
+        sizeLimitInitials << initial;
+        if (sizeLimits.empty()) {
+            ++unanswered;
+            return std::nullopt;
+        }
+        const bool cancelled = !sizeLimits.front().has_value();
+        const QString text = sizeLimits.front().value_or(QString());
+        sizeLimits.pop_front();
+        if (cancelled)
+            return std::nullopt;
+        return text;
     }
     std::optional<int> AskGreyDepthNear(int initial) override {
         calls << QStringLiteral("AskGreyDepthNear");

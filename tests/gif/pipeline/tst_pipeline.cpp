@@ -33,6 +33,7 @@ ImageHandle Photo(int w, int h) {
 struct Recorder {
     QStringList calls;
     std::optional<int> answer = 0;
+    std::optional<long long> limit; // no question about a limit when unset
     GenerationHooks Hooks() {
         GenerationHooks h;
         h.showProgress = [this](int step) {
@@ -45,6 +46,11 @@ struct Recorder {
             calls << QStringLiteral("ask");
             return answer;
         };
+        if (limit)
+            h.askSizeLimit = [this]() -> std::optional<long long> {
+                calls << QStringLiteral("limit");
+                return *limit < 0 ? std::nullopt : limit;
+            };
         h.runHeavy = [this](const std::function<void()>& work) {
             calls << QStringLiteral("[");
             work();
@@ -292,6 +298,55 @@ private slots:
             }
         }
         QCOMPARE(descriptors, 8);
+    }
+
+    // The limit is asked after the output size, and cancelling it writes nothing. A search that
+    // goes on to half the size never takes the bar back, and the line saying what gave way comes
+    // only with a file written.
+    void sizeLimit() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("limited.gif"));
+        DepthMap depth;
+        QVERIFY(depth.Create(160, 120));
+        Recorder r;
+        r.limit = -1;
+        QCOMPARE(Ended(GenerateSwayGif(path, Photo(160, 120), depth, SwayDirection::Horizontal,
+                                       r.Hooks())),
+                 QStringLiteral("cancelled"));
+        QCOMPARE(r.calls.mid(r.calls.size() - 2), QStringList({"ask", "limit"}));
+        QVERIFY(!QFile::exists(path));
+
+        const std::vector<ImageHandle> frames =
+            RenderSwayFrames(Photo(160, 120), depth, SwayDirection::Horizontal);
+        const auto copies = [&] {
+            std::vector<ImageHandle> copy;
+            for (const ImageHandle& frame : frames)
+                copy.push_back(DuplicateImage(frame));
+            return copy;
+        };
+        // The plain file at half the size: what the limit allows.
+        QVERIFY(WriteSwayGif(path, copies(), QSize(80, 60)));
+        AnimationOptions limited;
+        limited.maxBytes = QFile(path).size();
+        QStringList lines;
+        limited.gaveWay = [&](const QString& line) {
+            lines << line;
+        };
+        QList<int> steps;
+        const auto record = [&](int step) {
+            steps << step;
+        };
+        QVERIFY(WriteSwayAnimation(path, copies(), QSize(160, 120), limited, record));
+        QVERIFY(QFile(path).size() <= limited.maxBytes);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines[0].contains(QStringLiteral("80 × 60")), qPrintable(lines[0]));
+        QCOMPARE(steps, QList<int>({2, 4, 6, 8}));
+
+        lines.clear();
+        const QString nowhere = dir.filePath(QStringLiteral("no/such/folder.gif"));
+        QVERIFY(!WriteSwayAnimation(nowhere, copies(), QSize(160, 120), limited, record));
+        QCOMPARE(lines, QStringList());
+        QVERIFY(!QFile::exists(nowhere));
     }
 };
 
