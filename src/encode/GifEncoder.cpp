@@ -117,6 +117,29 @@ void SmoothIndexRuns(QImage& indexed, int threshold) {
     }
 }
 
+bool FewColors(std::span<const ImageHandle> frames, int limit) {
+    // One bit for each of the 2^24 colours; a photo passes the limit within its first rows.
+    std::vector<bool> seen(size_t(1) << 24);
+    int count = 0;
+    for (const ImageHandle& handle : frames) {
+        const QImage image = handle.image().format() == QImage::Format_RGB32
+                                 ? handle.image()
+                                 : handle.image().convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                const size_t colour = line[x] & 0xffffffu;
+                if (!seen[colour]) {
+                    seen[colour] = true;
+                    if (++count > limit)
+                        return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
 Result EncodeAnimatedGif(std::span<const ImageHandle> frames, int count, int delay,
                          QByteArray& out) {
     if (count <= 0 || size_t(count) > frames.size())
@@ -265,6 +288,9 @@ public:
         // The distinct frames at a size, reduced to one palette, so that no colour flickers from
         // frame to frame. Without a limit they are scaled in place.
         const bool limited = options.maxBytes > 0;
+        // Frames the palette holds exactly are not smoothed (counted before scaling, which adds
+        // colours but keeps the frames' character).
+        const int smoothing = FewColors(distinct, 256) ? 0 : GifRunSmoothing;
         const auto reduce = [&](QSize size, std::vector<ImageHandle>& indexed) {
             indexed.clear();
             for (ImageHandle& frame : distinct) {
@@ -298,9 +324,9 @@ public:
             QByteArray bytes;
             if (Result reduced = reduce(size, indexed); !reduced)
                 return reduced;
-            if (Result encoded = encode(indexed, 0, bytes); !encoded)
+            if (Result encoded = encode(indexed, smoothing, bytes); !encoded)
                 return encoded;
-            int threshold = 0;
+            int threshold = smoothing;
             if (limited && bytes.size() > options.maxBytes) {
                 StepFit fit;
                 const int first =
@@ -309,16 +335,19 @@ public:
                                1, MaxRunSmoothing);
                 if (Result searched = SearchSteps(
                         MaxRunSmoothing, 2, first, options.maxBytes, bytes.size(),
-                        [&](int step, QByteArray& b) { return encode(indexed, step, b); }, fit);
+                        [&](int step, QByteArray& b) {
+                            return encode(indexed, std::max(step, smoothing), b);
+                        },
+                        fit);
                     !searched)
                     return searched;
                 smallest = smallest > 0 ? std::min(smallest, fit.smallest) : fit.smallest;
                 if (fit.step < 0)
                     continue;
-                threshold = fit.step;
+                threshold = std::max(fit.step, smoothing);
                 bytes = std::move(fit.bytes);
             }
-            if (limited && (threshold > 0 || size != out) && options.gaveWay)
+            if (limited && (threshold > smoothing || size != out) && options.gaveWay)
                 options.gaveWay(SizeLimitChoice(options.maxBytes,
                                                 GifTexts::tr("色の誤差 %1 まで、%2 × %3")
                                                     .arg(threshold)
