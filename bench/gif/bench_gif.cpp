@@ -6,7 +6,8 @@
 // Then, per photo, where the time of one run goes (in-process medians): loading the picture and
 // the map, synthesis, colour reduction, writing.
 //
-// Usage: bench-gif [ROUNDS] [--against OTHER-KELVARO-RENDER]   (5 rounds when not given)
+// Usage: bench-gif [ROUNDS] [--unseen] [--against OTHER-KELVARO-RENDER]   (5 rounds when not
+// given; --unseen: the photos the GIF settings were not chosen on)
 // With --against, ours is timed side by side with another build of kelvaro-render instead (time,
 // bytes and PSNR of both), for before/after figures of a change.
 #include "encode/GifEncoder.h"
@@ -14,6 +15,7 @@
 #include "gif/GifPipeline.h"
 
 #include "FramePsnr.h"
+#include "PeerGif.h"
 #include "Timing.h"
 
 #include <QCoreApplication>
@@ -42,10 +44,23 @@ struct Photo {
 };
 
 // scikit-image's sample photos (Debian package python3-skimage) and the test photo with its
-// painted depth map.
-std::vector<Photo> Photos() {
+// painted depth map; with `unseen`, photos the GIF settings were not chosen on (scikit-image's
+// and matplotlib's, Debian package python3-matplotlib).
+std::vector<Photo> Photos(bool unseen) {
     const QString skimage = QStringLiteral("/usr/lib/python3/dist-packages/skimage/data/");
     const QString data = QStringLiteral(KELVARO_DATA_DIR "/");
+    if (unseen)
+        return {
+            {"ihc", "microscopy stain", skimage + QStringLiteral("ihc.png"), {}},
+            {"hopper",
+             "grainy portrait",
+             QStringLiteral("/usr/share/matplotlib/mpl-data/sample_data/grace_hopper.jpg"),
+             {}},
+            {"gravel", "grey texture", skimage + QStringLiteral("gravel.png"), {}},
+            {"camera", "grey, flat sky", skimage + QStringLiteral("camera.png"), {}},
+            {"color", "flat colours", skimage + QStringLiteral("color.png"), {}},
+            {"coffee600", "the source photo", skimage + QStringLiteral("coffee.png"), {}},
+        };
     return {
         {"coffee", "painted depth map", data + QStringLiteral("coffee-640x480.jpg"),
          data + QStringLiteral("coffee-depth.png")},
@@ -190,6 +205,7 @@ int main(int argc, char** argv) {
     QStringList args = app.arguments().mid(1);
     QString against;
     bool usable = true;
+    const bool unseen = args.removeAll(QStringLiteral("--unseen")) > 0;
     if (const qsizetype at = args.indexOf(QStringLiteral("--against")); at >= 0) {
         against = args.value(at + 1);
         usable = !against.isEmpty() && !against.startsWith(QLatin1Char('-'));
@@ -198,7 +214,8 @@ int main(int argc, char** argv) {
     bool numeric = true;
     const int rounds = args.isEmpty() ? 5 : args.front().toInt(&numeric);
     if (!usable || !numeric || rounds < 1 || args.size() > 1) {
-        std::fprintf(stderr, "usage: bench-gif [ROUNDS] [--against OTHER-KELVARO-RENDER]\n");
+        std::fprintf(stderr,
+                     "usage: bench-gif [ROUNDS] [--unseen] [--against OTHER-KELVARO-RENDER]\n");
         return 2;
     }
     const QString render = QStringLiteral(KELVARO_RENDER_EXE);
@@ -234,7 +251,7 @@ int main(int argc, char** argv) {
         double endToEnd;
     };
     std::vector<StageRow> stageRows;
-    for (const Photo& photo : Photos()) {
+    for (const Photo& photo : Photos(unseen)) {
         if (!QFileInfo::exists(photo.path)) {
             std::printf("%-10s missing %s (scripts/install-deps bench)\n", photo.name,
                         qPrintable(photo.path));
@@ -302,19 +319,7 @@ int main(int argc, char** argv) {
                                << frames << QStringLiteral("-layers") << QStringLiteral("optimize")
                                << magick);
             },
-            [&] {
-                return Run(QStringLiteral("ffmpeg"),
-                           {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
-                            QStringLiteral("-i"), input, QStringLiteral("-vf"),
-                            QStringLiteral("palettegen"), palette}) &&
-                       Run(QStringLiteral("ffmpeg"),
-                           {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
-                            QStringLiteral("-framerate"), QStringLiteral("100/6"),
-                            QStringLiteral("-i"), input, QStringLiteral("-i"), palette,
-                            QStringLiteral("-lavfi"),
-                            QStringLiteral("paletteuse=dither=floyd_steinberg"),
-                            QStringLiteral("-loop"), QStringLiteral("0"), ffmpeg});
-            },
+            [&] { return WriteFfmpegGif(input, SwayFrameDelay, palette, ffmpeg); },
         };
         const Timings quiet = TimeRounds(rounds, tools);
         Timings busy;
