@@ -1,5 +1,7 @@
 #include "encode/SizeLimit.h"
 
+#include "imaging/Parallel.h"
+
 #include <QCoreApplication>
 #include <QRegularExpression>
 
@@ -58,24 +60,51 @@ std::vector<QSize> SizeLimitScales(QSize out) {
 }
 
 Result SearchSteps(int last, int tolerance, int first, long long limit, long long sizeAtZero,
-                   const std::function<Result(int, QByteArray&)>& encode, StepFit& fit) {
+                   const std::function<Result(int, QByteArray&)>& encode, StepFit& fit,
+                   bool pairs) {
     fit = {};
     fit.smallest = sizeAtZero;
     // What is known: `bad` does not fit (size badSize); `good`, once found, fits.
     int bad = 0, good = -1;
     double badSize = double(sizeAtZero), goodSize = 0;
+    // The step that did not fit before `bad`, for the slope of the sizes.
+    int previousBad = 0;
+    double previousBadSize = badSize;
     QByteArray goodBytes;
     int step = std::clamp(first, 1, last);
-    for (;;) {
-        QByteArray bytes;
-        if (Result made = encode(step, bytes); !made)
-            return made;
-        const double size = double(bytes.size());
-        fit.smallest = std::min(fit.smallest, static_cast<long long>(bytes.size()));
-        if (bytes.size() <= limit) {
-            good = step, goodSize = size, goodBytes = std::move(bytes);
-        } else {
-            bad = step, badSize = size;
+    for (bool firstRound = true;; firstRound = false) {
+        // This round's steps, in increasing order.
+        std::vector<int> steps = {step};
+        // The first guess goes alone: when it is good, a second encoding would only have
+        // taken a core from whatever else runs.
+        if (pairs && !firstRound && tolerance > 0 &&
+            step + tolerance <= (good >= 0 ? good - 1 : last))
+            steps.push_back(step + tolerance);
+        std::vector<QByteArray> made(steps.size());
+        std::vector<Result> results(steps.size());
+        // The step beyond is tried only where the pool has a thread free for it.
+        bool pairTried = false;
+        RunWithHelpers(
+            int(steps.size()) - 1,
+            [&] {
+                results[1] = encode(steps[1], made[1]);
+                pairTried = true;
+            },
+            [&] { results[0] = encode(steps[0], made[0]); });
+        if (!pairTried)
+            steps.resize(1);
+        for (size_t i = 0; i < steps.size(); ++i) {
+            if (!results[i])
+                return results[i];
+            const double size = double(made[i].size());
+            fit.smallest = std::min(fit.smallest, static_cast<long long>(made[i].size()));
+            if (made[i].size() <= limit) {
+                if (good < 0 || steps[i] < good)
+                    good = steps[i], goodSize = size, goodBytes = std::move(made[i]);
+            } else if (steps[i] > bad) {
+                previousBad = bad, previousBadSize = badSize;
+                bad = steps[i], badSize = size;
+            }
         }
         if (good < 0 && bad == last)
             return {}; // not even the last step fits
@@ -83,7 +112,8 @@ Result SearchSteps(int last, int tolerance, int first, long long limit, long lon
         if (good >= 0 && (good - bad <= tolerance || goodSize >= 0.95 * double(limit)))
             break;
         // Between what fits and what does not, where the logarithm of the size would meet the
-        // limit (a little under it); beyond the last step tried when nothing fits yet.
+        // limit (a little under it); beyond the last step tried when nothing fits yet: in pairs,
+        // as far as the slope of the last two sizes that did not fit reaches.
         const int upper = good >= 0 ? good : last;
         const double upperSize = good >= 0 ? goodSize : 0;
         int next = upper;
@@ -91,6 +121,11 @@ Result SearchSteps(int last, int tolerance, int first, long long limit, long lon
             const double t = (std::log(badSize) - std::log(double(limit) * 0.97)) /
                              (std::log(badSize) - std::log(upperSize));
             next = bad + int(std::lround(t * (upper - bad)));
+        } else if (good < 0 && pairs && bad > previousBad && previousBadSize > badSize) {
+            const double perStep =
+                (std::log(previousBadSize) - std::log(badSize)) / (bad - previousBad);
+            const double steps = (std::log(badSize) - std::log(double(limit) * 0.97)) / perStep;
+            next = bad + int(std::lround(std::clamp(steps, 1.0, double(last))));
         } else if (good < 0) {
             next = std::min(last, bad + std::max(1, (last - bad) / 2));
         }

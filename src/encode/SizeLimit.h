@@ -33,14 +33,19 @@ std::vector<QSize> SizeLimitScales(QSize out);
 // it does not fit, starting at step `first`. The search interpolates the logarithm of the size
 // between the steps it knows, and stops when the steps that fit and those that do not are
 // `tolerance` apart or a step fits within 5 % of the limit. `encode` gives a step's bytes or its
-// failure, which ends the search.
+// failure, which ends the search. With `pairs`, every round after the first also tries the step
+// `tolerance`
+// beyond its own on a free thread of the pool beside this one (when one is free), so that a guess
+// that just misses ends the search at once, and a round where nothing fits yet goes on as far as
+// the slope of the last two sizes reaches; `encode` is then called from two threads at a time.
 struct StepFit {
     int step = -1; // -1: not even the last step fits
     QByteArray bytes;
     long long smallest = 0; // the smallest size met
 };
 Result SearchSteps(int last, int tolerance, int first, long long limit, long long sizeAtZero,
-                   const std::function<Result(int, QByteArray&)>& encode, StepFit& fit);
+                   const std::function<Result(int, QByteArray&)>& encode, StepFit& fit,
+                   bool pairs = false);
 
 // The line that says what a limit made an encoding give way to ("quality 62, 320 × 240") and the
 // failure when nothing fits even at a quarter of the size.

@@ -11,6 +11,7 @@
 #include <webp/mux.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 
@@ -46,7 +47,42 @@ QString EncoderError(WebPAnimEncoder* encoder, const char* what) {
                : WebpFile::tr(what);
 }
 
+// The share of its size at quality 100 that a lossy animated WebP of a photo keeps at a quality:
+// geometric means over three photos of different character (a cup, a portrait, a cat).
+constexpr struct {
+    int quality;
+    double share;
+} TypicalWebpSizes[] = {{0, 0.034},   {10, 0.0708}, {20, 0.0921}, {30, 0.1133}, {40, 0.1372},
+                        {50, 0.1591}, {60, 0.1825}, {65, 0.1951}, {70, 0.2092}, {75, 0.2248},
+                        {80, 0.2769}, {85, 0.3473}, {90, 0.4638}, {95, 0.6947}, {100, 1.0}};
+
+// The logarithm of TypicalWebpSizes' share at any quality 0..100, interpolated.
+double TypicalWebpLogSize(double quality) {
+    const auto* upper = std::begin(TypicalWebpSizes) + 1;
+    while (upper + 1 < std::end(TypicalWebpSizes) && upper->quality < quality)
+        ++upper;
+    const auto* lower = upper - 1;
+    const double t =
+        std::clamp((quality - lower->quality) / (upper->quality - lower->quality), 0.0, 1.0);
+    return std::log(lower->share) + t * (std::log(upper->share) - std::log(lower->share));
+}
+
 } // namespace
+
+// The quality steps below `best` at which a WebP of `bytes` at quality `best` would typically
+// shrink to `limit`: where the typical size curve, scaled to pass through `bytes`, meets the
+// limit (the nearest step, at least 1).
+int WebpQualityStepFor(int best, long long bytes, long long limit) {
+    const double want = TypicalWebpLogSize(best) + std::log(double(limit) / double(bytes));
+    double previous = TypicalWebpLogSize(best);
+    for (int step = 1; step <= best; ++step) {
+        const double size = TypicalWebpLogSize(best - step);
+        if (size <= want)
+            return previous - want < want - size ? std::max(1, step - 1) : step;
+        previous = size;
+    }
+    return std::max(1, best);
+}
 
 Result EncodeAnimatedWebp(std::span<const ImageHandle> frames, int delayMs,
                           const WebpOptions& options, QByteArray& bytes) {
@@ -131,12 +167,13 @@ public:
                 showProgress(step);
         };
         const bool limited = options.maxBytes > 0;
-        int shown = 0;
+        // Encodings run two at a time in the search.
+        std::atomic<int> encodings = 0;
         const auto encode = [&](const std::vector<ImageHandle>& scaled, const WebpOptions& webp,
                                 QByteArray& bytes) {
             Result encoded = EncodeAnimatedWebp(scaled, delayCs * 10, webp, bytes);
-            if (limited && shown < 7)
-                show(shown = std::max(4, shown + 1));
+            if (limited)
+                show(std::min(7, 3 + ++encodings));
             return encoded;
         };
         long long smallest = 0;
@@ -146,8 +183,12 @@ public:
                 scaled.push_back(limited ? DuplicateImage(frame) : std::move(frame));
                 ResizeImage(scaled.back(), size.width(), size.height());
             }
-            if (shown < 2)
-                show(shown = 2);
+            if (encodings == 0)
+                show(2);
+            // Converted once for all the encodings of the search rather than in each.
+            if (limited)
+                for (ImageHandle& frame : scaled)
+                    frame = ImageHandle(frame.image().convertToFormat(QImage::Format_RGBA8888));
             WebpOptions webp = options.webp;
             QByteArray bytes;
             if (Result encoded = encode(scaled, webp, bytes); !encoded)
@@ -165,11 +206,9 @@ public:
                     return encode(scaled, lower, b);
                 };
                 StepFit fit;
-                // Near the default quality, 15 points take about half the size off a photo.
-                const int first =
-                    int(std::lround(30 * (1 - double(options.maxBytes) / double(bytes.size()))));
+                const int first = WebpQualityStepFor(best, bytes.size(), options.maxBytes);
                 if (Result searched =
-                        SearchSteps(best, 3, first, options.maxBytes, bytes.size(), at, fit);
+                        SearchSteps(best, 3, first, options.maxBytes, bytes.size(), at, fit, true);
                     !searched)
                     return searched;
                 smallest = smallest > 0 ? std::min(smallest, fit.smallest) : fit.smallest;

@@ -1,5 +1,6 @@
 #include "encode/GifEncoder.h"
 #include "encode/SizeLimit.h"
+#include "encode/WebpEncoder.h"
 #include "files/PictureFile.h"
 #include "gif/GifPipeline.h"
 #include "imaging/ImageOperations.h"
@@ -11,6 +12,11 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
+
+#include <atomic>
+#include <cmath>
+#include <mutex>
 
 using namespace kelvaro;
 
@@ -111,6 +117,71 @@ private slots:
             none));
         QCOMPARE(none.step, -1);
         QCOMPARE(none.smallest, 1000LL);
+    }
+
+    // Two steps at a time after the first guess: a guess that misses leads to a pair around the
+    // step the slope of the sizes meets, and the pair ends the search; the
+    // answer stays the one a search of single steps finds, or within the tolerance of it, and the
+    // pairs really run side by side.
+    void searchInPairs() {
+        // A size that falls 4 % a step, 100000 at step 0.
+        const auto sizeAt = [](int step) {
+            return int(100000 * std::pow(0.96, step));
+        };
+        const int limit = 50000; // the smallest step that fits is 17
+        for (const int first : {16, 17, 10, 30, 60}) {
+            std::atomic<int> encodings = 0, running = 0, together = 0;
+            std::mutex mutex;
+            QList<int> steps;
+            const auto encode = [&](int step, QByteArray& bytes) {
+                ++encodings;
+                together = std::max(together.load(), ++running);
+                QTest::qSleep(20);
+                bytes = QByteArray(sizeAt(step), 'x');
+                {
+                    const std::lock_guard lock(mutex);
+                    steps << step;
+                }
+                --running;
+                return Result{};
+            };
+            StepFit pairs, single;
+            QVERIFY(SearchSteps(80, 3, first, limit, sizeAt(0), encode, pairs, true));
+            const int pairEncodings = encodings.exchange(0);
+            QVERIFY(SearchSteps(80, 3, first, limit, sizeAt(0), encode, single));
+            const QString seen = QStringLiteral("first %1: steps %2").arg(first).arg([&] {
+                QStringList list;
+                for (int s : steps)
+                    list << QString::number(s);
+                return list.join(QLatin1Char(' '));
+            }());
+            QVERIFY2(pairs.step >= 17 && pairs.step <= 20, qPrintable(seen));
+            QCOMPARE(pairs.bytes.size(), sizeAt(pairs.step));
+            QVERIFY2(std::abs(pairs.step - single.step) <= 3, qPrintable(seen));
+            // A good guess is tried alone; short of the limit, a pair goes where the slope of the
+            // sizes reaches.
+            if (first == 17)
+                QVERIFY2(pairEncodings == 1, qPrintable(seen));
+            if (first == 16 || first == 10)
+                QVERIFY2(pairEncodings == 3, qPrintable(seen));
+            if (first == 16 && QThreadPool::globalInstance()->maxThreadCount() > 1)
+                QVERIFY2(together == 2, qPrintable(seen));
+        }
+    }
+
+    // The WebP search starts where the size typically halves, a little below the quality for a
+    // smaller share, never at the quality itself.
+    void webpSearchStartsWhereTheSizeTypicallyFits() {
+        const int half = WebpQualityStepFor(90, 400000, 200000);
+        QVERIFY2(half >= 12 && half <= 16, qPrintable(QString::number(half)));
+        QCOMPARE(WebpQualityStepFor(90, 400000, 399000), 1);
+        int previous = 1;
+        for (const long long limit : {300000, 200000, 100000, 60000, 20000}) {
+            const int step = WebpQualityStepFor(90, 400000, limit);
+            QVERIFY2(step > previous && step <= 90, qPrintable(QString::number(step)));
+            previous = step;
+        }
+        QCOMPARE(WebpQualityStepFor(90, 400000, 1), 90);
     }
 
     // Smoothing keeps every pixel within the threshold of its colour and only makes runs longer.
