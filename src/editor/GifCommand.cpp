@@ -101,10 +101,11 @@ void CDepthPaintDlg::GenerateGif(const QString& path, int direction) {
     // any other as GIF.
     AnimationOptions animation;
     animation.format = AnimationFormatOfName(path).value_or(AnimationFormat::Gif);
-    // The line that says what the limit made the format give way to ends the message.
+    // The line that says what the limit made the format give way to ends the message, as a
+    // sentence of its own.
     QString gaveWay;
     animation.gaveWay = [&gaveWay](const QString& line) {
-        gaveWay = line;
+        gaveWay = line.left(1).toUpper() + line.mid(1);
     };
     const GenerationResult result =
         GenerateSwayGif(path, document_.picture(), document_.depthMap(),

@@ -13,6 +13,7 @@
 #include "editor/QtPrompts.h"
 #include "editor/dialogs/DepthDialogs.h"
 #include "editor/dialogs/GifDialogs.h"
+#include "encode/SizeLimit.h"
 #include "files/dialogs/CFileDialogTitle.h"
 #include "ui/DialogUnits.h"
 
@@ -78,22 +79,28 @@ bool SaveDialogs(const QString& output, kelvaro::CDepthPaintDlg& editor, const Q
     COutputSizeDlg size(editor.document().size());
     size.combo()->showPopup();
     GreyDepthDialog grey;
-    bool ok = save("sway", sway) && save("size", size) && save("grey", grey);
+    // The size limit as typed, and a text it cannot read.
+    SizeLimitDialog limit(QStringLiteral("8M"));
+    SizeLimitDialog unreadable(QStringLiteral("8 MiB"));
+    bool ok = save("sway", sway) && save("size", size) && save("grey", grey) &&
+              save("limit", limit) && save("limit-unreadable", unreadable);
     size.combo()->hidePopup();
     const struct {
         FileDialogUse use;
         const char* name;
-    } files[] = {{FileDialogUse::SaveDepthMap, "save-map"},
-                 {FileDialogUse::LoadDepthMap, "load-map"},
-                 {FileDialogUse::LoadGreyDepth, "load-grey"},
-                 {FileDialogUse::GenerateGif, "generate"}};
+        int filter; // the filter chosen, as the user chooses it
+    } files[] = {{FileDialogUse::SaveDepthMap, "save-map", 0},
+                 {FileDialogUse::LoadDepthMap, "load-map", 0},
+                 {FileDialogUse::LoadGreyDepth, "load-grey", 0},
+                 {FileDialogUse::GenerateGif, "generate", 1},
+                 {FileDialogUse::GenerateGif, "generate-mp4", 2}};
     for (const auto& f : files) {
         CFileDialogTitle dialog(f.use, &editor);
         dialog.setDirectory(folder);
-        if (f.use == FileDialogUse::GenerateGif) { // as after choosing the WebP filter
-            const QString webp = dialog.nameFilters().value(1);
-            dialog.selectNameFilter(webp);
-            emit dialog.filterSelected(webp);
+        if (f.filter > 0) {
+            const QString chosen = dialog.nameFilters().value(f.filter);
+            dialog.selectNameFilter(chosen);
+            emit dialog.filterSelected(chosen);
         }
         ok = ok && save(f.name, dialog);
     }
@@ -102,7 +109,18 @@ bool SaveDialogs(const QString& output, kelvaro::CDepthPaintDlg& editor, const Q
         CDepthPaintDlg::tr("画像サイズが処理可能サイズを超えています。\n\n縮小して読み込みます。") +
             QStringLiteral("\n\n4032 × 3024 → 640 × 480"),
         QMessageBox::Ok, &editor);
-    return ok && save("message", box);
+    // The end of a run that a size limit made give way, its last line a sentence as the editor
+    // shows it.
+    const QString choice = SizeLimitChoice(
+        8000000,
+        QCoreApplication::translate("Mp4File", "%1 kbit/s、%2 × %3").arg(17600).arg(640).arg(480),
+        7812345);
+    QMessageBox limited(QMessageBox::NoIcon, QStringLiteral("Kelvaro"),
+                        CDepthPaintDlg::tr("MP4動画を生成しました。") +
+                            QStringLiteral("\n/home/kelvaro/wobble.mp4\n\n") +
+                            choice.left(1).toUpper() + choice.mid(1),
+                        QMessageBox::Ok, &editor);
+    return ok && save("message", box) && save("limit-message", limited);
 }
 
 } // namespace

@@ -825,7 +825,7 @@ private slots:
             for (qsizetype k = 1; k + 1 < steps.size(); ++k)
                 QVERIFY2(steps[k] > steps[k - 1], name);
             const QString shown = prompts_.messages.value(0).section(QStringLiteral("\n\n"), 1);
-            QVERIFY2(shown.startsWith(QStringLiteral("to fit within ")), qPrintable(shown));
+            QVERIFY2(shown.startsWith(QStringLiteral("To fit within ")), qPrintable(shown));
         }
     }
 };
