@@ -99,13 +99,10 @@ liq_image* NewLiqImage(const liq_attr* attr, LiqRows& rows, int w) {
     return liq_image_create_custom(attr, ReadLiqRow, &rows, w, int(rows.rows.size()), 0);
 }
 
-// The palette for the sampled rows of the images (Format_RGB32 or RGBX8888, all of one size and
+// The palette for every step-th row of the images (Format_RGB32 or RGBX8888, all of one size and
 // format).
-Result ChoosePalette(const std::vector<QImage>& images, liq_palette& palette) {
+Result ChoosePaletteFrom(const std::vector<QImage>& images, int step, liq_palette& palette) {
     const int w = images.front().width(), h = images.front().height();
-    const qint64 pixels = qint64(w) * h * qint64(images.size());
-    const int step = int(std::clamp<qint64>(pixels / kPaletteSamplePixels, 1, 4));
-
     const OneOpenMpThread oneThread;
     LiqAttr attr(NewLiqAttr());
     if (!attr)
@@ -142,6 +139,19 @@ Result ChoosePalette(const std::vector<QImage>& images, liq_palette& palette) {
     const LiqResult result(raw);
     palette = *liq_get_palette(result.get());
     return Result::Success();
+}
+
+// The palette for a sample of the rows of the images. A sample of fewer colours than a palette
+// holds may have missed some of a picture of few colours: then every row is read, so that such a
+// picture keeps all its colours exactly.
+Result ChoosePalette(const std::vector<QImage>& images, liq_palette& palette) {
+    const qint64 pixels =
+        qint64(images.front().width()) * images.front().height() * qint64(images.size());
+    const int step = int(std::clamp<qint64>(pixels / kPaletteSamplePixels, 1, 4));
+    if (Result chosen = ChoosePaletteFrom(images, step, palette);
+        !chosen || step == 1 || palette.count >= 256)
+        return chosen;
+    return ChoosePaletteFrom(images, 1, palette);
 }
 
 // Dithers rows of one image (w pixels a row) to exactly the given palette, writing indices into

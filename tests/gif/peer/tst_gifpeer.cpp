@@ -63,13 +63,22 @@ private slots:
 
     // Frames whose colours the palette holds take no colour error for longer runs: a grey ramp
     // of neighbouring levels comes back exactly.
+    // Large frames too, whose palette is chosen from a sample of rows: the levels only odd rows
+    // hold are kept as well.
+    void fewColoursStayExact_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("small") << QSize(96, 64);
+        QTest::newRow("sampled") << QSize(480, 400);
+    }
     void fewColoursStayExact() {
+        QFETCH(QSize, size);
         std::vector<ImageHandle> frames, rendered;
         for (int k = 0; k < 4; ++k) {
-            QImage frame(96, 64, QImage::Format_RGB32);
+            QImage frame(size, QImage::Format_RGB32);
             for (int y = 0; y < frame.height(); ++y)
                 for (int x = 0; x < frame.width(); ++x) {
-                    const int level = (x * 2 + y + k * 7) % 200 + 20;
+                    const int level =
+                        y % 2 ? 220 + (x + y / 2 + k) % 30 : (x * 2 + y + k * 7) % 200;
                     frame.setPixel(x, y, qRgb(level, level, level));
                 }
             frames.emplace_back(frame);
@@ -77,7 +86,7 @@ private slots:
         }
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("grey.gif"));
-        QVERIFY(WriteSwayGif(path, std::move(frames), QSize(96, 64)));
+        QVERIFY(WriteSwayGif(path, std::move(frames), size));
         QCOMPARE(MeanPsnr(path, rendered), 99.0);
     }
 };
