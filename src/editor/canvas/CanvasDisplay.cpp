@@ -267,4 +267,36 @@ void DrawFootprintOutline(QPainter& painter, const QRegion& screenRegion) {
         painter.fillRect(r, QColor::fromRgb(kWhite));
 }
 
+BrushOutline MakeBrushOutline(int width, int zoom) {
+    // The dot at the centre of a map roomy enough to hold it whole, moved to the origin.
+    const int reach = width + 2;
+    const QRegion map =
+        BrushFootprint(QPoint(reach, reach), width, QSize(2 * reach + 1, 2 * reach + 1))
+            .translated(-reach, -reach);
+    BrushOutline outline;
+    outline.mapBox = map.boundingRect();
+    for (const QRect& r : map)
+        outline.footprint += QRect(r.x() * zoom, r.y() * zoom, r.width() * zoom, r.height() * zoom);
+    outline.area = FootprintOutlineArea(outline.footprint);
+    // Up to this many pixels the outline is drawn as one image, faster than its many rectangles.
+    constexpr qint64 kMostImagePixels = 256 * 256;
+    const QRect box = outline.area.boundingRect();
+    if (qint64(box.width()) * box.height() <= kMostImagePixels) {
+        outline.image = QImage(box.size(), QImage::Format_ARGB32_Premultiplied);
+        outline.image.fill(Qt::transparent);
+        QPainter painter(&outline.image);
+        painter.translate(-box.topLeft());
+        DrawFootprintOutline(painter, outline.footprint);
+    }
+    return outline;
+}
+
+void DrawBrushOutline(QPainter& painter, const BrushOutline& outline, QPoint at) {
+    if (!outline.image.isNull()) {
+        painter.drawImage(at + outline.area.boundingRect().topLeft(), outline.image);
+        return;
+    }
+    DrawFootprintOutline(painter, outline.footprint.translated(at));
+}
+
 } // namespace kelvaro

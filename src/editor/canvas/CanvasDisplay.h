@@ -111,4 +111,18 @@ void DrawFootprintOutline(QPainter& painter, const QRegion& screenRegion);
 // The screen pixels DrawFootprintOutline paints for a region.
 QRegion FootprintOutlineArea(const QRegion& screenRegion);
 
+// The outline of one brush width at one whole-number zoom, made once and moved with the pointer
+// (a stroke asks for it at every move). Screen positions count from the top-left corner of the
+// map pixel under the pointer; the map box from that pixel.
+struct BrushOutline {
+    QRect mapBox;      // the map pixels the footprint covers
+    QRegion footprint; // the footprint on screen
+    QRegion area;      // FootprintOutlineArea(footprint)
+    QImage image;      // the area's pixels as DrawFootprintOutline paints them; null when large
+};
+BrushOutline MakeBrushOutline(int width, int zoom);
+// Paints the outline with the pointer's map pixel at `at` on screen, the same pixels
+// DrawFootprintOutline paints for the footprint moved there.
+void DrawBrushOutline(QPainter& painter, const BrushOutline& outline, QPoint at);
+
 } // namespace kelvaro

@@ -400,18 +400,45 @@ void CanvasView::SetHover(std::optional<QPoint> viewportPoint) {
 }
 
 void CanvasView::UpdateOutline() {
+    const QRect before = outlineBox();
+    std::optional<QPoint> stampAt;
     QRegion footprint;
+    bool remade = false;
     if (hover_ && !panFrom_ && toolSource_ && pressWidth_ && toolSource_().showsBrushOutline()) {
         // While a stroke goes on, the stroke's own width; else the width a press would take.
         const int width = document_.isStroking() ? document_.penWidth() : pressWidth_();
-        footprint = state().ScreenRegionOf(BrushFootprint(*hover_, width, document_.size()));
+        const CanvasState shown = state();
+        // At a whole-number zoom the outline is made once and moved; a dot cut by the map's
+        // edge, or a fractional zoom, takes its region anew.
+        if (shown.zoom.den == 1) {
+            if (width != brushWidth_ || shown.zoom.num != brushZoom_) {
+                remade = true;
+                brushWidth_ = width;
+                brushZoom_ = shown.zoom.num;
+                brush_ = MakeBrushOutline(width, shown.zoom.num);
+            }
+            if (QRect(QPoint(0, 0), document_.size()).contains(brush_.mapBox.translated(*hover_)))
+                stampAt = shown.ScreenRectOf(QRect(*hover_, QSize(1, 1))).topLeft();
+        }
+        if (!stampAt)
+            footprint = shown.ScreenRegionOf(BrushFootprint(*hover_, width, document_.size()));
     }
-    if (footprint == footprint_)
+    if (!remade && stampAt == stampAt_ && footprint == footprint_)
         return;
-    const QRegion area = FootprintOutlineArea(footprint);
-    viewport()->update(outlineArea_ + area);
+    viewport()->update(before);
+    stampAt_ = stampAt;
     footprint_ = footprint;
-    outlineArea_ = area;
+    footprintArea_ = FootprintOutlineArea(footprint);
+    viewport()->update(outlineBox());
+}
+
+QRegion CanvasView::outlineArea() const {
+    return stampAt_ ? brush_.area.translated(*stampAt_) : footprintArea_;
+}
+
+QRect CanvasView::outlineBox() const {
+    return stampAt_ ? brush_.area.boundingRect().translated(*stampAt_)
+                    : footprintArea_.boundingRect();
 }
 
 void CanvasView::UpdateCursor() {
@@ -444,7 +471,10 @@ void CanvasView::paintEvent(QPaintEvent* event) {
         return;
     }
     DrawCanvas(painter, state(), event->rect());
-    DrawFootprintOutline(painter, footprint_);
+    if (stampAt_)
+        DrawBrushOutline(painter, brush_, *stampAt_);
+    else
+        DrawFootprintOutline(painter, footprint_);
 }
 
 // Without a picture the area says how to get one.

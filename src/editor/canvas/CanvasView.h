@@ -90,7 +90,7 @@ public:
     // document does not signal, such as the width a press would take).
     void RefreshPointer();
     // The screen region the brush outline covers now (empty when none is shown).
-    QRegion outlineArea() const { return outlineArea_; }
+    QRegion outlineArea() const;
 
 signals:
     // A left press on the canvas is about to go to the tool (the window reads its controls).
@@ -115,6 +115,7 @@ private:
     void UpdateScrollBars();
     void SetHover(std::optional<QPoint> viewportPoint);
     void UpdateOutline();
+    QRect outlineBox() const;
     void UpdateCursor();
     void RepaintMap(const QRect& mapRect);
     void RepaintPreview(const QRect& before);
@@ -133,9 +134,15 @@ private:
     int centreLift_ = 0;
     std::optional<QPoint> hover_;   // map point under the pointer
     std::optional<QPoint> pointer_; // viewport point of the pointer while over the viewport
-    QRegion footprint_;             // the brush footprint on screen
-    QRegion outlineArea_;           // what the brush outline covers on screen
-    bool scrollsX_ = false;         // the canvas is wider than the area: scrolled sideways
+    // The brush outline shown: brush_ with the pointer's pixel at stampAt_, or else (cut by the
+    // map's edge, or at a fractional zoom) the footprint's own region.
+    BrushOutline brush_; // made for brushWidth_ at brushZoom_
+    int brushWidth_ = 0;
+    int brushZoom_ = 0;
+    std::optional<QPoint> stampAt_;
+    QRegion footprint_;
+    QRegion footprintArea_;
+    bool scrollsX_ = false; // the canvas is wider than the area: scrolled sideways
     bool scrollsY_ = false;
     bool updatingScrollBars_ = false;
     int zoomWheel_ = 0; // Ctrl+wheel angle not yet turned into a zoom step

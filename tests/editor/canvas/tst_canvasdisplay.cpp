@@ -349,6 +349,42 @@ private slots:
                 QCOMPARE(image.pixel(x, y), expected);
             }
     }
+
+    // The outline made once and moved paints what the footprint's own region paints there, as
+    // an image at small sizes and as rectangles at large ones.
+    void brushOutlineMovedIsTheFootprintsOutline() {
+        for (const int zoom : {1, 3, 8, 16})
+            for (const int width : {1, 2, 5, 32}) {
+                const BrushOutline outline = MakeBrushOutline(width, zoom);
+                const QPoint mapPoint(40, 40), at(7 + mapPoint.x() * zoom, 5 + mapPoint.y() * zoom);
+                QRegion footprint;
+                for (const QRect& r : BrushFootprint(mapPoint, width, {200, 200}))
+                    footprint += QRect(7 + r.x() * zoom, 5 + r.y() * zoom, r.width() * zoom,
+                                       r.height() * zoom);
+                QCOMPARE(outline.footprint.translated(at), footprint);
+                QCOMPARE(outline.area.translated(at), FootprintOutlineArea(footprint));
+                QCOMPARE(outline.mapBox.translated(mapPoint),
+                         footprint.isEmpty()
+                             ? QRect()
+                             : BrushFootprint(mapPoint, width, {200, 200}).boundingRect());
+                const QRect box = FootprintOutlineArea(footprint).boundingRect();
+                QImage moved(box.right() + 8, box.bottom() + 8, QImage::Format_RGB32);
+                moved.fill(kGrey);
+                QImage own = moved;
+                {
+                    QPainter painter(&moved);
+                    DrawBrushOutline(painter, outline, at);
+                }
+                {
+                    QPainter painter(&own);
+                    DrawFootprintOutline(painter, footprint);
+                }
+                QVERIFY2(moved == own,
+                         qPrintable(QStringLiteral("width %1 zoom %2").arg(width).arg(zoom)));
+            }
+        QVERIFY(!MakeBrushOutline(32, 1).image.isNull());
+        QVERIFY(MakeBrushOutline(32, 16).image.isNull());
+    }
 };
 
 QTEST_MAIN(TestCanvasDisplay)

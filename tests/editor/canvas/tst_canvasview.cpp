@@ -237,6 +237,49 @@ private slots:
             Open(60, 40);
             canvas_->ZoomAbout(k300, QPointF(0, 0));
         }
+        // Moving over the canvas, with and without a stroke, near the edge and away from it,
+        // leaves nothing of an earlier outline: the area shows what a full repaint shows.
+        Open(60, 40);
+        canvas_->ZoomAbout(k300, QPointF(0, 0));
+        const auto screen = [&](QPoint map) {
+            return canvas_->state().ScreenRectOf(QRect(map, QSize(1, 1))).center();
+        };
+        // What is on screen (grab() would paint the widget anew).
+        const auto drawn = [&] {
+            QApplication::processEvents();
+            const QPoint at = Viewport()->mapTo(Viewport()->window(), QPoint(0, 0));
+            return Viewport()
+                ->screen()
+                ->grabWindow(Viewport()->window()->winId(), at.x(), at.y(), Viewport()->width(),
+                             Viewport()->height())
+                .toImage();
+        };
+        // The screen now against a full repaint of it, in this order.
+        const auto unchangedByRepaint = [&] {
+            const QImage now = drawn();
+            Viewport()->update();
+            return now == drawn();
+        };
+        QTest::mouseMove(Viewport(), screen({20, 20}));
+        drawn();
+        for (const QPoint map : {QPoint(24, 22), QPoint(2, 2), QPoint(25, 12)}) {
+            QTest::mouseMove(Viewport(), screen(map));
+            QVERIFY(unchangedByRepaint());
+        }
+        width_ = 8; // a new width while the pointer stays
+        canvas_->RefreshPointer();
+        QCOMPARE(canvas_->outlineArea(),
+                 FootprintOutlineArea(canvas_->state().ScreenRegionOf(
+                     BrushFootprint(*canvas_->hoverPoint(), 8, document_.size()))));
+        QVERIFY(unchangedByRepaint());
+        QTest::mousePress(Viewport(), Qt::LeftButton, {}, screen({25, 12}));
+        for (const QPoint map : {QPoint(28, 14), QPoint(31, 18), QPoint(1, 1)}) {
+            QTest::mouseMove(Viewport(), screen(map));
+            QVERIFY(unchangedByRepaint());
+        }
+        QTest::mouseRelease(Viewport(), Qt::LeftButton, {}, screen({1, 1}));
+        QVERIFY(unchangedByRepaint());
+
         // A tool without an outline shows none.
         FillTool fill;
         canvas_->setToolSource([&fill]() -> Tool& { return fill; });
