@@ -215,6 +215,9 @@ private:
     void SendProgressCommand(int command);
     void InstallCommandHandlers();
     void GenerateGif(const QString& path, int direction);
+    // Asks for a file, in the dialog opened where StartFor puts it; the chosen file's folder is
+    // the last one used.
+    std::optional<QString> AskFile(FileDialogUse use);
 
     Prompts& prompts_;
     EditorDocument document_;
@@ -226,6 +229,7 @@ private:
     QLabel* pictureStatus_ = nullptr;
     QTimer* statusTimer_ = nullptr;
     QString picturePath_; // the file of the picture shown, empty without one
+    QString lastFolder_;  // the folder of the last file chosen in a file dialog, empty before
     QPushButton* menuButton_ = nullptr;
     QPushButton* toolButtons_[kToolCount] = {};
     QComboBox* thickness_ = nullptr;

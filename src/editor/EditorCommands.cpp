@@ -76,8 +76,16 @@ void CDepthPaintDlg::ObserveDocument() {
 
 // ---- Pictures ----
 
+std::optional<QString> CDepthPaintDlg::AskFile(FileDialogUse use) {
+    const std::optional<QString> path =
+        prompts_.AskFilePath(use, StartFor(use, picturePath_, lastFolder_));
+    if (path)
+        lastFolder_ = QFileInfo(*path).absolutePath();
+    return path;
+}
+
 void CDepthPaintDlg::OnOpenPicture() {
-    if (const std::optional<QString> path = prompts_.AskFilePath(FileDialogUse::OpenPicture))
+    if (const std::optional<QString> path = AskFile(FileDialogUse::OpenPicture))
         LoadPicture(*path);
 }
 
@@ -194,7 +202,7 @@ void CDepthPaintDlg::OnSaveDepthMap() {
 bool CDepthPaintDlg::SaveDepthMapCommand() {
     if (!document_.hasPicture())
         return false;
-    const std::optional<QString> path = prompts_.AskFilePath(FileDialogUse::SaveDepthMap);
+    const std::optional<QString> path = AskFile(FileDialogUse::SaveDepthMap);
     if (!path)
         return false;
     const QString file = WithDefaultSuffix(*path, FileDialogUse::SaveDepthMap);
@@ -222,7 +230,7 @@ bool CDepthPaintDlg::MayGiveUpDepthMap() {
 void CDepthPaintDlg::OnLoadDepthMap() {
     if (!document_.hasPicture())
         return;
-    const std::optional<QString> path = prompts_.AskFilePath(FileDialogUse::LoadDepthMap);
+    const std::optional<QString> path = AskFile(FileDialogUse::LoadDepthMap);
     if (!path)
         return;
     const ResultOf<DepthMapFileLoad> load = document_.LoadDepthMap(*path);
@@ -250,7 +258,7 @@ void CDepthPaintDlg::OnLoadDepthMap() {
 void CDepthPaintDlg::OnLoadGreyDepth() {
     if (!document_.hasPicture())
         return;
-    const std::optional<QString> path = prompts_.AskFilePath(FileDialogUse::LoadGreyDepth);
+    const std::optional<QString> path = AskFile(FileDialogUse::LoadGreyDepth);
     if (!path)
         return;
     // Decoded before the question, so a file that is no picture does not ask it in vain.

@@ -44,7 +44,7 @@ EndTexts EndTextsFor(const QString& path) {
 void CDepthPaintDlg::OnGenerateGif() {
     if (!document_.hasPicture())
         return;
-    const std::optional<QString> path = prompts_.AskFilePath(FileDialogUse::GenerateGif);
+    const std::optional<QString> path = AskFile(FileDialogUse::GenerateGif);
     if (!path)
         return;
     const std::optional<int> direction =

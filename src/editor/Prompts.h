@@ -37,8 +37,9 @@ public:
     virtual bool AskYesNo(const QString& caption, const QString& text) = 0;
     // Unsaved changes: "保存" / "破棄" / "キャンセル" (closing the box cancels).
     virtual SaveChoice AskSaveChanges(const QString& text) = 0;
-    // The chosen file's full path; nullopt when cancelled. Save dialogs ask before replacing.
-    virtual std::optional<QString> AskFilePath(FileDialogUse use) = 0;
+    // The chosen file's full path; nullopt when cancelled. The dialog opens in start.folder with
+    // start.fileName suggested (save) or selected (open). Save dialogs ask before replacing.
+    virtual std::optional<QString> AskFilePath(FileDialogUse use, const FileDialogStart& start) = 0;
     // 0 horizontal, 1 vertical, opening on `initial`; nullopt when cancelled.
     virtual std::optional<int> AskSwayDirection(int initial) = 0;
     // 0 full, 1 two thirds, 2 half, 3 a third, 4 a quarter, for a picture of this size (the

@@ -41,10 +41,10 @@ SaveChoice QtPrompts::AskSaveChanges(const QString& text) {
     }
 }
 
-std::optional<QString> QtPrompts::AskFilePath(FileDialogUse use) {
+std::optional<QString> QtPrompts::AskFilePath(FileDialogUse use, const FileDialogStart& start) {
     if (!askFilePath)
         return std::nullopt;
-    return askFilePath(parent_, use);
+    return askFilePath(parent_, use, start);
 }
 
 std::optional<int> QtPrompts::AskSwayDirection(int initial) {

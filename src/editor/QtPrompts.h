@@ -23,7 +23,9 @@ public:
     void SetParent(QWidget* parent) { parent_ = parent; }
     QWidget* parent() const { return parent_; }
 
-    std::function<std::optional<QString>(QWidget* parent, FileDialogUse use)> askFilePath;
+    std::function<std::optional<QString>(QWidget* parent, FileDialogUse use,
+                                         const FileDialogStart& start)>
+        askFilePath;
     std::function<std::optional<int>(QWidget* parent, int initial)> askSwayDirection;
     std::function<std::optional<int>(QWidget* parent, QSize picture)> askOutputSize;
     std::function<std::optional<int>(QWidget* parent, int initial)> askGreyDepthNear;
@@ -32,7 +34,7 @@ public:
     void ShowMessage(const QString& text) override;
     bool AskYesNo(const QString& caption, const QString& text) override;
     SaveChoice AskSaveChanges(const QString& text) override;
-    std::optional<QString> AskFilePath(FileDialogUse use) override;
+    std::optional<QString> AskFilePath(FileDialogUse use, const FileDialogStart& start) override;
     std::optional<int> AskSwayDirection(int initial) override;
     std::optional<int> AskOutputSize(QSize picture) override;
     std::optional<int> AskGreyDepthNear(int initial) override;

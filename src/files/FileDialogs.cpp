@@ -3,6 +3,7 @@
 #include "encode/OutputFormats.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
 
@@ -47,6 +48,36 @@ FileDialogSettings SettingsFor(FileDialogUse use) {
                 OutputFormats().front().name};
     }
     return {};
+}
+
+FileDialogStart StartFor(FileDialogUse use, const QString& picturePath, const QString& lastFolder) {
+    const QFileInfo picture(picturePath);
+    FileDialogStart start;
+    for (const QString& folder : {picturePath.isEmpty() ? QString() : picture.absolutePath(),
+                                  lastFolder, QDir::currentPath()})
+        if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+            start.folder = folder;
+            break;
+        }
+    if (picturePath.isEmpty())
+        return start;
+    // The extension the dialog's first filter gives.
+    QString suffix;
+    if (use == FileDialogUse::SaveDepthMap || use == FileDialogUse::LoadDepthMap)
+        suffix = SettingsFor(FileDialogUse::SaveDepthMap).defaultSuffix;
+    else if (use == FileDialogUse::GenerateGif)
+        suffix = SettingsFor(use).defaultSuffix;
+    if (suffix.isEmpty())
+        return start;
+    const QString name = picture.completeBaseName() + QLatin1Char('.') + suffix;
+    const QFileInfo offered(picture.dir().filePath(name));
+    // A BMP picture is no map of its own; a save there would replace the picture.
+    if (picture.exists() && offered == picture)
+        return start;
+    if (use == FileDialogUse::LoadDepthMap && !offered.isFile())
+        return start;
+    start.fileName = name;
+    return start;
 }
 
 QString SuffixOfFilter(const QString& filter) {

@@ -16,6 +16,20 @@ struct FileDialogSettings {
 
 FileDialogSettings SettingsFor(FileDialogUse use);
 
+// Where a file dialog opens and the name it offers.
+struct FileDialogStart {
+    QString folder;   // the folder shown first; empty leaves it to the dialog
+    QString fileName; // a save dialog's suggested name, an open dialog's selected file; or empty
+    bool operator==(const FileDialogStart&) const = default;
+};
+
+// Where the dialog of `use` opens: in the folder of the picture open (`picturePath`, empty while
+// none is), else in `lastFolder` (the folder of the last file chosen in this run, empty before
+// any), else in the current folder; a folder that no longer exists is passed over. Saving a map
+// suggests NAME.bmp and generating NAME.gif, NAME being the picture's name without its extension;
+// loading a map selects NAME.bmp when that file exists. The picture's own file is never offered.
+FileDialogStart StartFor(FileDialogUse use, const QString& picturePath, const QString& lastFolder);
+
 // The extension of a filter in Qt's form, without the dot ("WebPファイル(*.webp)" gives "webp");
 // empty when it names none.
 QString SuffixOfFilter(const QString& filter);

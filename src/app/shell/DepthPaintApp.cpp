@@ -45,8 +45,8 @@ private:
 int CDepthPaintApp::Run(const QString& picture) {
     const SettingsKeptAway settings;
     QtPrompts prompts;
-    prompts.askFilePath = [](QWidget* parent, FileDialogUse use) {
-        return CFileDialogTitle::Ask(use, parent);
+    prompts.askFilePath = [](QWidget* parent, FileDialogUse use, const FileDialogStart& start) {
+        return CFileDialogTitle::Ask(use, start, parent);
     };
     // The option dialogs have no parent window; they are application-modal.
     prompts.askSwayDirection = [](QWidget*, int initial) {

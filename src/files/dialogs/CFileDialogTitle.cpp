@@ -25,8 +25,17 @@ CFileDialogTitle::CFileDialogTitle(FileDialogUse use, QWidget* parent) : QFileDi
     setOption(QFileDialog::DontUseNativeDialog);
 }
 
-std::optional<QString> CFileDialogTitle::Ask(FileDialogUse use, QWidget* parent) {
+void CFileDialogTitle::Start(const FileDialogStart& start) {
+    if (!start.folder.isEmpty())
+        setDirectory(start.folder);
+    if (!start.fileName.isEmpty())
+        selectFile(directory().filePath(start.fileName));
+}
+
+std::optional<QString> CFileDialogTitle::Ask(FileDialogUse use, const FileDialogStart& start,
+                                             QWidget* parent) {
     CFileDialogTitle dialog(use, parent);
+    dialog.Start(start);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return WithDefaultSuffix(dialog.selectedFiles().constFirst(), use, dialog.selectedNameFilter());

@@ -359,6 +359,70 @@ private slots:
         QCOMPARE(prompts_.fileDialogUses, std::vector(6, FileDialogUse::LoadDepthMap));
     }
 
+    // Every file dialog opens in the picture's folder, offering the names that go with the
+    // picture; before a picture is open, in the folder last used, at first in the current one.
+    void fileDialogsStartBesideThePicture() {
+        const QDir root(dir_.path());
+        QVERIFY(root.mkpath(QStringLiteral("写真")) && root.mkpath(QStringLiteral("文書")));
+        const QString photos = Path(QStringLiteral("写真")), docs = Path(QStringLiteral("文書"));
+        const QString here = QDir::currentPath();
+        const auto in = [](const QString& folder, const QString& name) {
+            return QString(QDir(folder).filePath(name));
+        };
+        // The starts of the file dialogs of these commands (each cancelled, unless a path is
+        // queued for it), and the uses they were asked for.
+        const auto startsOf = [this](const QList<int>& commands, const QStringList& paths = {}) {
+            prompts_.fileDialogStarts.clear();
+            prompts_.fileDialogUses.clear();
+            prompts_.calls.clear();
+            prompts_.filePaths.assign(paths.begin(), paths.end());
+            for (int command : commands)
+                dlg_->OnCommand(command);
+            return prompts_.fileDialogStarts;
+        };
+        using Starts = std::vector<FileDialogStart>;
+        const QList<int> fileCommands = {cmd::OpenPicture, cmd::SaveDepth, cmd::LoadDepth,
+                                         cmd::LoadGreyDepth, cmd::GenerateGif};
+
+        // Nothing used yet: the current folder, also after a cancel. Without a picture only the
+        // open command asks. A file that did not open was still chosen in its folder.
+        WriteBytes(in(docs, QStringLiteral("メモ.txt")), "text");
+        QCOMPARE(startsOf({cmd::OpenPicture}), Starts({{here, ""}}));
+        QCOMPARE(startsOf(fileCommands, {in(docs, QStringLiteral("メモ.txt"))}),
+                 Starts({{here, ""}}));
+        QVERIFY(!dlg_->document().hasPicture());
+        QCOMPARE(startsOf(fileCommands), Starts({{docs, ""}}));
+
+        // With a picture, its folder and its name, whatever folder was used last.
+        const QString summer = WritePicture(in(photos, QStringLiteral("夏.v2.png")), 40, 30);
+        QCOMPARE(startsOf({cmd::OpenPicture}, {summer}), Starts({{docs, ""}}));
+        QCOMPARE(dlg_->document().size(), QSize(40, 30));
+        const QString bmp = QStringLiteral("夏.v2.bmp"), gif = QStringLiteral("夏.v2.gif");
+        const Starts beside = {
+            {photos, ""}, {photos, bmp}, {photos, ""}, {photos, ""}, {photos, gif}};
+        QCOMPARE(startsOf(fileCommands), beside);
+        QCOMPARE(
+            prompts_.fileDialogUses,
+            std::vector<FileDialogUse>({FileDialogUse::OpenPicture, FileDialogUse::SaveDepthMap,
+                                        FileDialogUse::LoadDepthMap, FileDialogUse::LoadGreyDepth,
+                                        FileDialogUse::GenerateGif}));
+        // A map saved elsewhere changes nothing; once saved under the suggested name, loading
+        // selects it.
+        QCOMPARE(startsOf({cmd::SaveDepth, cmd::LoadDepth}, {in(docs, QStringLiteral("地図.bmp"))}),
+                 Starts({{photos, bmp}, {photos, ""}}));
+        QCOMPARE(startsOf({cmd::SaveDepth, cmd::LoadDepth}, {in(photos, bmp)}),
+                 Starts({{photos, bmp}, {photos, bmp}}));
+        QVERIFY(QFileInfo::exists(in(photos, bmp)));
+
+        // A picture dropped (or given on the command line) from another folder: that folder.
+        // A BMP picture is not offered as its own map.
+        const QString winter = WritePicture(in(docs, QStringLiteral("冬.bmp")), 30, 20);
+        QVERIFY(dlg_->LoadPicture(winter));
+        QCOMPARE(startsOf(fileCommands),
+                 Starts({{docs, ""}, {docs, ""}, {docs, ""}, {docs, ""}, {docs, "冬.gif"}}));
+        QCOMPARE(prompts_.calls, QStringList(5, QStringLiteral("AskFilePath")));
+    }
+
     // What the window shows follows undo, redo and a loaded map file (the window's own pixels,
     // not a fresh render).
     void undoRedoAndLoadRepaintTheCanvas() {

@@ -3,7 +3,11 @@
 #include "app/language/Language.h"
 #include "editor/DepthPaintDlg.h"
 #include "editor/QtPrompts.h"
+#include "files/dialogs/CFileDialogTitle.h"
 
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -68,6 +72,58 @@ private:
     QTimer timer_;
 };
 
+// What a file dialog showed when it opened: its folder and the name in its name box.
+struct DialogShown {
+    QString title;
+    QString folder;
+    QString name;
+    bool operator==(const DialogShown&) const = default;
+};
+
+// Answers each file dialog that opens with the next function of its queue (which must end the
+// dialog) and records where it opened; message boxes are answered with OK. A dialog with no
+// answer left, or left open by its answer, is counted in `unanswered` and closed, so that no
+// test can hang on it.
+class FileDialogAnswerer : public QObject {
+public:
+    std::deque<std::function<void(QFileDialog*)>> answers;
+    std::vector<DialogShown> shown;
+    int unanswered = 0;
+
+    FileDialogAnswerer() {
+        timer_.setInterval(5);
+        connect(&timer_, &QTimer::timeout, this, &FileDialogAnswerer::Look);
+        timer_.start();
+    }
+
+private:
+    void Look() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            box->accept();
+            return;
+        }
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        const QPointer<QWidget> open(modal);
+        if (dialog && !answers.empty()) {
+            const auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            shown.push_back({dialog->windowTitle(), dialog->directory().absolutePath(),
+                             name ? name->text() : QStringLiteral("(no name box)")});
+            const auto answer = answers.front();
+            answers.pop_front();
+            answer(dialog);
+        }
+        if (open && open->isVisible()) {
+            ++unanswered;
+            open->close();
+        }
+    }
+
+    QTimer timer_;
+};
+
 QString WritePicture(const QString& path) {
     QImage image(40, 30, QImage::Format_RGB32);
     image.fill(qRgb(90, 140, 60));
@@ -119,7 +175,8 @@ private slots:
 
         QtPrompts prompts;
         std::vector<FileDialogUse> asked;
-        prompts.askFilePath = [&](QWidget*, FileDialogUse use) -> std::optional<QString> {
+        prompts.askFilePath = [&](QWidget*, FileDialogUse use,
+                                  const FileDialogStart&) -> std::optional<QString> {
             asked.push_back(use);
             return mapFile;
         };
@@ -181,6 +238,69 @@ private slots:
         // The file written follows on a second line.
         QCOMPARE(message.text, texts.saved + QLatin1Char('\n') + mapFile);
         QCOMPARE(message.buttons, texts.okButton);
+        QCOMPARE(answerer.unanswered, 0);
+    }
+
+    // The editor's file dialogs, as Qt's dialogs, open in the picture's folder with the name the
+    // editor suggests in the name box, and give what is chosen there.
+    void fileDialogsOpenBesideThePicture() {
+        const Translations japanese{Language::Japanese};
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("写真")));
+        const QString photos = dir.filePath(QStringLiteral("写真"));
+        const QString photo = WritePicture(QDir(photos).filePath(QStringLiteral("夏.png")));
+        QtPrompts prompts;
+        // As the program wires them.
+        prompts.askFilePath = [](QWidget* parent, FileDialogUse use, const FileDialogStart& start) {
+            return CFileDialogTitle::Ask(use, start, parent);
+        };
+        CDepthPaintDlg editor(prompts);
+        prompts.SetParent(&editor);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        FileDialogAnswerer answerer;
+        const auto accept = [](QFileDialog* dialog) {
+            static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept is protected
+        };
+        const auto reject = [](QFileDialog* dialog) {
+            dialog->reject();
+        };
+        // The generate dialog after the user picks the WebP filter in its filter box.
+        QString webpName;
+        const auto pickWebp = [&](QFileDialog* dialog) {
+            if (auto* filters = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+                QTest::keyClick(filters, Qt::Key_Down);
+            webpName = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+            dialog->reject();
+        };
+
+        // Before a picture: the current folder. Then, the picture open: its folder.
+        answerer.answers = {reject};
+        editor.OnCommand(cmd::OpenPicture);
+        QVERIFY(editor.LoadPicture(photo));
+        answerer.answers = {accept, accept, reject, reject, pickWebp};
+        editor.OnCommand(cmd::SaveDepth); // saved under the name suggested
+        editor.OnCommand(cmd::LoadDepth); // which is now selected, and loaded
+        editor.OnCommand(cmd::LoadGreyDepth);
+        editor.OnCommand(cmd::OpenPicture);
+        editor.OnCommand(cmd::GenerateGif);
+        const std::vector<DialogShown> expected = {
+            {QStringLiteral("画像ファイルを開く"), QDir::currentPath(), QString()},
+            {QStringLiteral("立体情報をファイルに保存する"), photos, QStringLiteral("夏.bmp")},
+            {QStringLiteral("立体情報をファイルから読み込む"), photos, QStringLiteral("夏.bmp")},
+            {QStringLiteral("グレースケールの深度画像を読み込む"), photos, QString()},
+            {QStringLiteral("画像ファイルを開く"), photos, QString()},
+            {QStringLiteral("GIFファイルを生成する"), photos, QStringLiteral("夏.gif")}};
+        QCOMPARE(answerer.shown.size(), expected.size());
+        for (size_t k = 0; k < expected.size(); ++k) {
+            QCOMPARE(answerer.shown[k].title, expected[k].title);
+            QCOMPARE(answerer.shown[k].folder, expected[k].folder);
+            QCOMPARE(answerer.shown[k].name, expected[k].name);
+        }
+        QVERIFY(QFileInfo(QDir(photos).filePath(QStringLiteral("夏.bmp"))).isFile());
+        QVERIFY(!editor.document().isModified()); // the map loaded is the one saved
+        QCOMPARE(webpName, QStringLiteral("夏.webp"));
         QCOMPARE(answerer.unanswered, 0);
     }
 

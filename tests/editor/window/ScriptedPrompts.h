@@ -39,6 +39,7 @@ public:
     QStringList messages;
     std::vector<YesNoCall> yesNoCalls;
     std::vector<FileDialogUse> fileDialogUses;
+    std::vector<FileDialogStart> fileDialogStarts; // where each file dialog opened
     std::vector<int> greyDepthInitials;
     std::vector<QSize> outputSizePictures;
     QStringList saveQuestions;
@@ -58,9 +59,10 @@ public:
         saveQuestions << text;
         return Next(saveChoices, SaveChoice::Cancel);
     }
-    std::optional<QString> AskFilePath(FileDialogUse use) override {
+    std::optional<QString> AskFilePath(FileDialogUse use, const FileDialogStart& start) override {
         calls << QStringLiteral("AskFilePath");
         fileDialogUses.push_back(use);
+        fileDialogStarts.push_back(start);
         const QString path = Next(filePaths, QString());
         if (path.isNull())
             return std::nullopt;

@@ -1,9 +1,12 @@
 #include "files/dialogs/CFileDialogTitle.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,14 +18,34 @@ using namespace kelvaro;
 
 namespace {
 
-// Runs act on the modal window of type T as soon as it is the active one (tries for 5 s).
+// Runs act on the modal window of type T as soon as it is the active one (tries for 5 s). So that
+// no test hangs, a window act leaves open is closed, and so is whatever is modal after 5 s.
 template <typename T> void WhenShown(std::function<void(T*)> act, int tries = 100) {
     QTimer::singleShot(50, [act, tries] {
-        if (auto* window = qobject_cast<T*>(QApplication::activeModalWidget()))
+        if (auto* window = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            const QPointer<T> shown(window);
             act(window);
-        else if (tries > 0)
+            if (shown && shown->isVisible()) {
+                shown->close();
+                QTest::qFail("the window was left open", __FILE__, __LINE__);
+            }
+        } else if (tries > 0) {
             WhenShown<T>(act, tries - 1);
+        } else if (QWidget* other = QApplication::activeModalWidget()) {
+            other->close();
+            QTest::qFail("another window was shown", __FILE__, __LINE__);
+        }
     });
+}
+
+void Touch(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+QString NameBox(const QFileDialog& dialog) {
+    return dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
 }
 
 } // namespace
@@ -99,6 +122,116 @@ private slots:
         QCOMPARE(GenerateTitleFor(QStringLiteral("APNG (*.apng)")),
                  QStringLiteral("APNGファイルを生成する"));
         QCOMPARE(AnimationFormatName(QStringLiteral("WEBP")), QStringLiteral("WebP"));
+    }
+
+    // Where each dialog opens and what it offers: the picture's folder and names, else the folder
+    // last used, else the current one.
+    void startForEachUse() {
+        QTemporaryDir dir;
+        const QDir root(dir.path());
+        QVERIFY(root.mkpath(QStringLiteral("写真")) && root.mkpath(QStringLiteral("文書")));
+        const QString photos = root.filePath(QStringLiteral("写真"));
+        const QString docs = root.filePath(QStringLiteral("文書"));
+        const QString here = QDir::currentPath();
+        const FileDialogUse all[] = {FileDialogUse::OpenPicture, FileDialogUse::SaveDepthMap,
+                                     FileDialogUse::LoadDepthMap, FileDialogUse::LoadGreyDepth,
+                                     FileDialogUse::GenerateGif};
+        const auto starts = [&](const QString& picture, const QString& last) {
+            std::vector<FileDialogStart> result;
+            for (FileDialogUse use : all)
+                result.push_back(StartFor(use, picture, last));
+            return result;
+        };
+        const auto each = [](const QString& folder, std::vector<QString> names) {
+            std::vector<FileDialogStart> result;
+            for (const QString& name : names)
+                result.push_back({folder, name});
+            return result;
+        };
+        const std::vector<QString> none(5);
+
+        // No picture: the folder last used, at first (or when it is gone) the current one.
+        QCOMPARE(starts(QString(), QString()), each(here, none));
+        QCOMPARE(starts(QString(), docs), each(docs, none));
+        QCOMPARE(starts(QString(), root.filePath(QStringLiteral("消えた"))), each(here, none));
+
+        // A picture: its folder, whatever was used last. Its name keeps every dot but the
+        // extension's; a map is selected for loading only once there is one.
+        const QString picture = QDir(photos).filePath(QStringLiteral("夏.v2.jpg"));
+        Touch(picture);
+        const QString bmp = QStringLiteral("夏.v2.bmp"), gif = QStringLiteral("夏.v2.gif");
+        QCOMPARE(starts(picture, docs), each(photos, {"", bmp, "", "", gif}));
+        Touch(QDir(photos).filePath(bmp));
+        QCOMPARE(starts(picture, docs), each(photos, {"", bmp, bmp, "", gif}));
+        // A folder named like the map is no map.
+        const QString other = QDir(photos).filePath(QStringLiteral("冬.png"));
+        Touch(other);
+        QVERIFY(QDir(photos).mkdir(QStringLiteral("冬.bmp")));
+        QCOMPARE(StartFor(FileDialogUse::LoadDepthMap, other, QString()),
+                 (FileDialogStart{photos, QString()}));
+
+        // A BMP picture is never offered as its own map.
+        const QString bitmap = QDir(docs).filePath(QStringLiteral("絵.bmp"));
+        Touch(bitmap);
+        QCOMPARE(starts(bitmap, photos), each(docs, {"", "", "", "", "絵.gif"}));
+
+        // A picture whose folder is gone: the folder last used, the same names.
+        const QString gone = root.filePath(QStringLiteral("消えた/秋.png"));
+        QCOMPARE(starts(gone, docs), each(docs, {"", "秋.bmp", "", "", "秋.gif"}));
+        // Relative to the current folder, as the command line gives it.
+        QCOMPARE(StartFor(FileDialogUse::SaveDepthMap, QStringLiteral("春.png"), docs),
+                 (FileDialogStart{here, QStringLiteral("春.bmp")}));
+    }
+
+    // The dialog opens in the folder given, the name in its name box: what it gives when accepted
+    // at once.
+    void dialogOpensWhereItIsStarted() {
+        QTemporaryDir dir;
+        Touch(dir.filePath(QStringLiteral("夏.bmp")));
+        for (FileDialogUse use : {FileDialogUse::SaveDepthMap, FileDialogUse::LoadDepthMap}) {
+            CFileDialogTitle dialog(use);
+            dialog.Start({dir.path(), QStringLiteral("夏.bmp")});
+            QCOMPARE(dialog.directory().absolutePath(), dir.path());
+            QCOMPARE(NameBox(dialog), QStringLiteral("夏.bmp"));
+            QCOMPARE(dialog.selectedFiles(), QStringList(dir.filePath(QStringLiteral("夏.bmp"))));
+        }
+        // Without a name the name box stays empty; an empty start leaves the dialog as it is.
+        CFileDialogTitle open(FileDialogUse::OpenPicture);
+        const QString before = open.directory().absolutePath();
+        open.Start({});
+        QCOMPARE(open.directory().absolutePath(), before);
+        open.Start({dir.path(), QString()});
+        QCOMPARE(open.directory().absolutePath(), dir.path());
+        QCOMPARE(NameBox(open), QString());
+    }
+
+    // Qt's save dialog gives the suggested name the extension of each filter the user chooses
+    // (here from the keyboard in the filter box), and the name is chosen with it.
+    void suggestedNameFollowsTheFilter() {
+        QTemporaryDir dir;
+        QStringList names, titles;
+        WhenShown<CFileDialogTitle>([&](CFileDialogTitle* dialog) {
+            auto* filters = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            QVERIFY(filters);
+            const auto look = [&] {
+                names << NameBox(*dialog);
+                titles << dialog->windowTitle();
+            };
+            look();
+            for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Up, Qt::Key_End}) {
+                QTest::keyClick(filters, key);
+                look();
+            }
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        const std::optional<QString> chosen =
+            CFileDialogTitle::Ask(FileDialogUse::GenerateGif, {dir.path(), "夏.v2.gif"});
+        QCOMPARE(names, QStringList({"夏.v2.gif", "夏.v2.webp", "夏.v2.mp4", "夏.v2.webp",
+                                     "夏.v2.gif", "夏.v2.mp4"}));
+        QCOMPARE(titles, QStringList({"GIFファイルを生成する", "WebPファイルを生成する",
+                                      "MP4動画を生成する", "WebPファイルを生成する",
+                                      "GIFファイルを生成する", "MP4動画を生成する"}));
+        QCOMPARE(chosen, std::optional(dir.filePath(QStringLiteral("夏.v2.mp4"))));
     }
 
     // Choosing an existing file in a save dialog asks first, and No keeps the dialog open; a name
