@@ -3,12 +3,16 @@
 // "preview" adds the live preview window beside the editor, both under a plain caption;
 // "open-dialog" shows the "画像を開く..." file dialog in the picture's folder instead; "dialogs"
 // writes every other dialog and a message box beside OUTPUT (OUTPUT-sway.png, -size.png, ...), to
-// check that no caption or text is cut. The language
-// is the editor's (KELVARO_LANG=en for English). Run it with QT_QPA_PLATFORM=offscreen
-// (scripts/screenshot does).
-//   kelvaro-screenshot OUTPUT.png [PICTURE [DEPTHMAP [faint] [preview] [open-dialog] [dialogs]]]
+// check that no caption or text is cut. "zoom=PERCENT" shows the canvas at that zoom (one of the
+// editor's levels, 300 or 800 say), "at=X,Y" puts the pointer over that map pixel, showing the
+// brush outline and the status line's pointer text, and "width=PIXELS" picks that pen width
+// (1, 2, 4, 8, 16 or 32). The language is the editor's (KELVARO_LANG=en for English). Run it
+// with QT_QPA_PLATFORM=offscreen (scripts/screenshot does).
+//   kelvaro-screenshot OUTPUT.png [PICTURE [DEPTHMAP [faint] [preview] [open-dialog] [dialogs]
+//                                  [zoom=PERCENT] [at=X,Y] [width=PIXELS]]]
 
 #include "app/language/Language.h"
+#include "depth/Painting.h"
 #include "editor/DepthPaintDlg.h"
 #include "editor/QtPrompts.h"
 #include "editor/dialogs/DepthDialogs.h"
@@ -20,12 +24,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QScrollBar>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -69,7 +74,7 @@ QImage Settled(QWidget& window) {
 }
 
 // Every dialog but the open-picture one, each beside `output` with its own ending.
-bool SaveDialogs(const QString& output, kelvaro::CDepthPaintDlg& editor, const QString& folder) {
+bool SaveDialogs(const QString& output, kelvaro::CDepthPaintDlg& editor, const QString& picture) {
     using namespace kelvaro;
     const QString base = output.endsWith(QLatin1String(".png")) ? output.chopped(4) : output;
     const auto save = [&](const char* name, QWidget& window) {
@@ -96,8 +101,8 @@ bool SaveDialogs(const QString& output, kelvaro::CDepthPaintDlg& editor, const Q
                  {FileDialogUse::GenerateGif, "generate-mp4", 2}};
     for (const auto& f : files) {
         CFileDialogTitle dialog(f.use, &editor);
-        dialog.setDirectory(folder);
-        if (f.filter > 0) {
+        dialog.Start(StartFor(f.use, picture, QString())); // as the editor opens it
+        if (f.filter > 0) {                                // as after choosing that filter
             const QString chosen = dialog.nameFilters().value(f.filter);
             dialog.selectNameFilter(chosen);
             emit dialog.filterSelected(chosen);
@@ -125,16 +130,51 @@ bool SaveDialogs(const QString& output, kelvaro::CDepthPaintDlg& editor, const Q
 
 } // namespace
 
+// The value of the option "NAME=..." among the options, taking it out of them; nullopt when
+// there is none.
+std::optional<QString> TakeValue(QStringList& options, const QString& name) {
+    for (qsizetype k = 0; k < options.size(); ++k)
+        if (options[k].startsWith(name + QLatin1Char('=')))
+            return options.takeAt(k).mid(name.size() + 1);
+    return std::nullopt;
+}
+
+// The index of kZoomLevels that shows as this percentage, or -1.
+int ZoomIndexOf(int percent) {
+    for (size_t k = 0; k < kelvaro::kZoomLevels.size(); ++k)
+        if (kelvaro::kZoomLevels[k].percent() == percent)
+            return int(k);
+    return -1;
+}
+
+// The thickness list's index of this pen width, or -1.
+int ThicknessOf(int width) {
+    for (int k = 0; k <= kelvaro::kMaxThickness; ++k)
+        if (kelvaro::PenWidthForThickness(k) == width)
+            return k;
+    return -1;
+}
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const QStringList options = app.arguments().mid(4);
+    QStringList options = app.arguments().mid(4);
     const bool faint = options.contains(QStringLiteral("faint"));
     const bool preview = options.contains(QStringLiteral("preview"));
     const bool openDialog = options.contains(QStringLiteral("open-dialog"));
     const bool dialogs = options.contains(QStringLiteral("dialogs"));
-    if (argc < 2 || options.size() != int(faint) + int(preview) + int(openDialog) + int(dialogs)) {
+    const std::optional<QString> zoomOption = TakeValue(options, QStringLiteral("zoom"));
+    const std::optional<QString> atOption = TakeValue(options, QStringLiteral("at"));
+    const std::optional<QString> widthOption = TakeValue(options, QStringLiteral("width"));
+    const int zoomIndex = zoomOption ? ZoomIndexOf(zoomOption->toInt()) : kelvaro::kActualSizeZoom;
+    const int thickness = widthOption ? ThicknessOf(widthOption->toInt()) : 0;
+    const QStringList at = atOption ? atOption->split(QLatin1Char(',')) : QStringList();
+    const std::optional<QPoint> pointer =
+        at.size() == 2 ? std::optional(QPoint(at[0].toInt(), at[1].toInt())) : std::nullopt;
+    if (argc < 2 || options.size() != int(faint) + int(preview) + int(openDialog) + int(dialogs) ||
+        zoomIndex < 0 || thickness < 0 || (atOption && !pointer)) {
         std::fprintf(stderr, "usage: kelvaro-screenshot OUTPUT.png [PICTURE [DEPTHMAP [faint] "
-                             "[preview] [open-dialog] [dialogs]]]\n");
+                             "[preview] [open-dialog] [dialogs] [zoom=PERCENT] [at=X,Y] "
+                             "[width=PIXELS]]]\n");
         return 2;
     }
     const kelvaro::Translations texts(
@@ -150,8 +190,30 @@ int main(int argc, char** argv) {
     if (argc >= 4 && !editor.document().LoadDepthMap(QString::fromLocal8Bit(argv[3])))
         return 1;
     editor.canvas().setFaint(faint);
+    if (widthOption) {
+        editor.m_nThickness = thickness;
+        editor.UpdateData(false);
+    }
+    kelvaro::CanvasView& canvas = editor.canvas();
+    // Zoomed about the pointer's map pixel, then scrolled to bring it to the middle as far as
+    // the canvas scrolls: near an edge it would otherwise end under a scroll bar.
+    const auto pixelCentre = [&canvas](QPoint map) {
+        return canvas.state().ScreenRectOf(QRect(map, QSize(1, 1))).center();
+    };
+    const QPoint middle = canvas.viewport()->rect().center();
+    canvas.ZoomAbout(zoomIndex, pointer ? QPointF(pixelCentre(*pointer)) : QPointF(middle));
+    if (pointer) {
+        const QPoint off = pixelCentre(*pointer) - middle;
+        canvas.horizontalScrollBar()->setValue(canvas.horizontalScrollBar()->value() + off.x());
+        canvas.verticalScrollBar()->setValue(canvas.verticalScrollBar()->value() + off.y());
+        canvas.MoveTo(pixelCentre(*pointer));
+    }
     editor.update();
-    QApplication::processEvents();
+    // The status line follows the pointer after a short delay.
+    QElapsedTimer settling;
+    settling.start();
+    while (settling.elapsed() < 200)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
     const QString path = QString::fromLocal8Bit(argv[1]);
     QImage shot = editor.grab().toImage();
     if (preview) {
@@ -165,7 +227,8 @@ int main(int argc, char** argv) {
     }
     if (openDialog) {
         kelvaro::CFileDialogTitle dialog(kelvaro::FileDialogUse::OpenPicture, &editor);
-        dialog.setDirectory(QFileInfo(QString::fromLocal8Bit(argv[2])).absolutePath());
+        dialog.Start(kelvaro::StartFor(kelvaro::FileDialogUse::OpenPicture,
+                                       QString::fromLocal8Bit(argv[2]), QString()));
         dialog.show();
         // The folder is listed in the background.
         QElapsedTimer listing;
@@ -174,8 +237,7 @@ int main(int argc, char** argv) {
             QApplication::processEvents(QEventLoop::AllEvents, 50);
         shot = Desktop({&dialog});
     }
-    if (dialogs &&
-        !SaveDialogs(path, editor, QFileInfo(QString::fromLocal8Bit(argv[2])).absolutePath())) {
+    if (dialogs && !SaveDialogs(path, editor, QString::fromLocal8Bit(argv[2]))) {
         std::fprintf(stderr, "cannot write the dialogs beside %s\n", argv[1]);
         return 1;
     }
