@@ -278,6 +278,14 @@
         <source>CRF %1、%2 × %3</source>
         <translation>CRF %1, %2 x %3</translation>
     </message>
+    <message>
+        <source>MP4の書き出しは使えません: %1</source>
+        <translation>MP4 output is not available: %1</translation>
+    </message>
+    <message>
+        <source>%1 は Kelvaro の別の版のものです</source>
+        <translation>%1 belongs to another version of Kelvaro</translation>
+    </message>
 </context>
 <context>
     <name>QtPrompts</name>

@@ -1,4 +1,5 @@
 #include "encode/Mp4Encoder.h"
+#include "encode/Mp4Video.h"
 #include "files/PictureFile.h"
 #include "gif/GifPipeline.h"
 #include "imaging/ImageOperations.h"
@@ -194,6 +195,27 @@ private slots:
         QCOMPARE(Entries(path(QStringLiteral("kept"))), QStringList{QStringLiteral("old.mp4")});
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("old"));
+    }
+
+    // A program in the build tree loads the module built beside it; a program anywhere else the
+    // one installed beside it, never the build's. A module that is missing or is some other
+    // library is one line naming it.
+    void findingTheModule() {
+        const QString built = Mp4ModulePath(QCoreApplication::applicationDirPath());
+        QVERIFY2(built.startsWith(QStringLiteral(BUILD_DIR "/")), qPrintable(built));
+        QVERIFY(LoadMp4Module(built));
+
+        const QString installed = Mp4ModulePath(path(QStringLiteral("bin")));
+        QVERIFY2(installed.startsWith(dir_.path() + QStringLiteral("/lib")), qPrintable(installed));
+        const auto missing = LoadMp4Module(installed);
+        QVERIFY(!missing);
+        QVERIFY(missing.reason().contains(installed) &&
+                !missing.reason().contains(QLatin1Char('\n')));
+
+        const auto other = LoadMp4Module(QStringLiteral(OTHER_LIBRARY));
+        QVERIFY(!other);
+        QVERIFY(other.reason().contains(QStringLiteral(OTHER_LIBRARY)));
+        QVERIFY(!LoadMp4Module(QStringLiteral(KELVARO_DATA_DIR "/coffee-depth.png")));
     }
 
     // A disk that fills up during the write leaves nothing behind. The disk is a small memory

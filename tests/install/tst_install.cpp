@@ -2,6 +2,7 @@
 // metainfo, the compressed manual pages and Debian's copyright and changelog arrive, the installed
 // editor runs, and the freedesktop validators accept the desktop entry and the metainfo.
 
+#include <QDir>
 #include <QImage>
 #include <QImageReader>
 #include <QProcess>
@@ -146,6 +147,40 @@ private slots:
                      qPrintable(text.left(400)));
             QVERIFY(!text.contains(QStringLiteral(BUILD_DIR))); // no build paths in the synopsis
         }
+    }
+
+    // The installed renderer writes a video through the module installed beside it, and without
+    // that module says so in one line and writes nothing, whatever the build tree holds.
+    void videoThroughTheInstalledModule() {
+        const QString renderer = Installed(QStringLiteral("bin/kelvaro-render"));
+        const QString module = Installed(QStringLiteral(INSTALLED_MP4_MODULE));
+        QVERIFY2(QFileInfo::exists(module), qPrintable(module));
+        const QString out = Installed(QStringLiteral("videos"));
+        QVERIFY(QDir().mkpath(out));
+        const auto render = [&](const QString& name) {
+            return RunProgram(renderer, {QStringLiteral(KELVARO_DATA_DIR "/coffee-640x480.jpg"),
+                                         QStringLiteral("--depth"),
+                                         QStringLiteral(KELVARO_DATA_DIR "/coffee-depth.png"),
+                                         QStringLiteral("--size"), QStringLiteral("1/4"),
+                                         QStringLiteral("-o"), out + QLatin1Char('/') + name});
+        };
+        const Run written = render(QStringLiteral("sway.mp4"));
+        QVERIFY2(written.exitCode == 0, qPrintable(written.output));
+        QFile video(out + QStringLiteral("/sway.mp4"));
+        QVERIFY(video.open(QIODevice::ReadOnly));
+        QCOMPARE(video.read(8).mid(4), QByteArray("ftyp"));
+
+        QVERIFY(QFile::rename(module, module + QStringLiteral(".away")));
+        const auto restore =
+            qScopeGuard([&] { QFile::rename(module + QStringLiteral(".away"), module); });
+        const Run refused = render(QStringLiteral("none.mp4"));
+        QCOMPARE(refused.exitCode, 1);
+        const QString line = refused.output.trimmed();
+        QVERIFY2(line.contains(QStringLiteral("MP4 output is not available: ")) &&
+                     line.contains(module) && !line.contains(QLatin1Char('\n')),
+                 qPrintable(refused.output));
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("sway.mp4")});
     }
 
     // Debian's copyright file names the licence and points to the system's copy of its text
