@@ -17,9 +17,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://kelvaro.org/)
-# Libraries the programs link come from dpkg-shlibdeps (OpenCV's libopencv-core406 and
-# libopencv-imgproc406, FFmpeg's libavcodec59 (which brings libx264), libavformat59, libswscale6
-# and libavutil57 among them); what they only load at run time is named:
+# Libraries the programs and the MP4 module (lib/kelvaro/kelvaro_mp4.so) link come from
+# dpkg-shlibdeps, which reads every shared object in the package (OpenCV's libopencv-core406 and
+# libopencv-imgproc406, and through the module FFmpeg's libavcodec59 (which brings libx264),
+# libavformat59, libswscale6 and libavutil57 among them); what they only load at run time is named:
 # the picture-format plug-ins (WebP, TIFF, TGA), Qt's Japanese texts and the dialog font.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
