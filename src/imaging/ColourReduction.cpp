@@ -3,6 +3,7 @@
 #include "imaging/ImageOperations.h"
 #include "imaging/ImagingTexts.h"
 #include "imaging/LargeMemory.h"
+#include "imaging/PaletteDithering.h"
 #include "imaging/Parallel.h"
 #include "imaging/SystemLimits.h"
 
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace kelvaro {
@@ -58,10 +60,6 @@ using LiqHistogram = std::unique_ptr<liq_histogram, LiqHistogramDeleter>;
 // to the picture's than at speed 8, so that the same bytes give a higher PSNR, while it costs far
 // less than the rounds of speed 5, which gained another 0.1 to 0.3 dB for a fifth more time.
 constexpr int kPaletteSpeed = 7;
-// Remapping at speed 5, the highest at which libimagequant 2.x keeps its dither map with one
-// OpenMP thread: Floyd-Steinberg dithering is then damped on edges and in noise, where it only
-// adds grain and bytes.
-constexpr int kRemapSpeed = 5;
 // Light dithering: 0.2 gave smaller files at a higher PSNR than 0.3, 0.5 or 1.0 on every benchmark
 // photo, without visible banding in a smooth sky.
 constexpr float kDitheringLevel = 0.2f;
@@ -154,66 +152,6 @@ Result ChoosePalette(const std::vector<QImage>& images, liq_palette& palette) {
     return ChoosePaletteFrom(images, 1, palette);
 }
 
-// Dithers rows of one image (w pixels a row) to exactly the given palette, writing indices into
-// it to the output rows.
-Result RemapToPalette(LiqRows& rows, std::vector<unsigned char*>& out, int w,
-                      const liq_palette& palette) {
-    const OneOpenMpThread oneThread;
-    LiqAttr attr(NewLiqAttr());
-    if (!attr)
-        return Result::Failure(LiqErrorText(LIQ_OUT_OF_MEMORY));
-    if (liq_error e = liq_set_speed(attr.get(), kRemapSpeed); e != LIQ_OK)
-        return Result::Failure(LiqErrorText(e));
-    if (liq_error e = liq_set_max_colors(attr.get(), std::max(2, int(palette.count))); e != LIQ_OK)
-        return Result::Failure(LiqErrorText(e));
-
-    // A result of a histogram holding just the palette's colours has exactly that palette, and
-    // libimagequant keeps it fixed while remapping, so every frame gets the same colours.
-    LiqHistogram histogram(liq_histogram_create(attr.get()));
-    if (!histogram)
-        return Result::Failure(LiqErrorText(LIQ_OUT_OF_MEMORY));
-    std::vector<liq_histogram_entry> entries(palette.count);
-    for (unsigned i = 0; i < palette.count; ++i)
-        entries[i] = {palette.entries[i], palette.count - i};
-    if (liq_error e = liq_histogram_add_colors(histogram.get(), attr.get(), entries.data(),
-                                               int(entries.size()), 0);
-        e != LIQ_OK)
-        return Result::Failure(LiqErrorText(e));
-    liq_result* raw = nullptr;
-    if (liq_error e = liq_histogram_quantize(histogram.get(), attr.get(), &raw); e != LIQ_OK)
-        return Result::Failure(LiqErrorText(e));
-    const LiqResult result(raw);
-    if (liq_error e = liq_set_dithering_level(result.get(), kDitheringLevel); e != LIQ_OK)
-        return Result::Failure(LiqErrorText(e));
-
-    LiqImage input(NewLiqImage(attr.get(), rows, w));
-    if (!input)
-        return Result::Failure(Imaging::tr("減色の準備に失敗しました"));
-    if (liq_error e = liq_write_remapped_image_rows(result.get(), input.get(), out.data());
-        e != LIQ_OK)
-        return Result::Failure(LiqErrorText(e));
-
-    // The result lists the colours in an order of its own: translate its indices to the palette's.
-    const liq_palette* own = liq_get_palette(result.get());
-    std::array<unsigned char, 256> toShared{};
-    for (unsigned i = 0; i < own->count; ++i) {
-        const liq_color c = own->entries[i];
-        int best = 0, bestDistance = INT_MAX;
-        for (unsigned j = 0; j < palette.count && bestDistance > 0; ++j) {
-            const liq_color p = palette.entries[j];
-            const int d =
-                (c.r - p.r) * (c.r - p.r) + (c.g - p.g) * (c.g - p.g) + (c.b - p.b) * (c.b - p.b);
-            if (d < bestDistance)
-                best = int(j), bestDistance = d;
-        }
-        toShared[i] = static_cast<unsigned char>(best);
-    }
-    for (unsigned char* line : out)
-        for (int x = 0; x < w; ++x)
-            line[x] = toShared[line[x]];
-    return Result::Success();
-}
-
 } // namespace
 
 Result ReduceImageColors(ImageHandle& handle, int, int) {
@@ -244,8 +182,8 @@ Result ReduceFrameColors(std::span<ImageHandle> frames) {
 
     // Qt's conversions below wait forever for pool threads they could not start, and
     // libimagequant leaves some allocations of its histogram unchecked (it crashed when they
-    // failed under a tight ulimit -v): both are checked first, the memory as room for its float
-    // copy of the frames (16 bytes a pixel).
+    // failed under a tight ulimit -v): both are checked first, the memory as room for a float
+    // copy of the frames (16 bytes a pixel, more than it and the dithering take).
     if (!CanStartWorkerThreads())
         return Result::Failure(NoThreadsReason());
     if (constexpr qint64 liqBytesPerPixel = 16; !HasMemoryFor(
@@ -264,10 +202,6 @@ Result ReduceFrameColors(std::span<ImageHandle> frames) {
         if (rgba.back().isNull())
             return Result::Failure(LiqErrorText(LIQ_OUT_OF_MEMORY));
     }
-    liq_palette palette{};
-    if (Result chosen = ChoosePalette(rgba, palette); !chosen)
-        return chosen;
-
     // Each frame is dithered in bands of rows, so that the work spreads evenly over the cores:
     // five frames on two cores would leave one idle for a fifth of the time.
     const int w = size.width(), h = size.height();
@@ -275,9 +209,9 @@ Result ReduceFrameColors(std::span<ImageHandle> frames) {
                                std::max(1, h / kMinBandRows));
     std::vector<QImage> indexed(distinct.size());
     struct Band {
-        LiqRows rows;
-        std::vector<unsigned char*> out;
-        Result result;
+        std::vector<const uchar*> rows;
+        std::vector<uchar*> out;
+        std::vector<uchar> map;
     };
     std::vector<Band> jobs;
     for (size_t i = 0; i < distinct.size(); ++i) {
@@ -286,27 +220,42 @@ Result ReduceFrameColors(std::span<ImageHandle> frames) {
             return Result::Failure(LiqErrorText(LIQ_OUT_OF_MEMORY));
         for (int b = 0; b < bands; ++b) {
             Band band;
-            band.rows.rgb32 = rgb32;
             for (int y = h * b / bands; y < h * (b + 1) / bands; ++y) {
-                band.rows.rows.push_back(rgba[i].constScanLine(y));
+                band.rows.push_back(rgba[i].constScanLine(y));
                 band.out.push_back(indexed[i].scanLine(y));
             }
             jobs.push_back(std::move(band));
         }
     }
-    ParallelFor(int(jobs.size()), [&jobs, &palette, w](int i) {
-        Band& band = jobs[std::size_t(i)];
-        band.result = RemapToPalette(band.rows, band.out, w, palette);
-    });
+
+    // The palette is chosen on one thread while the others find where each band may be
+    // dithered; then the bands are dithered on all. The bands work in floats, 12 bytes a pixel
+    // while one is dithered: should memory still run out, the frames stay as they were.
+    liq_palette palette{};
+    Result chosen;
+    QList<QRgb> table;
+    try {
+        ParallelFor(int(jobs.size()) + 1, [&](int i) {
+            if (i == 0)
+                chosen = ChoosePalette(rgba, palette);
+            else
+                jobs[size_t(i - 1)].map = DitheringMap({jobs[size_t(i - 1)].rows, w, rgb32});
+        });
+        if (!chosen)
+            return chosen;
+        table.reserve(int(palette.count));
+        for (unsigned i = 0; i < palette.count; ++i)
+            table.append(qRgb(palette.entries[i].r, palette.entries[i].g, palette.entries[i].b));
+        const PaletteDithering dithering(table, kDitheringLevel);
+        ParallelFor(int(jobs.size()), [&](int i) {
+            Band& band = jobs[size_t(i)];
+            dithering.Dither({band.rows, w, rgb32}, std::move(band.map), band.out);
+        });
+    } catch (const std::bad_alloc&) {
+        return Result::Failure(LiqErrorText(LIQ_OUT_OF_MEMORY));
+    }
     rgba.clear();
 
-    QList<QRgb> table;
-    table.reserve(int(palette.count));
-    for (unsigned i = 0; i < palette.count; ++i)
-        table.append(qRgb(palette.entries[i].r, palette.entries[i].g, palette.entries[i].b));
-    for (const Band& band : jobs)
-        if (!band.result)
-            return band.result;
     for (QImage& image : indexed)
         image.setColorTable(table);
     for (size_t i = 0; i < distinct.size(); ++i)

@@ -27,10 +27,10 @@ void RunWithHelpers(int helpers, const std::function<void()>& help,
 void ParallelFor(int count, const std::function<void(int)>& job, int threads = 0);
 
 // libimagequant 2.x spreads parts of its work over OpenMP threads, and liq_set_speed decides from
-// how many it may use whether remapping builds a dither map. Our work is already spread over the
-// pool, so whatever calls libimagequant holds one of these: exactly one OpenMP thread on this
-// thread while it lives (no second team of threads busy-waiting beside ours, and the speeds mean
-// the same on every machine), the earlier count restored after.
+// how many it may use what it does at a speed. Our work is already spread over the pool, so
+// whatever calls libimagequant holds one of these: exactly one OpenMP thread on this thread while
+// it lives (no second team of threads busy-waiting beside ours, and the speeds mean the same on
+// every machine), the earlier count restored after.
 class OneOpenMpThread {
 public:
     OneOpenMpThread();

@@ -228,7 +228,7 @@ private slots:
         }
     }
 
-    // Fails when a speed setting or the OpenMP thread count silently switches the dither map off.
+    // Fails when the dither map is left out or made wrongly.
     void ditheringSparesNoiseButNotSmoothAreas() {
         // Left half noise, right half a smooth gradient of more colours than a palette holds.
         const int w = 256, h = 128;
@@ -262,7 +262,7 @@ private slots:
             return double(nearest) / (double(x1 - x0) * h);
         };
         const double noise = nearestShare(4, w / 2 - 4), smooth = nearestShare(w / 2 + 4, w);
-        // libimagequant's dither map damps the dithering where it would only add to noise: about
+        // The dither map damps the dithering where it would only add to noise: about
         // 0.95 of the noise then keeps its nearest colour, 0.76 without the map. The gradient is
         // dithered either way (0.68; all of it nearest without dithering).
         const QString shares = QStringLiteral("noise %1, gradient %2").arg(noise).arg(smooth);
