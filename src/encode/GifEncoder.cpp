@@ -100,19 +100,20 @@ Result WriteAnimatedGif(const QString& path, std::span<const ImageHandle> frames
 void SmoothIndexRuns(QImage& indexed, int threshold) {
     if (threshold <= 0 || indexed.format() != QImage::Format_Indexed8)
         return;
+    // Which pairs of indices are near, looked up for every pixel.
     const QList<QRgb> table = indexed.colorTable();
-    const auto near = [&](uchar a, uchar b) {
-        if (a >= table.size() || b >= table.size())
-            return false;
-        const QRgb p = table[a], q = table[b];
-        return std::abs(qRed(p) - qRed(q)) <= threshold &&
-               std::abs(qGreen(p) - qGreen(q)) <= threshold &&
-               std::abs(qBlue(p) - qBlue(q)) <= threshold;
-    };
+    std::vector<bool> near(256 * 256);
+    for (qsizetype a = 0; a < table.size() && a < 256; ++a)
+        for (qsizetype b = 0; b < table.size() && b < 256; ++b) {
+            const QRgb p = table[a], q = table[b];
+            near[size_t(a * 256 + b)] = std::abs(qRed(p) - qRed(q)) <= threshold &&
+                                        std::abs(qGreen(p) - qGreen(q)) <= threshold &&
+                                        std::abs(qBlue(p) - qBlue(q)) <= threshold;
+        }
     for (int y = 0; y < indexed.height(); ++y) {
         uchar* line = indexed.scanLine(y);
         for (int x = 1; x < indexed.width(); ++x)
-            if (line[x] != line[x - 1] && near(line[x], line[x - 1]))
+            if (near[size_t(line[x]) * 256 + line[x - 1]])
                 line[x] = line[x - 1];
     }
 }

@@ -322,8 +322,9 @@ void DampInRuns(std::vector<uchar>& map, std::span<uchar* const> plain, int w) {
 }
 
 // The colour a pixel is dithered to: the pixel plus `level` of the error carried to it, kept
-// within a tenth beyond the cube, a large error carried less and a tiny one not at all.
-Colour Dithered(const Colour& px, const Colour& error, float level, float largeError) {
+// within a tenth beyond the cube, a large error carried less and a tiny one not at all (then
+// false, and the pixel is as it was).
+bool Dithered(const Colour& px, const Colour& error, float level, float largeError, Colour& to) {
     const Colour s{error.r * level, error.g * level, error.b * level};
     float ratio = 1;
     const auto limit = [&ratio](float v, float d) {
@@ -338,9 +339,16 @@ Colour Dithered(const Colour& px, const Colour& error, float level, float largeE
     const float size = s.r * s.r + s.g * s.g + s.b * s.b;
     if (size > largeError)
         ratio *= 0.8f;
-    else if (size < 2.f / 256 / 256)
-        return px;
-    return {px.r + s.r * ratio, px.g + s.g * ratio, px.b + s.b * ratio};
+    else if (size < 2.f / 256 / 256) {
+        to = px;
+        return false;
+    }
+    to = {px.r + s.r * ratio, px.g + s.g * ratio, px.b + s.b * ratio};
+    return true;
+}
+
+bool operator==(const Colour& p, const Colour& q) {
+    return p.r == q.r && p.g == q.g && p.b == q.b;
 }
 
 } // namespace
@@ -392,7 +400,9 @@ void PaletteDithering::Dither(const PictureRows& picture, std::vector<uchar> map
         int guess = 0;
         float d = 0;
         for (int x = 0; x < w; ++x) {
-            guess = nearest.Find(row[x], guess, d);
+            // The same colour as the last pixel has the same nearest.
+            if (x == 0 || !(row[x] == row[x - 1]))
+                guess = nearest.Find(row[x], guess, d);
             out[size_t(y)][x] = uchar(guess);
             plainError += d;
         }
@@ -417,9 +427,12 @@ void PaletteDithering::Dither(const PictureRows& picture, std::vector<uchar> map
         for (int x = direction > 0 ? 0 : w - 1; x >= 0 && x < w; x += direction) {
             const float pixelLevel =
                 map.empty() ? base : base * float(map[size_t(y) * size_t(w) + size_t(x)]);
-            const Colour want = Dithered(row[x], carried[size_t(x) + 1], pixelLevel, largeError);
+            // An undithered pixel keeps the colour it was given undithered.
+            Colour want;
             float d = 0;
-            const int index = nearest.Find(want, line[x], d);
+            const int index = Dithered(row[x], carried[size_t(x) + 1], pixelLevel, largeError, want)
+                                  ? nearest.Find(want, line[x], d)
+                                  : line[x];
             line[x] = uchar(index);
             const Colour& got = shown[size_t(index)];
             Colour e{want.r - got.r, want.g - got.g, want.b - got.b};
