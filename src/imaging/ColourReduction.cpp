@@ -71,7 +71,7 @@ constexpr int kPaletteQuality = 100;
 constexpr int kMinBandRows = 64;
 // The palette sample: every row, or every second, third or fourth row while at least this many
 // pixels remain.
-constexpr qint64 kPaletteSamplePixels = 256 * 1024;
+constexpr qint64 kPaletteSamplePixels = 128 * 1024;
 
 // Rows of one image that libimagequant reads one at a time, so that the frames need no
 // converted copy: Format_RGB32 turned into its byte order on the way, RGBX8888 taken as it is.
@@ -145,7 +145,7 @@ Result ChoosePaletteFrom(const std::vector<QImage>& images, int step, liq_palett
 Result ChoosePalette(const std::vector<QImage>& images, liq_palette& palette) {
     const qint64 pixels =
         qint64(images.front().width()) * images.front().height() * qint64(images.size());
-    const int step = int(std::clamp<qint64>(pixels / kPaletteSamplePixels, 1, 4));
+    const int step = int(std::clamp<qint64>(pixels / kPaletteSamplePixels, 1, 8));
     if (Result chosen = ChoosePaletteFrom(images, step, palette);
         !chosen || step == 1 || palette.count >= 256)
         return chosen;
