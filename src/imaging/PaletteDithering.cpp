@@ -10,6 +10,10 @@
 #include <mutex>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace kelvaro {
 
 namespace {
@@ -59,8 +63,8 @@ public:
         }
         for (int axis = 0; axis < 3; ++axis)
             axes_[size_t(axis)] = Slabs(axis);
-        cells_ = std::vector<std::atomic<const std::vector<Candidate>*>>(
-            axes_[0].Count() * axes_[1].Count() * axes_[2].Count());
+        cells_ = std::vector<std::atomic<const CellList*>>(axes_[0].Count() * axes_[1].Count() *
+                                                           axes_[2].Count());
     }
 
     // The index of the nearest colour, and its squared distance.
@@ -72,15 +76,22 @@ public:
         }
         const size_t at[3] = {axes_[0].Of(c.r), axes_[1].Of(c.g), axes_[2].Of(c.b)};
         const size_t cell = (at[0] * axes_[1].Count() + at[1]) * axes_[2].Count() + at[2];
-        const std::vector<Candidate>* list = cells_[cell].load(std::memory_order_acquire);
+        const CellList* list = cells_[cell].load(std::memory_order_acquire);
         if (!list)
             list = ListCell(cell, at);
+        // Four candidates at a time; the first of the nearest among them is taken when it is
+        // nearer than the best so far, as if they were compared one by one.
         int found = guess;
-        for (const Candidate& candidate : *list) {
-            if (candidate.lowest >= best)
+        for (size_t k = 0; k < list->chunks.size(); ++k) {
+            const Chunk& chunk = list->chunks[k];
+            if (chunk.lowest[0] >= best)
                 break;
-            if (const float d = Distance(c, candidate.colour); d < best)
-                best = d, found = candidate.index;
+            float d[4];
+            if (!chunk.Distances(c, best, d))
+                continue;
+            for (int lane = 0; lane < 4; ++lane)
+                if (d[lane] < best)
+                    best = d[lane], found = list->index[4 * k + size_t(lane)];
         }
         distance = best;
         return found;
@@ -89,13 +100,48 @@ public:
 private:
     struct Candidate {
         float lowest; // the least squared distance to a point of the cell
-        Colour colour;
         int index;
+    };
+
+    // Four candidates of a cell's list, the nearer to the cell first, channel by channel.
+    struct alignas(16) Chunk {
+        std::array<float, 4> lowest, r, g, b;
+
+        // The squared distances of the colour to the four, computed as Distance does; false
+        // when none is below `below`.
+        bool Distances(const Colour& c, float below, float (&d)[4]) const {
+#ifdef __SSE2__
+            const __m128 dr = _mm_sub_ps(_mm_set1_ps(c.r), _mm_load_ps(r.data()));
+            const __m128 dg = _mm_sub_ps(_mm_set1_ps(c.g), _mm_load_ps(g.data()));
+            const __m128 db = _mm_sub_ps(_mm_set1_ps(c.b), _mm_load_ps(b.data()));
+            const __m128 all =
+                _mm_add_ps(_mm_add_ps(_mm_mul_ps(dr, dr), _mm_mul_ps(dg, dg)), _mm_mul_ps(db, db));
+            if (_mm_movemask_ps(_mm_cmplt_ps(all, _mm_set1_ps(below))) == 0)
+                return false;
+            _mm_storeu_ps(d, all);
+            return true;
+#else
+            bool any = false;
+            for (size_t i = 0; i < 4; ++i)
+                any |= (d[i] = Distance(c, {r[i], g[i], b[i]})) < below;
+            return any;
+#endif
+        }
+    };
+    struct CellList {
+        std::vector<Chunk> chunks;
+        std::vector<int> index; // the palette index of each candidate
     };
 
     // The slabs along one channel: bounds[k] to bounds[k + 1], the outer ones reaching past what
     // dithering may reach (a tenth beyond the cube), found through a table of equal steps.
     static constexpr int kSteps = 4096;
+    // A squared distance beyond any in the grid.
+    static constexpr float kFar = 1e30f;
+
+    size_t Padded() const {
+        return (palette_.size() + 3) / 4 * 4;
+    }
 
     struct Axis {
         std::vector<float> bounds;
@@ -138,8 +184,15 @@ private:
                 ++k;
             a.first[step] = uint8_t(k);
         }
+        // Rows of a multiple of four, filled up with distances no colour has.
         for (size_t k = 0; k < a.Count(); ++k)
-            for (const Colour& c : palette_) {
+            for (size_t i = 0; i < Padded(); ++i) {
+                if (i >= palette_.size()) {
+                    a.lowest.push_back(kFar);
+                    a.greatest.push_back(kFar);
+                    continue;
+                }
+                const Colour& c = palette_[i];
                 const float v = axis == 0 ? c.r : axis == 1 ? c.g : c.b;
                 const float lo = a.bounds[k], hi = a.bounds[k + 1];
                 const float below = std::max({lo - v, v - hi, 0.f});
@@ -150,29 +203,65 @@ private:
         return a;
     }
 
-    const std::vector<Candidate>* ListCell(size_t cell, const size_t (&at)[3]) const {
+    const CellList* ListCell(size_t cell, const size_t (&at)[3]) const {
         const std::lock_guard lock(listing_);
-        if (const std::vector<Candidate>* made = cells_[cell].load(std::memory_order_acquire))
+        if (const CellList* made = cells_[cell].load(std::memory_order_acquire))
             return made;
         // A colour whose least distance to the cell is above the greatest distance of another is
         // never the nearest there.
-        const size_t n = palette_.size();
+        const size_t n = Padded();
         const float* lowest[3];
         const float* greatest[3];
         for (size_t axis = 0; axis < 3; ++axis) {
             lowest[axis] = axes_[axis].lowest.data() + at[axis] * n;
             greatest[axis] = axes_[axis].greatest.data() + at[axis] * n;
         }
-        float bound = std::numeric_limits<float>::max();
+        std::vector<Candidate> candidates;
+        candidates.reserve(n);
+#ifdef __SSE2__
+        const auto sum = [](const float* const(&parts)[3], size_t i) {
+            return _mm_add_ps(_mm_add_ps(_mm_loadu_ps(parts[0] + i), _mm_loadu_ps(parts[1] + i)),
+                              _mm_loadu_ps(parts[2] + i));
+        };
+        __m128 least = _mm_set1_ps(kFar);
+        for (size_t i = 0; i < n; i += 4)
+            least = _mm_min_ps(least, sum(greatest, i));
+        float lanes[4];
+        _mm_storeu_ps(lanes, least);
+        const float bound = std::min({lanes[0], lanes[1], lanes[2], lanes[3]});
+        for (size_t i = 0; i < n; i += 4) {
+            const __m128 low = sum(lowest, i);
+            if (_mm_movemask_ps(_mm_cmple_ps(low, _mm_set1_ps(bound))) == 0)
+                continue;
+            _mm_storeu_ps(lanes, low);
+            for (size_t lane = 0; lane < 4; ++lane)
+                if (lanes[lane] <= bound)
+                    candidates.push_back({lanes[lane], int(i + lane)});
+        }
+#else
+        float bound = kFar;
         for (size_t i = 0; i < n; ++i)
             bound = std::min(bound, greatest[0][i] + greatest[1][i] + greatest[2][i]);
-        auto list = std::make_unique<std::vector<Candidate>>();
         for (size_t i = 0; i < n; ++i)
             if (const float low = lowest[0][i] + lowest[1][i] + lowest[2][i]; low <= bound)
-                list->push_back({low, palette_[i], int(i)});
-        std::sort(list->begin(), list->end(),
+                candidates.push_back({low, int(i)});
+#endif
+        std::sort(candidates.begin(), candidates.end(),
                   [](const Candidate& a, const Candidate& b) { return a.lowest < b.lowest; });
-        list->shrink_to_fit();
+        // The last chunk is filled up with colours too far to be taken, never reached first.
+        auto list = std::make_unique<CellList>();
+        list->chunks.resize((candidates.size() + 3) / 4);
+        for (size_t i = 0; i < list->chunks.size() * 4; ++i) {
+            Chunk& chunk = list->chunks[i / 4];
+            const bool real = i < candidates.size();
+            const Colour c =
+                real ? palette_[size_t(candidates[i].index)] : Colour{1e9f, 1e9f, 1e9f};
+            chunk.lowest[i % 4] = real ? candidates[i].lowest : std::numeric_limits<float>::max();
+            chunk.r[i % 4] = c.r;
+            chunk.g[i % 4] = c.g;
+            chunk.b[i % 4] = c.b;
+            list->index.push_back(real ? candidates[i].index : 0);
+        }
         lists_.push_back(std::move(list));
         cells_[cell].store(lists_.back().get(), std::memory_order_release);
         return lists_.back().get();
@@ -181,9 +270,9 @@ private:
     std::vector<Colour> palette_;
     std::vector<float> alone_;
     std::array<Axis, 3> axes_;
-    mutable std::vector<std::atomic<const std::vector<Candidate>*>> cells_;
+    mutable std::vector<std::atomic<const CellList*>> cells_;
     mutable std::mutex listing_;
-    mutable std::vector<std::unique_ptr<std::vector<Candidate>>> lists_;
+    mutable std::vector<std::unique_ptr<CellList>> lists_;
 };
 
 // 3 x 3 filters over a map of bytes: each value becomes the greatest (or least) of itself and its
