@@ -190,19 +190,36 @@ Result EncodeAnimatedGif(std::span<const ImageHandle> frames, int count, int del
     config.numLoops = CGIF_INFINITE_LOOP;
     config.pWriteFn = AppendToBytes;
 
+    // A palette that leaves room in its table (of a power of two) has a spare index. Each frame
+    // after the first is then written also with the pixels that keep the colour they had in the
+    // frame before as that index, transparent, and the smaller of the two is kept: a grey or
+    // flat-coloured picture whose parts stand still shrinks, one that moves all over does not.
+    const int colours = int(globalPalette.size() / 3);
+    int tableSize = 2;
+    while (tableSize < colours)
+        tableSize *= 2;
+    const int spare = shared && indexed.size() > 1 && colours < tableSize ? colours : -1;
+
     struct Encoding {
         const QImage* frame;
-        QByteArray gif; // a GIF of this frame alone
+        const QImage* before; // with a spare index: the pixels kept from it are transparent
+        QByteArray gif;       // a GIF of this frame alone
         Result result;
     };
     std::vector<Encoding> encodings;
-    std::vector<size_t> encodingOf;
-    for (const QImage& frame : indexed) {
-        const auto same = std::find_if(encodings.begin(), encodings.end(),
-                                       [&](const Encoding& e) { return *e.frame == frame; });
+    std::vector<size_t> encodingOf, keptOf;
+    for (size_t k = 0; k < indexed.size(); ++k) {
+        const QImage& frame = indexed[k];
+        const auto same = std::find_if(encodings.begin(), encodings.end(), [&](const Encoding& e) {
+            return !e.before && *e.frame == frame;
+        });
         encodingOf.push_back(size_t(same - encodings.begin()));
         if (same == encodings.end())
-            encodings.push_back({&frame, {}, {}});
+            encodings.push_back({&frame, nullptr, {}, {}});
+    }
+    for (size_t k = 1; spare >= 0 && k < indexed.size(); ++k) {
+        keptOf.push_back(encodings.size());
+        encodings.push_back({&indexed[k], &indexed[k - 1], {}, {}});
     }
     const auto encode = [&](Encoding& e) {
         CGIF_Config own = config;
@@ -215,6 +232,14 @@ Result EncodeAnimatedGif(std::span<const ImageHandle> frames, int count, int del
         std::vector<uint8_t> pixels = IndexBytes(*e.frame);
         std::vector<uint8_t> local;
         CGIF_FrameConfig fc{};
+        if (e.before) {
+            const std::vector<uint8_t> before = IndexBytes(*e.before);
+            for (size_t i = 0; i < pixels.size(); ++i)
+                if (pixels[i] == before[i])
+                    pixels[i] = uint8_t(spare);
+            fc.attrFlags = CGIF_FRAME_ATTR_HAS_SET_TRANS;
+            fc.transIndex = uint8_t(spare);
+        }
         fc.pImageData = pixels.data();
         fc.delay = uint16_t(std::clamp(delay, 0, 0xffff));
         if (!shared) {
@@ -233,22 +258,27 @@ Result EncodeAnimatedGif(std::span<const ImageHandle> frames, int count, int del
         int(encodings.size()), [&](int i) { encode(encodings[std::size_t(i)]); },
         CanStartWorkerThreads() ? 0 : 1);
 
-    // The file: the first GIF's header, then every frame's own blocks in order, then the end.
-    QByteArray bytes;
-    qsizetype size = 1;
-    for (size_t k = 0; k < indexed.size(); ++k)
-        size += encodings[encodingOf[k]].gif.size();
-    bytes.reserve(size);
-    for (size_t k = 0; k < indexed.size(); ++k) {
-        const Encoding& e = encodings[encodingOf[k]];
+    // The file: the first GIF's header, then every frame's own blocks in order (the smaller of
+    // a frame's two), then the end.
+    for (const Encoding& e : encodings)
         if (!e.result)
             return e.result;
-        const std::optional<GifParts> parts = SplitGif(e.gif);
-        if (!parts)
+    std::vector<std::optional<GifParts>> parts;
+    for (const Encoding& e : encodings) {
+        parts.push_back(SplitGif(e.gif));
+        if (!parts.back())
             return Result::Failure(Imaging::tr("GIFを書き終えられませんでした"));
-        if (k == 0)
-            bytes.append(e.gif.first(parts->frameStart));
-        bytes.append(e.gif.sliced(parts->frameStart, parts->frameEnd - parts->frameStart));
+    }
+    const auto length = [&](size_t i) {
+        return parts[i]->frameEnd - parts[i]->frameStart;
+    };
+    QByteArray bytes;
+    bytes.append(encodings[encodingOf[0]].gif.first(parts[encodingOf[0]]->frameStart));
+    for (size_t k = 0; k < indexed.size(); ++k) {
+        size_t i = encodingOf[k];
+        if (k > 0 && spare >= 0 && length(keptOf[k - 1]) < length(i))
+            i = keptOf[k - 1];
+        bytes.append(encodings[i].gif.sliced(parts[i]->frameStart, length(i)));
     }
     bytes.append(char(0x3b));
     out = std::move(bytes);

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdlib>
 #include <vector>
 
 using namespace kelvaro;
@@ -19,6 +20,39 @@ QImage Gradient(int w, int h, int seed = 0) {
             image.setPixel(x, y,
                            qRgb((x * 7 + seed) & 255, (y * 5 + seed * 3) & 255, (x * y) & 255));
     return image;
+}
+
+// How many frames of a GIF have a graphic control block that makes an index transparent.
+int TransparentFrames(const QByteArray& gif) {
+    int count = 0;
+    for (qsizetype at = gif.indexOf("\x21\xf9\x04"); at >= 0;
+         at = gif.indexOf("\x21\xf9\x04", at + 1))
+        count += (gif[at + 3] & 1) != 0;
+    return count;
+}
+
+// Frames of 100 greys (so that the palette has a spare index): grain whose right half, or all,
+// steps to another grey in every frame, the left half standing still or not.
+std::vector<ImageHandle> GreyFrames(int n, bool stillLeft) {
+    std::srand(3);
+    std::vector<int> grain(32 * 24);
+    for (int& g : grain)
+        g = std::rand() % 100;
+    std::vector<ImageHandle> frames;
+    for (int k = 0; k < n; ++k) {
+        QImage frame(32, 24, QImage::Format_RGB32);
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 32; ++x) {
+                const int step = stillLeft && x < 16 ? 0 : 7 * k;
+                const int g = 2 * ((grain[size_t(y * 32 + x)] + step) % 100);
+                frame.setPixel(x, y, qRgb(g, g, g));
+            }
+        frames.emplace_back(frame);
+    }
+    // One palette for all, as the GIF command makes it.
+    if (!ReduceFrameColors(frames))
+        frames.clear();
+    return frames;
 }
 
 } // namespace
@@ -61,6 +95,34 @@ private slots:
                 for (int x = 0; x < w; ++x)
                     QCOMPARE(ColorrefFromArgb(decoded.pixel(x, y)),
                              GetImagePixel(frames[size_t(k)], x, y));
+        }
+    }
+
+    // Where part of a few-colour picture stands still, the frames after the first leave it
+    // transparent and show what the frame before showed; where everything moves they do not.
+    void stillPixelsOfFewColoursTurnTransparent() {
+        for (const bool stillLeft : {true, false}) {
+            const std::vector<ImageHandle> frames = GreyFrames(4, stillLeft);
+            QCOMPARE(frames.size(), size_t(4));
+            QByteArray gif;
+            const Result r = EncodeAnimatedGif(frames, 4, 6, gif);
+            QVERIFY2(r.ok, qPrintable(r.reason));
+            QCOMPARE(TransparentFrames(gif), stillLeft ? 3 : 0);
+
+            QTemporaryDir dir;
+            const QString path = dir.filePath(QStringLiteral("grey.gif"));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(gif) == gif.size());
+            file.close();
+            QImageReader reader(path);
+            QCOMPARE(reader.imageCount(), 4);
+            for (const ImageHandle& frame : frames) {
+                QImage decoded;
+                QVERIFY(reader.read(&decoded));
+                for (int y = 0; y < 24; ++y)
+                    for (int x = 0; x < 32; ++x)
+                        QCOMPARE(decoded.pixel(x, y), frame.image().pixel(x, y));
+            }
         }
     }
 
