@@ -253,9 +253,13 @@ Result EncodeVideo(std::span<const ImageHandle> frames, int delayCs, const Mp4Op
     encoder->color_trc = AVCOL_TRC_BT709;
     if (format->oformat->flags & AVFMT_GLOBALHEADER)
         encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    // x264's "veryfast" takes about as long as the GIF of the same frames (bench-mp4; "medium"
-    // about twice) and stays well clear of visible loss at CRF 18.
+    // x264's "veryfast", with the quickest subpixel search and a lookahead of 5 frames instead
+    // of 10: a video takes 1.1 to 1.2 times the GIF of the same frames instead of 1.5 to 1.7
+    // (bench-mp4), at the same size and 0.7 dB lower PSNR, still well clear of visible loss at
+    // CRF 18. ("superfast" writes files seven times as large: without the lookahead's macroblock
+    // tree the repeated cycle costs as much as the first.)
     av_opt_set(encoder->priv_data, "preset", "veryfast", 0);
+    av_opt_set(encoder->priv_data, "x264-params", "subme=1:rc-lookahead=5", 0);
     if (options.bitRate > 0) {
         encoder->bit_rate = options.bitRate;
     } else {
