@@ -12,7 +12,7 @@ using namespace kelvaro;
 
 namespace {
 
-// The rows of an image of Format_RGB32.
+// The rows of an image of Format_RGB32, which must outlive them.
 struct Rows {
     std::vector<const uchar*> in;
     std::vector<uchar*> out;
@@ -180,7 +180,8 @@ private slots:
         QCOMPARE(at(27, 16), 255);
         QVERIFY2(at(16, 16) < 64 && at(15, 16) < 64, qPrintable(QString::number(at(16, 16))));
 
-        const Rows short_(picture.copy(0, 0, 32, 3));
+        const QImage strip = picture.copy(0, 0, 32, 3);
+        const Rows short_(strip);
         QVERIFY(DitheringMap(short_.Picture(32)).empty());
     }
 };
