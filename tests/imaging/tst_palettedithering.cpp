@@ -57,11 +57,14 @@ QList<QRgb> PaletteOf(const QImage& colours) {
     return palette;
 }
 
-QImage Dithered(const QImage& picture, const QList<QRgb>& palette, float level) {
-    Rows rows(picture);
+// The picture dithered from its Format_RGB32 rows, or from RGBX8888 bytes when `bytes`.
+QImage Dithered(const QImage& picture, const QList<QRgb>& palette, float level,
+                bool bytes = false) {
+    const QImage source = bytes ? picture.convertToFormat(QImage::Format_RGBX8888) : picture;
+    Rows rows(source);
+    const PictureRows rgb{rows.in, picture.width(), !bytes};
     const PaletteDithering dithering(palette, level);
-    dithering.Dither(rows.Picture(picture.width()), DitheringMap(rows.Picture(picture.width())),
-                     rows.out);
+    dithering.Dither(rgb, DitheringMap(rgb), rows.out);
     return rows.indices;
 }
 
@@ -72,7 +75,8 @@ class TestPaletteDithering : public QObject {
 
 private slots:
     // Undithered, every pixel takes a palette colour at the least distance from its own, however
-    // the palette crowds: a colour the grid's lists missed would show here.
+    // the palette crowds: a colour the grid's lists missed would show here. From RGBX8888 bytes
+    // the same, dithered or not.
     void unditheredTakesTheNearestColour_data() {
         QTest::addColumn<QImage>("picture");
         QTest::addColumn<QImage>("colours");
@@ -100,6 +104,20 @@ private slots:
                 wrong += Distance(p, palette[index]) > best + 1e-6;
             }
         QCOMPARE(wrong, 0);
+        // Frames of the other working format come out the same, dithered too.
+        const QImage fromBytes = Dithered(picture, palette, 0, true);
+        const QImage dithered = Dithered(picture, palette, 1),
+                     ditheredFromBytes = Dithered(picture, palette, 1, true);
+        for (int y = 0; y < picture.height(); ++y) {
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(fromBytes.constScanLine(y)),
+                                picture.width()),
+                     QByteArray(reinterpret_cast<const char*>(indices.constScanLine(y)),
+                                picture.width()));
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(ditheredFromBytes.constScanLine(y)),
+                                picture.width()),
+                     QByteArray(reinterpret_cast<const char*>(dithered.constScanLine(y)),
+                                picture.width()));
+        }
     }
 
     // Dithered fully, a picture of palette colours keeps every pixel's colour, and a flat grey
