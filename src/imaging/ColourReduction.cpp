@@ -69,7 +69,7 @@ constexpr float kDitheringLevel = 0.2f;
 constexpr int kPaletteQuality = 100;
 // Bands of rows dithered on their own are at least this high.
 constexpr int kMinBandRows = 64;
-// The palette sample: every row, or every second, third or fourth row while at least this many
+// The palette sample: every row, or every second to every eighth row while at least this many
 // pixels remain.
 constexpr qint64 kPaletteSamplePixels = 128 * 1024;
 

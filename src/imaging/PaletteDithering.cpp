@@ -449,9 +449,10 @@ struct PaletteDithering::Palette {
     float level;
 
     Palette(std::span<const QRgb> palette, float level)
-        : colours(Colours(space, palette)), nearest(colours), level(level) {}
+        : colours(PaletteColours(space, palette)), nearest(colours), level(level) {}
 
-    static std::vector<Colour> Colours(const ColourSpace& space, std::span<const QRgb> palette) {
+    static std::vector<Colour> PaletteColours(const ColourSpace& space,
+                                              std::span<const QRgb> palette) {
         std::vector<Colour> colours;
         for (QRgb c : palette.first(std::min<size_t>(palette.size(), 256)))
             colours.push_back(space.Of(c));
@@ -478,6 +479,8 @@ void PaletteDithering::Dither(const PictureRows& picture, std::vector<uchar> map
     const NearestColour& nearest = palette_->nearest;
     const std::vector<Colour>& shown = palette_->colours;
     const float level = palette_->level;
+    // Converted again rather than kept from DitheringMap: only the bands being dithered hold
+    // their floats, not all the frames' at once.
     const std::vector<Colour> pixels = Colours(palette_->space, picture);
     if (map.size() != pixels.size())
         map.clear();
